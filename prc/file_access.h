@@ -1,0 +1,34 @@
+// The only place where the compressor touches the file system, so that POSIX
+// and Windows differ in one file each.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace prc {
+
+enum class FileReadStatus { ok, cannotOpen, cannotRead };
+
+struct FileContents {
+    FileReadStatus status = FileReadStatus::cannotOpen;
+    std::vector<std::uint8_t> bytes;
+};
+
+// Reads to the end of the file, without text translation. A folder cannot be
+// opened as a file.
+FileContents readWholeFile(const std::string& path);
+
+enum class FileWriteStatus { ok, cannotOpen, cannotWrite };
+
+// Stores the bytes as the whole content of the file at the path. A regular
+// file (or a missing one) is written to a temporary file beside it and renamed
+// over it only when complete, so a failure leaves the old file as it was; an
+// existing file keeps its permission bits, a new one gets 0777 less the umask.
+// A symbolic link is followed and stays a link. Anything else that exists (a
+// device, a FIFO) is opened and written directly: renaming over it would
+// replace the node itself.
+FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace prc

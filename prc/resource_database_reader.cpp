@@ -1,0 +1,111 @@
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+
+#include "byte_order.h"
+#include "file_access.h"
+#include "resource_database.h"
+
+namespace prc {
+namespace {
+
+constexpr std::size_t kNextRecordListOffset = 72;
+constexpr std::size_t kNumRecordsOffset = 76;
+
+// Each entry owns the bytes from its offset up to the next greater offset (or
+// the end of the file), whatever the directory order. Of entries that share an
+// offset, the last in directory order owns the bytes and the others are empty:
+// that is how the writer lays out empty resources, so a written file reads
+// back to the same table.
+std::vector<std::uint32_t> deriveSizes(const std::vector<ResourceEntry>& entries,
+                                       std::uint32_t fileLength) {
+    std::vector<std::size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return entries[a].offset < entries[b].offset;
+    });
+
+    std::vector<std::uint32_t> sizes(entries.size(), 0);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const std::uint32_t offset = entries[order[k]].offset;
+        const bool lastOfGroup = k + 1 == order.size() || entries[order[k + 1]].offset != offset;
+        if (lastOfGroup) {
+            const std::uint32_t nextStart =
+                k + 1 == order.size() ? fileLength : entries[order[k + 1]].offset;
+            sizes[order[k]] = nextStart - offset;
+        }
+    }
+    return sizes;
+}
+
+}  // namespace
+
+DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file) {
+    DatabaseParse result;
+    if (file.size() < kHeaderSize) {
+        result.error = "source file is shorter than a database header";
+        return result;
+    }
+    if (file.size() > UINT32_MAX) {
+        result.error = "source file is too large for a database";
+        return result;
+    }
+    const auto fileLength = static_cast<std::uint32_t>(file.size());
+
+    ResourceTable table;
+    std::copy_n(file.begin(), table.name.size(), table.name.begin());
+
+    if (loadBigEndian32(&file[kNextRecordListOffset]) != 0) {
+        result.error = "more then one record list in a PRC file is unsupported";
+        return result;
+    }
+    const std::uint16_t count = loadBigEndian16(&file[kNumRecordsOffset]);
+    result.announcedCount = count;
+
+    if (file.size() < kHeaderSize + kDirectoryEntrySize * count) {
+        result.error = "resource directory runs past the end of the source file";
+        return result;
+    }
+
+    table.entries.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* raw = &file[kHeaderSize + kDirectoryEntrySize * i];
+        ResourceEntry& entry = table.entries[i];
+        std::copy_n(raw, 4, entry.type.begin());
+        entry.id = loadBigEndian16(raw + 4);
+        entry.offset = loadBigEndian32(raw + 6);
+        if (entry.offset > fileLength) {
+            result.error = "resource data lies past the end of the source file";
+            return result;
+        }
+    }
+
+    const std::vector<std::uint32_t> sizes = deriveSizes(table.entries, fileLength);
+    for (std::size_t i = 0; i < count; ++i) {
+        ResourceEntry& entry = table.entries[i];
+        const auto first = file.begin() + entry.offset;
+        entry.data.assign(first, first + sizes[i]);
+    }
+    result.table = std::move(table);
+    return result;
+}
+
+std::optional<ResourceTable> readResourceDatabase(const std::string& path) {
+    FileContents contents = readWholeFile(path);
+    if (contents.status != FileReadStatus::ok) {
+        std::printf("ERR: %s!\n", contents.status == FileReadStatus::cannotOpen
+                                      ? "cannot open source file"
+                                      : "cannot read source file");
+        return std::nullopt;
+    }
+    DatabaseParse parse = parseResourceDatabase(contents.bytes);
+    if (parse.announcedCount) {
+        std::printf("File has %d resrouces\n", static_cast<int>(*parse.announcedCount));
+    }
+    if (parse.error != nullptr) {
+        std::printf("ERR: %s!\n", parse.error);
+    }
+    return std::move(parse.table);
+}
+
+}  // namespace prc
