@@ -1,0 +1,73 @@
+#include "compressed_bitmap.h"
+
+#include <algorithm>
+
+namespace bitmapcodec {
+namespace {
+
+constexpr std::size_t kRewrittenByteOffset = 27;
+
+void storeLittleEndian32(std::uint32_t value, std::uint8_t* bytes) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+std::uint32_t loadLittleEndian32(const std::uint8_t* bytes) {
+    return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
+           (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
+}
+
+bool isContainer(std::span<const std::uint8_t> data) {
+    return data.size() >= kContainerMagic.size() &&
+           std::equal(kContainerMagic.begin(), kContainerMagic.end(), data.begin());
+}
+
+std::uint32_t placePlainCopy(std::span<const std::uint8_t> data, std::span<std::uint8_t> out) {
+    std::copy(data.begin(), data.end(), out.begin());
+    return static_cast<std::uint32_t>(data.size());
+}
+
+}  // namespace
+
+std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::uint8_t> out,
+                                   bool plrcRemoved, bool keepRaw) {
+    const std::size_t size = data.size();
+    if (size > UINT32_MAX || out.size() < compressedBitmapBound(size)) {
+        return 0;
+    }
+    if (isContainer(data)) {
+        return placePlainCopy(data, out);
+    }
+    if (plrcRemoved && size > kRewrittenByteOffset && data[kRewrittenByteOffset] == 2) {
+        data[kRewrittenByteOffset] = 1;
+    }
+    std::copy(kContainerMagic.begin(), kContainerMagic.end(), out.begin());
+    storeLittleEndian32(static_cast<std::uint32_t>(size), &out[4]);
+    const std::uint32_t streamSize =
+        markerLzEncode(data, out.subspan(kContainerHeaderSize), kBitmapMaxDistance);
+    storeLittleEndian32(streamSize, &out[8]);
+
+    const std::size_t containerSize = kContainerHeaderSize + streamSize;
+    if (containerSize < size && !keepRaw) {
+        return static_cast<std::uint32_t>(containerSize);
+    }
+    return placePlainCopy(data, out);
+}
+
+Decoded decodeCompressedBitmap(std::span<const std::uint8_t> container) {
+    Decoded result;
+    if (!isContainer(container) || container.size() < kContainerHeaderSize) {
+        result.error = "not a compressed bitmap";
+        return result;
+    }
+    const std::uint32_t uncompressedSize = loadLittleEndian32(&container[4]);
+    const std::uint32_t streamSize = loadLittleEndian32(&container[8]);
+    if (streamSize != container.size() - kContainerHeaderSize) {
+        result.error = "stream size does not match the container";
+        return result;
+    }
+    return markerLzDecode(container.subspan(kContainerHeaderSize), uncompressedSize);
+}
+
+}  // namespace bitmapcodec
