@@ -1,0 +1,85 @@
+#include "skin_compression.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "compressed_bitmap.h"
+#include "resource_database.h"
+
+namespace tessel {
+namespace {
+
+constexpr std::array<std::uint16_t, 13> kKeepRawIds = {
+    31003, 31004, 31165, 31166, 31140, 31141, 31142, 31143, 31144, 31145, 31146, 31147, 31999,
+};
+
+constexpr prc::TypeCode kSettingsType = prc::typeCode("PlRC");
+constexpr prc::TypeCode kBitmapType = prc::typeCode("abmp");
+
+// Only the first id-0 'PlRC' resource goes; later ones are written like any
+// other resource.
+bool removeSettingsResource(prc::ResourceTable& table) {
+    const auto found = std::find_if(
+        table.entries.begin(), table.entries.end(),
+        [](const prc::ResourceEntry& e) { return e.type == kSettingsType && e.id == 0; });
+    if (found == table.entries.end()) {
+        return false;
+    }
+    table.entries.erase(found);
+    return true;
+}
+
+// The totals are printed as signed 32-bit numbers; unsigned sums wrap the
+// same way without overflowing.
+int asPrinted(std::uint32_t value) {
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+bool mayCompressBitmapId(std::uint16_t id) {
+    return std::find(kKeepRawIds.begin(), kKeepRawIds.end(), id) == kKeepRawIds.end();
+}
+
+bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath) {
+    std::uint32_t totalBefore = 0;
+    std::uint32_t totalAfter = 0;
+    std::optional<prc::ResourceTable> table = prc::readResourceDatabase(inputPath);
+    if (!table) {
+        std::printf("\nTotal compression: %d->%d bytes\n", 0, 0);
+        return false;
+    }
+
+    // Removal comes before the first bitmap, so every bitmap sees the final flag.
+    const bool plrcRemoved = removeSettingsResource(*table);
+
+    std::vector<std::uint8_t> scratch;
+    for (prc::ResourceEntry& entry : table->entries) {
+        const auto size = static_cast<std::uint32_t>(entry.data.size());
+        totalBefore += size;
+        if (entry.type != kBitmapType) {
+            totalAfter += size;
+            continue;
+        }
+        scratch.resize(bitmapcodec::compressedBitmapBound(size));
+        const bool keepRaw = !mayCompressBitmapId(entry.id);
+        const std::uint32_t stored =
+            bitmapcodec::encodeBitmapResource(entry.data, scratch, plrcRemoved, keepRaw);
+        if (stored != size) {
+            std::printf("Image %d compressed from %d to %d bytes!\n", static_cast<int>(entry.id),
+                        asPrinted(size), asPrinted(stored));
+            entry.data.assign(scratch.begin(), scratch.begin() + stored);
+        }
+        totalAfter += stored;
+    }
+
+    std::printf("\nTotal compression: %d->%d bytes\n", asPrinted(totalBefore),
+                asPrinted(totalAfter));
+    // The statistics must reach the console before the input may be replaced.
+    std::fflush(stdout);
+    return prc::writeResourceDatabase(outputPath, *table);
+}
+
+}  // namespace tessel

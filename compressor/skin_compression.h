@@ -1,0 +1,19 @@
+// The compressor's single pass over one skin database.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tessel {
+
+// False for the bitmaps that the handheld reads uncompressed.
+bool mayCompressBitmapId(std::uint16_t id);
+
+// Reads the database at inputPath, drops the first 'PlRC' resource of id 0,
+// compresses every 'abmp' bitmap where that is smaller, prints the savings and
+// writes the result to outputPath (which may be inputPath). Returns false when
+// the input could not be read or the output could not be written; either way
+// the lines printed say why.
+bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath);
+
+}  // namespace tessel
