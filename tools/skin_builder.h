@@ -1,0 +1,57 @@
+// Builds resource database files and Palm bitmaps byte by byte, independently
+// of the compressor's own writer, for the sample skin and the tests.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace skinbuilder {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Resource {
+    std::string type;  // four characters
+    std::uint16_t id = 0;
+    Bytes data;
+};
+
+// Every header field of a database file that a test may want to vary.
+struct DatabaseLayout {
+    std::array<std::uint8_t, 32> name{};
+    std::string type = "rsrc";
+    std::string creator = "sBar";
+    std::uint16_t attributes = 0x0001;
+    std::uint16_t version = 1;
+    std::uint32_t creationDate = 0xC0000000;
+    std::uint32_t modificationDate = 0xC0000000;
+    std::uint32_t lastBackupDate = 0;
+    std::uint32_t modificationNumber = 1;
+    std::uint32_t nextRecordListID = 0;
+    std::size_t gapBytes = 2;  // the customary two zero bytes after the directory
+    std::vector<Resource> resources;
+};
+
+std::array<std::uint8_t, 32> databaseName(const std::string& text);
+
+// Header, directory, gap, then each resource's data in directory order.
+Bytes buildDatabase(const DatabaseLayout& layout);
+
+struct Rgb {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+};
+
+// A version 2 bitmap with 16-bit direct colour (RGB 5-6-5, big-endian).
+Bytes directColorBitmap(int width, int height, const std::function<Rgb(int x, int y)>& pixel);
+
+// A version 2 bitmap with 8 bits per pixel in the system palette.
+Bytes indexedBitmap(int width, int height, const std::function<std::uint8_t(int x, int y)>& pixel);
+
+// The sample skin that the repository ships.
+Bytes sampleSkin();
+
+}  // namespace skinbuilder
