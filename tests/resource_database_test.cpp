@@ -1,0 +1,250 @@
+#include "resource_database.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "byte_order.h"
+#include "skin_builder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using skinbuilder::DatabaseLayout;
+
+void patch32(Bytes& file, std::size_t at, std::uint32_t value) {
+    prc::storeBigEndian32(value, &file[at]);
+}
+
+std::size_t entryOffsetField(std::size_t index) { return 78 + 10 * index + 6; }
+
+struct ExpectedResource {
+    std::string type;
+    std::uint16_t id;
+    Bytes data;
+};
+
+void expectResources(const prc::ResourceTable& table, const std::vector<ExpectedResource>& want) {
+    ASSERT_EQ(table.entries.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(std::string(table.entries[i].type.begin(), table.entries[i].type.end()),
+                  want[i].type);
+        EXPECT_EQ(table.entries[i].id, want[i].id);
+        EXPECT_EQ(table.entries[i].data, want[i].data);
+    }
+}
+
+DatabaseLayout threeResources() {
+    DatabaseLayout layout;
+    layout.name = skinbuilder::databaseName("Three");
+    layout.resources = {{"abmp", 1, Bytes(5, 0xA1)},
+                        {"tSTR", 2, Bytes(3, 0xB2)},
+                        {"PlRC", 0, Bytes(4, 0xC3)}};
+    return layout;
+}
+
+TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
+    struct Case {
+        const char* name;
+        std::function<Bytes()> file;
+        std::vector<ExpectedResource> resources;
+    };
+    const std::vector<Case> cases = {
+        {"no resources",
+         [] {
+             DatabaseLayout empty;
+             empty.gapBytes = 0;
+             return skinbuilder::buildDatabase(empty);
+         },
+         {}},
+        {"gap bytes belong to no entry",
+         [] { return skinbuilder::buildDatabase(threeResources()); },
+         {{"abmp", 1, Bytes(5, 0xA1)}, {"tSTR", 2, Bytes(3, 0xB2)}, {"PlRC", 0, Bytes(4, 0xC3)}}},
+        {"the last entry takes trailing bytes",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(threeResources());
+             file.insert(file.end(), {0xDD, 0xDD});
+             return file;
+         },
+         {{"abmp", 1, Bytes(5, 0xA1)},
+          {"tSTR", 2, Bytes(3, 0xB2)},
+          {"PlRC", 0, {0xC3, 0xC3, 0xC3, 0xC3, 0xDD, 0xDD}}}},
+        {"data in another order than the directory",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(threeResources());
+             // Swap the first two directory entries: their data stay where they are.
+             std::swap_ranges(file.begin() + 78, file.begin() + 88, file.begin() + 88);
+             return file;
+         },
+         {{"tSTR", 2, Bytes(3, 0xB2)}, {"abmp", 1, Bytes(5, 0xA1)}, {"PlRC", 0, Bytes(4, 0xC3)}}},
+        {"shared offsets: the last in directory order owns the bytes",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(threeResources());
+             patch32(file, entryOffsetField(0), prc::loadBigEndian32(&file[entryOffsetField(1)]));
+             return file;
+         },
+         {{"abmp", 1, {}}, {"tSTR", 2, Bytes(3, 0xB2)}, {"PlRC", 0, Bytes(4, 0xC3)}}},
+        {"offsets at the end of the file are empty",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(threeResources());
+             patch32(file, entryOffsetField(1), static_cast<std::uint32_t>(file.size()));
+             patch32(file, entryOffsetField(2), static_cast<std::uint32_t>(file.size()));
+             return file;
+         },
+         {{"abmp", 1, Bytes{0xA1, 0xA1, 0xA1, 0xA1, 0xA1, 0xB2, 0xB2, 0xB2, 0xC3, 0xC3, 0xC3,
+                            0xC3}},
+          {"tSTR", 2, {}},
+          {"PlRC", 0, {}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = c.file();
+        const prc::DatabaseParse parse = prc::parseResourceDatabase(file);
+        ASSERT_EQ(parse.error, nullptr) << parse.error;
+        ASSERT_TRUE(parse.table);
+        EXPECT_EQ(parse.announcedCount, c.resources.size());
+        expectResources(*parse.table, c.resources);
+    }
+}
+
+TEST(ParseResourceDatabase, KeepsAllNameBytes) {
+    DatabaseLayout layout;
+    for (std::size_t i = 0; i < layout.name.size(); ++i) {
+        layout.name[i] = static_cast<std::uint8_t>('A' + i % 26);
+    }
+    const prc::DatabaseParse parse = prc::parseResourceDatabase(skinbuilder::buildDatabase(layout));
+    ASSERT_TRUE(parse.table);
+    EXPECT_EQ(parse.table->name, layout.name);
+}
+
+TEST(ParseResourceDatabase, RefusesDamagedFiles) {
+    struct Case {
+        const char* name;
+        std::function<Bytes()> file;
+        bool countAnnounced;
+    };
+    const auto withNextList = [](std::size_t byte) {
+        return [byte] {
+            Bytes file = skinbuilder::buildDatabase(threeResources());
+            file[72 + byte] = 0x01;
+            return file;
+        };
+    };
+    const std::vector<Case> cases = {
+        {"empty file", [] { return Bytes{}; }, false},
+        {"shorter than the header",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(threeResources());
+             file.resize(77);
+             return file;
+         },
+         false},
+        {"second record list, byte 72", withNextList(0), false},
+        {"second record list, byte 75", withNextList(3), false},
+        {"directory runs past the end",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(threeResources());
+             file.resize(78 + 10 * 3 - 1);
+             return file;
+         },
+         true},
+        {"offset past the end",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(threeResources());
+             patch32(file, entryOffsetField(1), static_cast<std::uint32_t>(file.size() + 1));
+             return file;
+         },
+         true},
+        {"offset near 2^32",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(threeResources());
+             patch32(file, entryOffsetField(2), 0xFFFFFFFF);
+             return file;
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const prc::DatabaseParse parse = prc::parseResourceDatabase(c.file());
+        EXPECT_NE(parse.error, nullptr);
+        EXPECT_FALSE(parse.table);
+        EXPECT_EQ(parse.announcedCount.has_value(), c.countAnnounced);
+    }
+}
+
+TEST(ParseResourceDatabase, NamesTheSecondRecordListInItsMessage) {
+    Bytes file = skinbuilder::buildDatabase(threeResources());
+    file[74] = 0x80;
+    EXPECT_STREQ(prc::parseResourceDatabase(file).error,
+                 "more then one record list in a PRC file is unsupported");
+}
+
+TEST(SerializeResourceDatabase, WritesTheFixedHeader) {
+    DatabaseLayout layout = threeResources();
+    layout.attributes = 0xFFFF;
+    layout.version = 7;
+    layout.type = "aext";
+    layout.creator = "WiSl";
+    const prc::DatabaseParse parse = prc::parseResourceDatabase(skinbuilder::buildDatabase(layout));
+    ASSERT_TRUE(parse.table);
+    const Bytes file = prc::serializeResourceDatabase(*parse.table);
+
+    Bytes header(layout.name.begin(), layout.name.end());
+    const Bytes fixed = {0x00, 0x01, 0x01, 0x00, 0xF0, 0, 0, 0, 0xF0, 0, 0, 0, 0xF0, 0, 0, 0,
+                         0,    0,    0,    2,    0,    0, 0, 0, 0,    0, 0, 0, 's',  'k', 'i', 'n',
+                         's',  'k',  'U',  'I',  0,    0, 0, 0, 0,    0, 0, 0, 0,    3};
+    header.insert(header.end(), fixed.begin(), fixed.end());
+    ASSERT_EQ(header.size(), 78u);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 78), header);
+    EXPECT_EQ(file.size(), 78u + 30 + 5 + 3 + 4);
+    // The data follow the directory without the input's gap.
+    EXPECT_EQ(prc::loadBigEndian32(&file[entryOffsetField(0)]), 108u);
+    EXPECT_EQ(prc::loadBigEndian32(&file[entryOffsetField(2)]), 116u);
+}
+
+TEST(SerializeResourceDatabase, AnEmptyTableIsJustAHeader) {
+    prc::ResourceTable table;
+    table.name = skinbuilder::databaseName("Empty");
+    const Bytes file = prc::serializeResourceDatabase(table);
+    ASSERT_EQ(file.size(), 78u);
+    EXPECT_EQ(prc::loadBigEndian16(&file[76]), 0u);
+}
+
+// Whatever the table (empty resources included, anywhere), the written file
+// reads back to the same resources: the writer's layout and the reader's size
+// rule agree.
+TEST(SerializeResourceDatabase, ReadsBackToTheSameTable) {
+    std::mt19937 random(42);
+    for (int trial = 0; trial < 200; ++trial) {
+        prc::ResourceTable table;
+        table.name = skinbuilder::databaseName("Trial " + std::to_string(trial));
+        const int count = static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i) {
+            prc::ResourceEntry entry;
+            entry.type = prc::typeCode(random() % 2 ? "abmp" : "tSTR");
+            entry.id = static_cast<std::uint16_t>(random());
+            const std::size_t size = random() % 3 == 0 ? 0 : random() % 40;
+            for (std::size_t k = 0; k < size; ++k) {
+                entry.data.push_back(static_cast<std::uint8_t>(random()));
+            }
+            table.entries.push_back(entry);
+        }
+        const Bytes file = prc::serializeResourceDatabase(table);
+        const prc::DatabaseParse parse = prc::parseResourceDatabase(file);
+        ASSERT_TRUE(parse.table) << trial;
+        EXPECT_EQ(parse.table->name, table.name);
+        ASSERT_EQ(parse.table->entries.size(), table.entries.size());
+        for (std::size_t i = 0; i < table.entries.size(); ++i) {
+            EXPECT_EQ(parse.table->entries[i].type, table.entries[i].type);
+            EXPECT_EQ(parse.table->entries[i].id, table.entries[i].id);
+            EXPECT_EQ(parse.table->entries[i].data, table.entries[i].data) << trial << "/" << i;
+        }
+        EXPECT_EQ(prc::serializeResourceDatabase(*parse.table), file);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,416 @@
+// Runs the built Tessel on real files and checks what it prints and writes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "compressed_bitmap.h"
+#include "files.h"
+#include "skin_builder.h"
+#include "tessel_oracle.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using skinbuilder::DatabaseLayout;
+using skinbuilder::Resource;
+using testsupport::Bytes;
+using testsupport::readFile;
+using testsupport::RunResult;
+using testsupport::TempFolder;
+using testsupport::writeFile;
+
+const std::string kUsage =
+    "USAGE: Tessel.exe someSkin.prc [compressedSkinFilename.prc]\n"
+    " to compress \"someSkin.prc\", and call the result \"compressedSkinFilename.prc\"\n";
+
+RunResult tessel(const std::vector<std::string>& paths) {
+    std::vector<std::string> arguments = {TESSEL_PATH};
+    arguments.insert(arguments.end(), paths.begin(), paths.end());
+    return testsupport::runProgram(arguments);
+}
+
+// Palm::PDB, an independent reader, must see what our reader sees.
+void expectPalmPdbAgrees(const fs::path& database) {
+    const RunResult view = testsupport::runProgram({"/usr/bin/perl", PALM_PDB_VIEW, database});
+    if (view.exitStatus != 0 && view.err.find("Can't locate Palm") != std::string::npos) {
+        if (std::getenv("REQUIRE_PALM_PDB") != nullptr) {
+            FAIL() << "Palm::PDB (libpalm-perl) is not installed";
+        }
+        GTEST_SKIP() << "Palm::PDB (libpalm-perl) is not installed";
+    }
+    ASSERT_EQ(view.exitStatus, 0) << view.err;
+    EXPECT_EQ(view.out, testsupport::palmPdbView(readFile(database))) << database;
+}
+
+Bytes bitmapWithByte27(std::uint8_t value) {
+    Bytes bitmap = skinbuilder::directColorBitmap(32, 32, [](int x, int) {
+        return skinbuilder::Rgb{static_cast<std::uint8_t>(x / 8 * 64), 128, 40};
+    });
+    bitmap[27] = value;
+    return bitmap;
+}
+
+Bytes randomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    Bytes out(n);
+    for (auto& byte : out) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    return out;
+}
+
+Bytes flat(std::size_t n) { return Bytes(n, 0x5A); }
+
+// The bitmap that a run stored for a resource, decoded when it is a container.
+Bytes storedBitmap(const Bytes& data) {
+    if (data.size() >= 4 && std::equal(data.begin(), data.begin() + 4, "cBMP")) {
+        const bitmapcodec::Decoded decoded = bitmapcodec::decodeCompressedBitmap(data);
+        EXPECT_EQ(decoded.error, nullptr);
+        return decoded.bytes;
+    }
+    return data;
+}
+
+struct DatabaseCase {
+    const char* name;
+    std::vector<Resource> resources;
+    std::function<void(const RunResult&, const Bytes& output)> check;
+};
+
+std::vector<Bytes> outputResources(const Bytes& output) {
+    std::vector<Bytes> data;
+    const std::size_t count = (std::size_t{output[76]} << 8) | output[77];
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = 78 + 10 * i + 6;
+        const std::size_t begin = (std::size_t{output[at]} << 24) | (output[at + 1] << 16) |
+                                  (output[at + 2] << 8) | output[at + 3];
+        std::size_t end = output.size();
+        if (i + 1 < count) {
+            const std::size_t next = at + 10;
+            end = (std::size_t{output[next]} << 24) | (output[next + 1] << 16) |
+                  (output[next + 2] << 8) | output[next + 3];
+        }
+        data.emplace_back(output.begin() + static_cast<long>(begin),
+                          output.begin() + static_cast<long>(end));
+    }
+    return data;
+}
+
+bool printsImageLine(const RunResult& run, int id) {
+    return run.out.find("Image " + std::to_string(id) + " compressed") != std::string::npos;
+}
+
+TEST(TesselCommandLine, WrongArgumentCountsPrintTheUsageOnly) {
+    TempFolder folder;
+    const std::vector<std::vector<std::string>> argumentLists = {
+        {},
+        {folder / "a.prc", folder / "b.prc", folder / "c.prc"},
+    };
+    for (const auto& arguments : argumentLists) {
+        const RunResult run = tessel(arguments);
+        EXPECT_EQ(run.out, kUsage);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.exitStatus, 255);  // -1
+        EXPECT_TRUE(fs::is_empty(folder.path));
+    }
+}
+
+TEST(TesselPass, GeneratedDatabases) {
+    const std::vector<DatabaseCase> cases = {
+        {"no resources", {},
+         [](const RunResult& run, const Bytes& output) {
+             EXPECT_EQ(run.out, "File has 0 resrouces\n\nTotal compression: 0->0 bytes\n");
+             EXPECT_EQ(output.size(), 78u);
+         }},
+        {"only an id-0 PlRC", {{"PlRC", 0, Bytes(30, 1)}},
+         [](const RunResult& run, const Bytes& output) {
+             EXPECT_EQ(run.out, "File has 1 resrouces\n\nTotal compression: 0->0 bytes\n");
+             EXPECT_EQ(output.size(), 78u);
+         }},
+        {"two id-0 PlRC: the second stays",
+         {{"PlRC", 0, Bytes(3, 1)}, {"tSTR", 5, Bytes(4, 2)}, {"PlRC", 0, Bytes(5, 3)}},
+         [](const RunResult& run, const Bytes& output) {
+             EXPECT_EQ(run.out, "File has 3 resrouces\n\nTotal compression: 9->9 bytes\n");
+             EXPECT_EQ(outputResources(output), (std::vector<Bytes>{Bytes(4, 2), Bytes(5, 3)}));
+         }},
+        {"PlRC with id 1 is kept and sets no flag",
+         {{"abmp", 100, bitmapWithByte27(2)}, {"PlRC", 1, Bytes(3, 1)}},
+         [](const RunResult& run, const Bytes& output) {
+             EXPECT_TRUE(printsImageLine(run, 100));
+             EXPECT_EQ(storedBitmap(outputResources(output)[0]), bitmapWithByte27(2));
+         }},
+        {"PlRC after the bitmaps still sets the flag for them",
+         {{"abmp", 100, bitmapWithByte27(2)},
+          {"abmp", 31003, bitmapWithByte27(2)},
+          {"abmp", 101, bitmapWithByte27(3)},
+          {"PlRC", 0, Bytes(7, 1)}},
+         [](const RunResult& run, const Bytes& output) {
+             const std::vector<Bytes> stored = outputResources(output);
+             ASSERT_EQ(stored.size(), 3u);
+             EXPECT_EQ(storedBitmap(stored[0]), bitmapWithByte27(1));
+             EXPECT_EQ(stored[1], bitmapWithByte27(1));  // kept raw, rewritten all the same
+             EXPECT_EQ(storedBitmap(stored[2]), bitmapWithByte27(3));
+             EXPECT_FALSE(printsImageLine(run, 31003));
+         }},
+        {"keep-raw ids and their neighbours",
+         {{"abmp", 31003, flat(500)},
+          {"abmp", 31145, flat(500)},
+          {"abmp", 31999, flat(500)},
+          {"abmp", 31139, flat(500)},
+          {"abmp", 31148, flat(500)},
+          {"abmp", 0, flat(500)}},
+         [](const RunResult& run, const Bytes& output) {
+             for (const int id : {31003, 31145, 31999}) {
+                 EXPECT_FALSE(printsImageLine(run, id)) << id;
+             }
+             for (const int id : {31139, 31148, 0}) {
+                 EXPECT_TRUE(printsImageLine(run, id)) << id;
+             }
+             const std::vector<Bytes> stored = outputResources(output);
+             EXPECT_EQ(stored[0], flat(500));
+             EXPECT_EQ(storedBitmap(stored[5]), flat(500));
+         }},
+        {"incompressible and already compressed bitmaps stay",
+         {{"abmp", 7, randomBytes(3000, 1)}, {"abmp", 8, [] {
+               Bytes container = randomBytes(200, 2);
+               std::copy_n("cBMP", 4, container.begin());
+               return container;
+           }()}},
+         [](const RunResult& run, const Bytes& output) {
+             EXPECT_EQ(run.out, "File has 2 resrouces\n\nTotal compression: 3200->3200 bytes\n");
+             EXPECT_EQ(outputResources(output)[0], randomBytes(3000, 1));
+         }},
+        {"ids from 32768 print as positive numbers", {{"abmp", 65535, flat(100)}},
+         [](const RunResult& run, const Bytes&) {
+             EXPECT_TRUE(printsImageLine(run, 65535)) << run.out;
+         }},
+        {"type codes compare exactly",
+         {{"ABMP", 1, flat(100)}, {"abm ", 2, flat(100)}, {"plrc", 0, flat(100)}},
+         [](const RunResult& run, const Bytes& output) {
+             EXPECT_EQ(run.out, "File has 3 resrouces\n\nTotal compression: 300->300 bytes\n");
+             EXPECT_EQ(outputResources(output), std::vector<Bytes>(3, flat(100)));
+         }},
+        {"empty resources keep their places",
+         {{"abmp", 1, {}}, {"tSTR", 2, {}}, {"abmp", 3, flat(64)}, {"tSTR", 4, {}}},
+         [](const RunResult&, const Bytes& output) {
+             const std::vector<Bytes> stored = outputResources(output);
+             ASSERT_EQ(stored.size(), 4u);
+             EXPECT_TRUE(stored[0].empty());
+             EXPECT_TRUE(stored[1].empty());
+             EXPECT_TRUE(stored[3].empty());
+         }},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const DatabaseCase& c = cases[i];
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        DatabaseLayout layout;
+        layout.name = skinbuilder::databaseName("Case " + std::to_string(i));
+        layout.resources = c.resources;
+        const Bytes input = skinbuilder::buildDatabase(layout);
+        writeFile(folder / "in.prc", input);
+
+        const RunResult run = tessel({folder / "in.prc", folder / "out.prc"});
+        const testsupport::ExpectedRun expected = testsupport::expectedTesselRun(input);
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out, expected.out);
+        const Bytes output = readFile(folder / "out.prc");
+        EXPECT_EQ(output, expected.file);
+        EXPECT_EQ(readFile(folder / "in.prc"), input);
+        c.check(run, output);
+        expectPalmPdbAgrees(folder / "in.prc");
+        expectPalmPdbAgrees(folder / "out.prc");
+
+        // Unless an id-0 PlRC resource is left to remove, the output is a fixed
+        // point: compressing it again changes nothing.
+        const RunResult again = tessel({folder / "out.prc", folder / "again.prc"});
+        EXPECT_EQ(again.exitStatus, 0);
+        const auto isSettings = [](const Resource& r) { return r.type == "PlRC" && r.id == 0; };
+        if (std::count_if(c.resources.begin(), c.resources.end(), isSettings) < 2) {
+            EXPECT_EQ(readFile(folder / "again.prc"), output);
+        }
+    }
+}
+
+// Every bitmap that a run stored decodes to the input's bitmap (with the one
+// byte rewrite that removing the PlRC resource brings).
+void expectBitmapsSurvive(const Bytes& input, const Bytes& output) {
+    const Bytes expected = testsupport::expectedTesselRun(input).file;
+    const std::vector<Bytes> got = outputResources(output);
+    const std::vector<Bytes> want = outputResources(expected);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(storedBitmap(got[i]), storedBitmap(want[i])) << i;
+    }
+}
+
+TEST(TesselPass, SkinsOfTheCorpusAndTheSample) {
+    std::vector<fs::path> skins = {SAMPLE_SKIN_PATH};
+    if (fs::is_directory(CORPUS_DIR)) {
+        for (const auto& entry : fs::directory_iterator(CORPUS_DIR)) {
+            if (entry.path().extension() == ".prc") {
+                skins.push_back(entry.path());
+            }
+        }
+    }
+    for (const fs::path& skin : skins) {
+        SCOPED_TRACE(skin.string());
+        TempFolder folder;
+        const Bytes input = readFile(skin);
+        const RunResult run = tessel({skin, folder / "out.prc"});
+        const testsupport::ExpectedRun expected = testsupport::expectedTesselRun(input);
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(run.out, expected.out);
+        const Bytes output = readFile(folder / "out.prc");
+        EXPECT_EQ(output, expected.file);
+        expectBitmapsSurvive(input, output);
+        expectPalmPdbAgrees(skin);
+        expectPalmPdbAgrees(folder / "out.prc");
+    }
+}
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+std::vector<std::string> folderContents(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(TesselFiles, OnePathReplacesTheInputAndKeepsItsMode) {
+    TempFolder folder;
+    const Bytes input = readFile(SAMPLE_SKIN_PATH);
+    writeFile(folder / "skin.prc", input);
+    fs::permissions(folder / "skin.prc", fs::perms(0640));
+
+    const RunResult run = tessel({folder / "skin.prc"});
+    EXPECT_EQ(run.exitStatus, 0);
+    const testsupport::ExpectedRun expected = testsupport::expectedTesselRun(input);
+    EXPECT_EQ(run.out, expected.out);
+    EXPECT_EQ(readFile(folder / "skin.prc"), expected.file);
+    EXPECT_EQ(fs::status(folder / "skin.prc").permissions(), fs::perms(0640));
+    EXPECT_EQ(folderContents(folder.path), std::vector<std::string>{"skin.prc"});
+}
+
+TEST(TesselFiles, ANewOutputGetsTheUmaskMode) {
+    TempFolder folder;
+    const RunResult run = tessel({SAMPLE_SKIN_PATH, folder / "new.prc"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(fs::status(folder / "new.prc").permissions(),
+              fs::perms(0777 & ~currentUmask()));
+}
+
+TEST(TesselFiles, ASymbolicLinkStaysALinkToTheNewContent) {
+    TempFolder folder;
+    fs::create_directory(folder / "real");
+    writeFile(folder / "real" / "target.prc", Bytes(10, 1));
+    fs::create_symlink("real/target.prc", folder / "link.prc");
+
+    const RunResult run = tessel({SAMPLE_SKIN_PATH, folder / "link.prc"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_TRUE(fs::is_symlink(folder / "link.prc"));
+    EXPECT_EQ(readFile(folder / "real" / "target.prc"),
+              testsupport::expectedTesselRun(readFile(SAMPLE_SKIN_PATH)).file);
+    EXPECT_EQ(folderContents(folder / "real"), std::vector<std::string>{"target.prc"});
+}
+
+TEST(TesselFiles, DevicesAreWrittenInPlaceNeverReplaced) {
+    const RunResult toNull = tessel({SAMPLE_SKIN_PATH, "/dev/null"});
+    EXPECT_EQ(toNull.exitStatus, 0);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    const RunResult toFull = tessel({SAMPLE_SKIN_PATH, "/dev/full"});
+    EXPECT_EQ(toFull.exitStatus, 1);
+    const std::string expectedOut =
+        testsupport::expectedTesselRun(readFile(SAMPLE_SKIN_PATH)).out +
+        "ERR: cannot write output file!\n";
+    EXPECT_EQ(toFull.out, expectedOut);
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+struct BadInput {
+    const char* name;
+    std::function<void(const fs::path&)> make;  // creates the input at the path
+    std::string out;
+};
+
+TEST(TesselFiles, BadInputsLeaveInputAndOutputUntouched) {
+    const Bytes good = readFile(SAMPLE_SKIN_PATH);
+    const auto damaged = [&](std::function<void(Bytes&)> damage) {
+        return [=](const fs::path& path) {
+            Bytes bytes = good;
+            damage(bytes);
+            writeFile(path, bytes);
+        };
+    };
+    const std::string totals = "\nTotal compression: 0->0 bytes\n";
+    const std::vector<BadInput> cases = {
+        {"missing", [](const fs::path&) {}, "ERR: cannot open source file!\n" + totals},
+        {"a folder", [](const fs::path& p) { fs::create_directory(p); },
+         "ERR: cannot open source file!\n" + totals},
+        {"shorter than a header", damaged([](Bytes& b) { b.resize(40); }),
+         "ERR: source file is shorter than a database header!\n" + totals},
+        {"a second record list", damaged([](Bytes& b) { b[75] = 1; }),
+         "ERR: more then one record list in a PRC file is unsupported!\n" + totals},
+        {"directory past the end", damaged([](Bytes& b) { b.resize(100); }),
+         "File has 13 resrouces\nERR: resource directory runs past the end of the source "
+         "file!\n" + totals},
+        {"offset past the end", damaged([](Bytes& b) { b[84] = 0x7F; }),
+         "File has 13 resrouces\nERR: resource data lies past the end of the source file!\n" +
+             totals},
+    };
+    for (const BadInput& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        c.make(folder / "in.prc");
+        const bool inputExists = fs::is_regular_file(folder / "in.prc");
+        const Bytes input = inputExists ? readFile(folder / "in.prc") : Bytes{};
+        const Bytes existing(123, 0x42);
+        writeFile(folder / "out.prc", existing);
+
+        const RunResult twoPaths = tessel({folder / "in.prc", folder / "out.prc"});
+        EXPECT_EQ(twoPaths.exitStatus, 1);
+        EXPECT_EQ(twoPaths.out, c.out);
+        EXPECT_EQ(readFile(folder / "out.prc"), existing);
+
+        const RunResult onePath = tessel({folder / "in.prc"});
+        EXPECT_EQ(onePath.exitStatus, 1);
+        EXPECT_EQ(onePath.out, c.out);
+        if (inputExists) {
+            EXPECT_EQ(readFile(folder / "in.prc"), input);
+        }
+        const RunResult missingOutput = tessel({folder / "in.prc", folder / "new.prc"});
+        EXPECT_FALSE(fs::exists(folder / "new.prc"));
+    }
+}
+
+TEST(TesselFiles, UnopenableOutputsFailAfterTheStatistics) {
+    TempFolder folder;
+    fs::create_directory(folder / "a folder");
+    const Bytes input = readFile(SAMPLE_SKIN_PATH);
+    const std::string statistics = testsupport::expectedTesselRun(input).out;
+    for (const fs::path& output : {folder / "a folder", folder / "missing" / "out.prc"}) {
+        SCOPED_TRACE(output.string());
+        const RunResult run = tessel({SAMPLE_SKIN_PATH, output});
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(run.out, statistics + "ERR: cannot open output file!\n");
+    }
+    EXPECT_TRUE(fs::is_empty(folder / "a folder"));
+    EXPECT_EQ(readFile(SAMPLE_SKIN_PATH), input);
+}
+
+}  // namespace
