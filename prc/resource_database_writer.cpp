@@ -43,7 +43,8 @@ std::vector<std::uint8_t> serializeResourceDatabase(const ResourceTable& table) 
         std::copy(entry.type.begin(), entry.type.end(), directory);
         storeBigEndian16(entry.id, directory + 4);
         storeBigEndian32(static_cast<std::uint32_t>(dataOffset), directory + 6);
-        std::copy(entry.data.begin(), entry.data.end(), file.begin() + dataOffset);
+        std::copy(entry.data.begin(), entry.data.end(),
+                  file.begin() + static_cast<std::ptrdiff_t>(dataOffset));
         directory += kDirectoryEntrySize;
         dataOffset += entry.data.size();
     }

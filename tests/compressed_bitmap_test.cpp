@@ -28,9 +28,9 @@ TEST(EncodeBitmapResource, UsesTheContainerOnlyWhenStrictlySmaller) {
 
     Bytes smaller(26, 0x07);
     const Stored container = store(smaller, false, false);
-    EXPECT_EQ(container.bytes, (Bytes{0x63, 0x42, 0x4D, 0x50, 0x1A, 0x00, 0x00, 0x00, 0x0D,
-                                      0x00, 0x00, 0x00, 0x9C, 0x07, 0x07, 0x07, 0x00, 0x04,
-                                      0x03, 0x00, 0x08, 0x07, 0x00, 0x0B, 0x0A}));
+    EXPECT_EQ(container.bytes,
+              (Bytes{0x63, 0x42, 0x4D, 0x50, 0x1A, 0x00, 0x00, 0x00, 0x0D, 0x00, 0x00, 0x00, 0x9C,
+                     0x07, 0x07, 0x07, 0x00, 0x04, 0x03, 0x00, 0x08, 0x07, 0x00, 0x0B, 0x0A}));
     const bitmapcodec::Decoded decoded = bitmapcodec::decodeCompressedBitmap(container.bytes);
     ASSERT_EQ(decoded.error, nullptr);
     EXPECT_EQ(decoded.bytes, Bytes(26, 0x07));
@@ -63,8 +63,8 @@ TEST(EncodeBitmapResource, RewritesByte27OnlyForTwoAfterARemoval) {
     };
     for (const RewriteCase& c : cases) {
         for (const bool keepRaw : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "flag " << c.plrcRemoved << " byte "
-                                            << int(c.before) << " keepRaw " << keepRaw);
+            SCOPED_TRACE(testing::Message() << "flag " << c.plrcRemoved << " byte " << int(c.before)
+                                            << " keepRaw " << keepRaw);
             Bytes data(400, 0x55);
             data[27] = c.before;
             const Stored stored = store(data, c.plrcRemoved, keepRaw);
@@ -83,7 +83,8 @@ TEST(EncodeBitmapResource, RewritesByte27OnlyForTwoAfterARemoval) {
 
 TEST(EncodeBitmapResource, KeepsContainersAsTheyAre) {
     Bytes data(300, 0x02);
-    std::copy(bitmapcodec::kContainerMagic.begin(), bitmapcodec::kContainerMagic.end(), data.begin());
+    std::copy(bitmapcodec::kContainerMagic.begin(), bitmapcodec::kContainerMagic.end(),
+              data.begin());
     const Bytes original = data;
     const Stored stored = store(data, true, false);
     EXPECT_EQ(stored.size, 300u);

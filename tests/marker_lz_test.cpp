@@ -13,7 +13,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using bitmapcodec::kBitmapMaxDistance;
 
-Bytes ascii(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes ascii(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 Bytes repeat(const std::string& text, int times) {
     std::string all;
@@ -59,13 +61,13 @@ TEST(MarkerLzEncode, ProducesTheKnownStreams) {
         {"search ends at a match of exactly its distance",
          ascii("abCDEFGHIJxyzababCDEFGHIJ"),
          kBitmapMaxDistance,
-         {0x9C, 0x61, 0x62, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x78, 0x79, 0x7A, 0x61,
-          0x62, 0x61, 0x00, 0x09, 0x0F}},
+         {0x9C, 0x61, 0x62, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49,
+          0x4A, 0x78, 0x79, 0x7A, 0x61, 0x62, 0x61, 0x00, 0x09, 0x0F}},
         {"equal lengths keep the nearer",
          ascii("abcdXppabcdYqqabcdZrr"),
          kBitmapMaxDistance,
-         {0x9C, 0x61, 0x62, 0x63, 0x64, 0x58, 0x70, 0x70, 0x00, 0x04, 0x07, 0x59, 0x71, 0x71, 0x00,
-          0x04, 0x07, 0x5A, 0x72, 0x72}},
+         {0x9C, 0x61, 0x62, 0x63, 0x64, 0x58, 0x70, 0x70, 0x00, 0x04,
+          0x07, 0x59, 0x71, 0x71, 0x00, 0x04, 0x07, 0x5A, 0x72, 0x72}},
         {"a longer match farther away wins",
          ascii("abcdefgh--abcdXabcdefgh"),
          kBitmapMaxDistance,
@@ -191,8 +193,8 @@ TEST(MarkerLzRoundTrip, RandomInputsDecodeToThemselves) {
                 break;
         }
         const std::uint32_t maximumDistance = distances[trial % std::size(distances)];
-        SCOPED_TRACE(testing::Message() << "trial " << trial << " n " << n << " M "
-                                        << maximumDistance);
+        SCOPED_TRACE(testing::Message()
+                     << "trial " << trial << " n " << n << " M " << maximumDistance);
         const Bytes stream = encode(input, maximumDistance);
         EXPECT_LE(stream.size(), bitmapcodec::markerLzStreamBound(n));
         expectWellFormedTokens(stream, n, maximumDistance);

@@ -19,7 +19,9 @@ void patch32(Bytes& file, std::size_t at, std::uint32_t value) {
     prc::storeBigEndian32(value, &file[at]);
 }
 
-std::size_t entryOffsetField(std::size_t index) { return 78 + 10 * index + 6; }
+std::size_t entryOffsetField(std::size_t index) {
+    return 78 + 10 * index + 6;
+}
 
 struct ExpectedResource {
     std::string type;
@@ -41,9 +43,8 @@ void expectResources(const prc::ResourceTable& table, const std::vector<Expected
 DatabaseLayout threeResources() {
     DatabaseLayout layout;
     layout.name = skinbuilder::databaseName("Three");
-    layout.resources = {{"abmp", 1, Bytes(5, 0xA1)},
-                        {"tSTR", 2, Bytes(3, 0xB2)},
-                        {"PlRC", 0, Bytes(4, 0xC3)}};
+    layout.resources = {
+        {"abmp", 1, Bytes(5, 0xA1)}, {"tSTR", 2, Bytes(3, 0xB2)}, {"PlRC", 0, Bytes(4, 0xC3)}};
     return layout;
 }
 
@@ -95,8 +96,8 @@ TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
              patch32(file, entryOffsetField(2), static_cast<std::uint32_t>(file.size()));
              return file;
          },
-         {{"abmp", 1, Bytes{0xA1, 0xA1, 0xA1, 0xA1, 0xA1, 0xB2, 0xB2, 0xB2, 0xC3, 0xC3, 0xC3,
-                            0xC3}},
+         {{"abmp", 1,
+           Bytes{0xA1, 0xA1, 0xA1, 0xA1, 0xA1, 0xB2, 0xB2, 0xB2, 0xC3, 0xC3, 0xC3, 0xC3}},
           {"tSTR", 2, {}},
           {"PlRC", 0, {}}}},
     };
@@ -194,7 +195,7 @@ TEST(SerializeResourceDatabase, WritesTheFixedHeader) {
     const Bytes file = prc::serializeResourceDatabase(*parse.table);
 
     Bytes header(layout.name.begin(), layout.name.end());
-    const Bytes fixed = {0x00, 0x01, 0x01, 0x00, 0xF0, 0, 0, 0, 0xF0, 0, 0, 0, 0xF0, 0, 0, 0,
+    const Bytes fixed = {0x00, 0x01, 0x01, 0x00, 0xF0, 0, 0, 0, 0xF0, 0, 0, 0, 0xF0, 0,   0,   0,
                          0,    0,    0,    2,    0,    0, 0, 0, 0,    0, 0, 0, 's',  'k', 'i', 'n',
                          's',  'k',  'U',  'I',  0,    0, 0, 0, 0,    0, 0, 0, 0,    3};
     header.insert(header.end(), fixed.begin(), fixed.end());

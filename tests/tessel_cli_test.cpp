@@ -65,7 +65,9 @@ Bytes randomBytes(std::size_t n, unsigned seed) {
     return out;
 }
 
-Bytes flat(std::size_t n) { return Bytes(n, 0x5A); }
+Bytes flat(std::size_t n) {
+    return Bytes(n, 0x5A);
+}
 
 // The bitmap that a run stored for a resource, decoded when it is a container.
 Bytes storedBitmap(const Bytes& data) {
@@ -123,12 +125,14 @@ TEST(TesselCommandLine, WrongArgumentCountsPrintTheUsageOnly) {
 
 TEST(TesselPass, GeneratedDatabases) {
     const std::vector<DatabaseCase> cases = {
-        {"no resources", {},
+        {"no resources",
+         {},
          [](const RunResult& run, const Bytes& output) {
              EXPECT_EQ(run.out, "File has 0 resrouces\n\nTotal compression: 0->0 bytes\n");
              EXPECT_EQ(output.size(), 78u);
          }},
-        {"only an id-0 PlRC", {{"PlRC", 0, Bytes(30, 1)}},
+        {"only an id-0 PlRC",
+         {{"PlRC", 0, Bytes(30, 1)}},
          [](const RunResult& run, const Bytes& output) {
              EXPECT_EQ(run.out, "File has 1 resrouces\n\nTotal compression: 0->0 bytes\n");
              EXPECT_EQ(output.size(), 78u);
@@ -177,7 +181,9 @@ TEST(TesselPass, GeneratedDatabases) {
              EXPECT_EQ(storedBitmap(stored[5]), flat(500));
          }},
         {"incompressible and already compressed bitmaps stay",
-         {{"abmp", 7, randomBytes(3000, 1)}, {"abmp", 8, [] {
+         {{"abmp", 7, randomBytes(3000, 1)},
+          {"abmp", 8,
+           [] {
                Bytes container = randomBytes(200, 2);
                std::copy_n("cBMP", 4, container.begin());
                return container;
@@ -186,7 +192,8 @@ TEST(TesselPass, GeneratedDatabases) {
              EXPECT_EQ(run.out, "File has 2 resrouces\n\nTotal compression: 3200->3200 bytes\n");
              EXPECT_EQ(outputResources(output)[0], randomBytes(3000, 1));
          }},
-        {"ids from 32768 print as positive numbers", {{"abmp", 65535, flat(100)}},
+        {"ids from 32768 print as positive numbers",
+         {{"abmp", 65535, flat(100)}},
          [](const RunResult& run, const Bytes&) {
              EXPECT_TRUE(printsImageLine(run, 65535)) << run.out;
          }},
@@ -310,8 +317,7 @@ TEST(TesselFiles, ANewOutputGetsTheUmaskMode) {
     TempFolder folder;
     const RunResult run = tessel({SAMPLE_SKIN_PATH, folder / "new.prc"});
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(fs::status(folder / "new.prc").permissions(),
-              fs::perms(0777 & ~currentUmask()));
+    EXPECT_EQ(fs::status(folder / "new.prc").permissions(), fs::perms(0777 & ~currentUmask()));
 }
 
 TEST(TesselFiles, ASymbolicLinkStaysALinkToTheNewContent) {
@@ -335,9 +341,8 @@ TEST(TesselFiles, DevicesAreWrittenInPlaceNeverReplaced) {
 
     const RunResult toFull = tessel({SAMPLE_SKIN_PATH, "/dev/full"});
     EXPECT_EQ(toFull.exitStatus, 1);
-    const std::string expectedOut =
-        testsupport::expectedTesselRun(readFile(SAMPLE_SKIN_PATH)).out +
-        "ERR: cannot write output file!\n";
+    const std::string expectedOut = testsupport::expectedTesselRun(readFile(SAMPLE_SKIN_PATH)).out +
+                                    "ERR: cannot write output file!\n";
     EXPECT_EQ(toFull.out, expectedOut);
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
@@ -368,7 +373,8 @@ TEST(TesselFiles, BadInputsLeaveInputAndOutputUntouched) {
          "ERR: more then one record list in a PRC file is unsupported!\n" + totals},
         {"directory past the end", damaged([](Bytes& b) { b.resize(100); }),
          "File has 13 resrouces\nERR: resource directory runs past the end of the source "
-         "file!\n" + totals},
+         "file!\n" +
+             totals},
         {"offset past the end", damaged([](Bytes& b) { b[84] = 0x7F; }),
          "File has 13 resrouces\nERR: resource data lies past the end of the source file!\n" +
              totals},

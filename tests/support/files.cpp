@@ -21,7 +21,8 @@ Bytes readFile(const std::filesystem::path& path) {
 
 void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) {
         throw std::runtime_error("cannot write " + path.string());
     }
@@ -65,7 +66,8 @@ int anonymousFile() {
 
 }  // namespace
 
-RunResult runProgram(const std::vector<std::string>& arguments, const std::string& input) {
+RunResult runProgram(const std::vector<std::string>& arguments, const std::string& input,
+                     const std::vector<std::string>& environment) {
     const int inFd = anonymousFile();
     if (::write(inFd, input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
         throw std::runtime_error("cannot prepare standard input");
@@ -80,6 +82,9 @@ RunResult runProgram(const std::vector<std::string>& arguments, const std::strin
         ::dup2(stdinFd, 0);
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
+        for (const std::string& setting : environment) {
+            ::putenv(const_cast<char*>(setting.c_str()));
+        }
         std::vector<char*> argv;
         for (const std::string& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));

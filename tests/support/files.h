@@ -30,7 +30,9 @@ struct RunResult {
 };
 
 // Runs a program with the arguments, feeding it the given standard input
-// (standard input is the null device when it is empty).
-RunResult runProgram(const std::vector<std::string>& arguments, const std::string& input = "");
+// (standard input is the null device when it is empty), with "NAME=value"
+// settings added to its environment.
+RunResult runProgram(const std::vector<std::string>& arguments, const std::string& input = "",
+                     const std::vector<std::string>& environment = {});
 
 }  // namespace testsupport

@@ -1,0 +1,107 @@
+#include "skin_conversion.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "checked_file.h"
+#include "skin_rules.h"
+
+namespace recast {
+namespace {
+
+constexpr long kHeaderImageSize = 80;  // the database header and two more bytes
+constexpr long kHeaderSize = 78;
+constexpr long kDirectoryEntrySize = 10;
+constexpr std::size_t kNameOffset = 0;
+constexpr std::size_t kAttributesLowByte = 33;
+constexpr std::size_t kTypeOffset = 60;
+constexpr std::size_t kCreatorOffset = 64;
+constexpr std::size_t kNumRecordsOffset = 76;
+constexpr std::uint8_t kResetAfterInstallMask = 0xDF;  // clears bit 0x0020
+
+bool isWifiSkin = false;
+
+void writeName(std::uint8_t* header, const char* name, std::size_t length) {
+    std::memcpy(header + kNameOffset, name, length);
+    header[kNameOffset + length] = '\0';  // later bytes of the field keep their values
+}
+
+void renameDatabase(std::uint8_t* header) {
+    const std::string_view name = databaseNameFromPath(skinPath);
+    if (name.empty()) {
+        fatalError("The input filename is invalid.  Rename file to something saner.");
+    }
+    const bool statusBarName = name == "StatusBarResources";
+    if (statusBarName || isWifiSkin) {
+        char placeholder[kPlaceholderNameSize];
+        const std::size_t length = formatPlaceholderName(!statusBarName, std::rand(), placeholder);
+        writeName(header, placeholder, length);
+    } else {
+        writeName(header, name.data(), name.size() < kMaxNameLength ? name.size() : kMaxNameLength);
+    }
+}
+
+// A directory that the file cannot hold would leave a half-converted file
+// behind: refuse it while nothing has been written.
+void requireWholeDirectory(const std::uint8_t* header) {
+    const long count = header[kNumRecordsOffset] * 256L + header[kNumRecordsOffset + 1];
+    if (std::fseek(skinFile, 0, SEEK_END) != 0 ||
+        std::ftell(skinFile) < kHeaderSize + kDirectoryEntrySize * count) {
+        fatalError("Error reading input file.");
+    }
+}
+
+void writeTypeCode(std::int32_t position, const std::uint8_t* type) {
+    seekExact(skinFile, position);
+    if (std::fwrite(type, 4, 1, skinFile) != 1) {
+        fatalError(kWritingStageMessage);
+    }
+}
+
+}  // namespace
+
+void convertSkinInPlace() {
+    std::uint8_t header[kHeaderImageSize];
+    if (std::fread(header, kHeaderImageSize, 1, skinFile) != 1) {
+        fatalError("Error reading input file.");
+    }
+    const SkinKind kind = classifySkin(header + kTypeOffset, header + kCreatorOffset);
+    if (kind == SkinKind::alreadyConverted) {
+        fatalError("This skin has already been converted.");
+    }
+    isWifiSkin = kind == SkinKind::wifi;
+    if (kind == SkinKind::unsupported) {
+        fatalError("The input file is not a supported skin.");
+    }
+    header[kAttributesLowByte] &= kResetAfterInstallMask;
+    renameDatabase(header);
+    std::memcpy(header + kCreatorOffset, "T3sk", 4);
+    std::memcpy(header + kTypeOffset, "rsrc", 4);
+    requireWholeDirectory(header);
+
+    seekExact(skinFile, 0);
+    if (std::fwrite(header, kHeaderImageSize, 1, skinFile) != 1) {
+        fatalError(kWritingStageMessage);
+    }
+    readFailureMessage = kWritingStageMessage;
+
+    seekExact(skinFile, static_cast<std::int32_t>(kNumRecordsOffset));
+    const std::uint16_t count = readBigEndian16(skinFile);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const auto position = static_cast<std::int32_t>(std::ftell(skinFile));
+        std::uint8_t type[5] = {};
+        readTypeCode(skinFile, type);
+        std::uint16_t id = readBigEndian16(skinFile);
+        std::uint8_t newType[4];
+        if (renamedEntryType(isWifiSkin, type, id, newType)) {
+            writeTypeCode(position, newType);
+            seekExact(skinFile, position);
+            readTypeCode(skinFile, type);
+            id = readBigEndian16(skinFile);
+        }
+        readBigEndian16(skinFile);  // the data offset stays as it is
+        readBigEndian16(skinFile);
+    }
+}
+
+}  // namespace recast

@@ -1,0 +1,295 @@
+// Runs the built Recast on real files and checks every byte it changes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "files.h"
+#include "skin_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using skinbuilder::DatabaseLayout;
+using testsupport::Bytes;
+using testsupport::readFile;
+using testsupport::RunResult;
+using testsupport::TempFolder;
+using testsupport::writeFile;
+
+const std::string kSuccess = "Success: Conversion to Orvane format successful.\n";
+const std::string kWritingStage =
+    "Error: Error in writing stage.  The skin may have become corrupted--get a new copy before "
+    "doing anything more with it.\n";
+
+RunResult recast(const std::vector<std::string>& arguments, const std::string& input = "",
+                 const std::vector<std::string>& environment = {}) {
+    std::vector<std::string> all = {RECAST_PATH};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return testsupport::runProgram(all, input, environment);
+}
+
+DatabaseLayout skinLayout(const std::string& type, const std::string& creator,
+                          std::vector<std::pair<std::string, std::uint16_t>> entries) {
+    DatabaseLayout layout;
+    layout.name = skinbuilder::databaseName("An old database name that is long");
+    layout.type = type;
+    layout.creator = creator;
+    layout.attributes = 0x0021;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        layout.resources.push_back(
+            {entries[i].first, entries[i].second, Bytes(3 + i, static_cast<std::uint8_t>(i))});
+    }
+    return layout;
+}
+
+struct Expected {
+    std::string namePattern;         // the text before the NUL
+    std::vector<std::string> types;  // every directory entry's type afterwards
+};
+
+// Everything but the listed fields is unchanged; the fields hold what they must.
+void expectConverted(const Bytes& before, const Bytes& after, const Expected& expected) {
+    ASSERT_EQ(after.size(), before.size());
+    const auto nul = std::find(after.begin(), after.begin() + 32, 0);
+    ASSERT_NE(nul, after.begin() + 32) << "the name has no NUL";
+    const std::string name(after.begin(), nul);
+    EXPECT_TRUE(std::regex_match(name, std::regex(expected.namePattern))) << name;
+    Bytes patched = before;
+    std::copy(after.begin(), nul + 1, patched.begin());  // bytes after the NUL stay
+    patched[33] &= 0xDF;
+    std::copy_n("rsrc", 4, patched.begin() + 60);
+    std::copy_n("T3sk", 4, patched.begin() + 64);
+    for (std::size_t i = 0; i < expected.types.size(); ++i) {
+        std::copy_n(expected.types[i].begin(), 4, patched.begin() + 78 + 10 * i);
+    }
+    EXPECT_EQ(after, patched);
+}
+
+struct ConversionCase {
+    const char* fileName;
+    DatabaseLayout layout;
+    Expected expected;
+};
+
+TEST(RecastConversion, ConvertsStatusBarAndWifiSkins) {
+    const auto statusBar = [](const char* creator) {
+        return skinLayout("rsrc", creator,
+                          {{"ovly", 1}, {"OVLY", 2}, {"Ovly", 3}, {"abmp", 25099}, {"ovly", 4}});
+    };
+    const std::vector<std::string> statusBarTypes = {"OVLY", "OVLY", "Ovly", "abmp", "OVLY"};
+    const DatabaseLayout wifi = skinLayout("aext", "WiSl",
+                                           {{"abmp", 25099},
+                                            {"abmp", 25100},
+                                            {"abmp", 25262},
+                                            {"abmp", 25263},
+                                            {"ovly", 25150},
+                                            {"_xyz", 7},
+                                            {"tSTR", 1000}});
+    const std::vector<std::string> wifiTypes = {"_bmp", "abmp", "abmp", "_bmp",
+                                                "_vly", "_xyz", "_STR"};
+    const std::string digits = "[0-9a-f]{4}";
+    const std::vector<ConversionCase> cases = {
+        {"Blue.prc", statusBar("sBar"), {"Blue", statusBarTypes}},
+        {"Blue.old.prc", statusBar("F3BG"), {"Blue", statusBarTypes}},
+        {"Blue", statusBar("sBar"), {"Blue", statusBarTypes}},
+        {"ThisBaseNameIsFortyCharactersLongXXXXXXX.prc",
+         statusBar("sBar"),
+         {"ThisBaseNameIsFortyCharactersLo", statusBarTypes}},
+        {"StatusBarResources.prc",
+         statusBar("sBar"),
+         {"Converted skin \\[" + digits + "\\]", statusBarTypes}},
+        {"statusbarresources.prc", statusBar("sBar"), {"statusbarresources", statusBarTypes}},
+        {"Blue.prc", wifi, {"Converted WiFi skin \\[" + digits + "\\]", wifiTypes}},
+        {"StatusBarResources.prc", wifi, {"Converted skin \\[" + digits + "\\]", wifiTypes}},
+        {"statusbarresources.prc", wifi, {"Converted WiFi skin \\[" + digits + "\\]", wifiTypes}},
+        {"Empty.prc", skinLayout("rsrc", "sBar", {}), {"Empty", {}}},
+    };
+    for (const ConversionCase& c : cases) {
+        SCOPED_TRACE(c.fileName);
+        TempFolder folder;
+        fs::create_directory(folder / "my.skins");
+        const fs::path path = folder / "my.skins" / c.fileName;
+        const Bytes before = skinbuilder::buildDatabase(c.layout);
+        writeFile(path, before);
+
+        const RunResult run = recast({path});
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, kSuccess);
+        const Bytes after = readFile(path);
+        expectConverted(before, after, c.expected);
+
+        const RunResult again = recast({path});
+        EXPECT_EQ(again.exitStatus, 1);
+        EXPECT_EQ(again.err, "Error: This skin has already been converted.\n");
+        EXPECT_EQ(readFile(path), after);
+    }
+}
+
+TEST(RecastConversion, ClearsOnlyTheResetBit) {
+    for (const std::uint16_t attributes : {0x0021, 0x0001, 0xFFFF, 0x0020}) {
+        TempFolder folder;
+        DatabaseLayout layout = skinLayout("rsrc", "sBar", {{"abmp", 1}});
+        layout.attributes = attributes;
+        writeFile(folder / "Blue.prc", skinbuilder::buildDatabase(layout));
+        ASSERT_EQ(recast({folder / "Blue.prc"}).exitStatus, 0);
+        const Bytes after = readFile(folder / "Blue.prc");
+        EXPECT_EQ((after[32] << 8) | after[33], attributes & ~0x0020) << attributes;
+    }
+}
+
+struct Refusal {
+    const char* name;
+    std::string fileName;
+    std::function<Bytes()> file;
+    std::string err;
+};
+
+TEST(RecastConversion, RefusalsLeaveTheFileUnchanged) {
+    const auto layoutFile = [](const char* type, const char* creator) {
+        return [=] { return skinbuilder::buildDatabase(skinLayout(type, creator, {{"ovly", 1}})); };
+    };
+    const auto truncated = [](std::size_t size) {
+        return [=] {
+            DatabaseLayout layout = skinLayout("rsrc", "sBar", {});
+            layout.gapBytes = 2;
+            Bytes file = skinbuilder::buildDatabase(layout);
+            file.resize(size);
+            return file;
+        };
+    };
+    const std::string readError = "Error: Error reading input file.\n";
+    const std::vector<Refusal> cases = {
+        {"78 bytes", "Blue.prc", truncated(78), readError},
+        {"79 bytes", "Blue.prc", truncated(79), readError},
+        {"empty file", "Blue.prc", [] { return Bytes{}; }, readError},
+        {"already converted", "Blue.prc", layoutFile("rsrc", "T3sk"),
+         "Error: This skin has already been converted.\n"},
+        {"aext from sBar", "Blue.prc", layoutFile("aext", "sBar"),
+         "Error: The input file is not a supported skin.\n"},
+        {"rsrc from WiSl", "Blue.prc", layoutFile("rsrc", "WiSl"),
+         "Error: The input file is not a supported skin.\n"},
+        {"a compressed skin", "Blue.prc", layoutFile("skin", "skUI"),
+         "Error: The input file is not a supported skin.\n"},
+        {"a name that is only an extension", ".prc", layoutFile("rsrc", "sBar"),
+         "Error: The input filename is invalid.  Rename file to something saner.\n"},
+        {"a directory longer than the file", "Blue.prc",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(skinLayout("rsrc", "sBar", {{"ovly", 1}}));
+             file[77] = 9;  // nine entries promised, one present
+             return file;
+         },
+         readError},
+    };
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        const Bytes before = c.file();
+        writeFile(folder / c.fileName, before);
+        const RunResult run = recast({folder / c.fileName});
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(readFile(folder / c.fileName), before);
+    }
+}
+
+TEST(RecastCommandLine, PathsThatCannotBeOpened) {
+    TempFolder folder;
+    fs::create_directory(folder / "a folder");
+    const std::string tooLong = (folder / std::string(300, 'x')).string();
+    for (const std::string& path :
+         {(folder / "missing.prc").string(), (folder / "a folder").string(), tooLong}) {
+        const RunResult run = recast({path});
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(run.err, "Error: Error reading input file.\n");
+    }
+    EXPECT_TRUE(fs::is_empty(folder / "a folder"));
+}
+
+TEST(RecastCommandLine, ChoosesTheFileFromStandardInput) {
+    TempFolder folder;
+    const Bytes skin = skinbuilder::buildDatabase(skinLayout("rsrc", "sBar", {{"ovly", 1}}));
+    fs::create_directory(folder / "a folder");
+    const std::string path = (folder / "Blue.prc").string();
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string input;
+        int exitStatus;
+        std::string err;
+        bool converted;
+    };
+    const std::vector<Case> cases = {
+        {"no input at all cancels", {}, "", 0, "", false},
+        {"an empty line cancels", {}, "\n" + path + "\n", 0, "", false},
+        {"a path is converted", {}, path + "\n", 0, kSuccess, true},
+        {"a path without a line end", {}, path, 0, kSuccess, true},
+        {"a path with CR LF", {}, path + "\r\n", 0, kSuccess, true},
+        {"two arguments are ignored", {path, path}, path + "\n", 0, kSuccess, true},
+        {"a missing file is asked again",
+         {},
+         (folder / "nope.prc").string() + "\n" + path + "\n",
+         0,
+         (folder / "nope.prc").string() + "\nFile not found.\n" + kSuccess,
+         true},
+        {"a folder is refused, then the input ends",
+         {},
+         (folder / "a folder").string() + "\n",
+         0,
+         (folder / "a folder").string() + "\nFile not found.\n",
+         false},
+        {"an overlong line is refused",
+         {},
+         std::string(400, 'y') + "\n",
+         0,
+         "Path too long: at most 259 characters.\n",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(path, skin);
+        const RunResult run = recast(c.arguments, c.input);
+        EXPECT_EQ(run.exitStatus, c.exitStatus);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(readFile(path) != skin, c.converted);
+    }
+}
+
+TEST(RecastFaults, FailedWritesAndClosesReportTheWritingStage) {
+    const Bytes skin = skinbuilder::buildDatabase(
+        skinLayout("rsrc", "sBar", {{"abmp", 1}, {"ovly", 2}, {"ovly", 3}}));
+    struct Case {
+        const char* name;
+        std::string fault;
+        bool headerWritten;
+    };
+    const std::vector<Case> cases = {
+        {"the header write fails", "FAULT_FWRITE_FROM=1", false},
+        {"an entry write fails", "FAULT_FWRITE_FROM=2", true},
+        {"the close fails", "FAULT_FCLOSE=1", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        writeFile(folder / "Blue.prc", skin);
+        const RunResult run =
+            recast({folder / "Blue.prc"}, "", {"LD_PRELOAD=" FAULT_SHIM_PATH, c.fault});
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(run.err, kWritingStage);
+        const Bytes after = readFile(folder / "Blue.prc");
+        EXPECT_EQ(after.size(), skin.size());
+        if (c.headerWritten) {
+            EXPECT_TRUE(std::equal(after.begin() + 60, after.begin() + 68, "rsrcT3sk"));
+            EXPECT_EQ(recast({folder / "Blue.prc"}).err,
+                      "Error: This skin has already been converted.\n");
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "skin_rules.h"
+
+namespace {
+
+using recast::SkinKind;
+
+TEST(DatabaseNameFromPath, TakesTheBaseNameUpToItsFirstDot) {
+    struct Case {
+        std::string path;
+        std::string name;
+    };
+    const std::vector<Case> cases = {
+        {"C:\\skins\\Blue.prc", "Blue"},
+        {"Blue", "Blue"},
+        {"C:\\my.folder\\Blue.prc", "Blue"},
+        {"/home/me/my.skins/Blue.prc", "Blue"},
+        {"Blue.old.prc", "Blue"},
+        {"C:Blue.prc", "Blue"},
+        {"\\Blue.prc", "Blue"},
+        {"dir/sub\\mixed:Blue.prc", "Blue"},
+        {"skins/StatusBarResources.prc", "StatusBarResources"},
+        {".prc", ""},
+        {"skins/.hidden", ""},
+        {"skins/", ""},
+        {"", ""},
+        {"a/b.c/", ""},
+        {"ThisBaseNameIsFortyCharactersLongXXXXXXX.prc",
+         "ThisBaseNameIsFortyCharactersLongXXXXXXX"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(recast::databaseNameFromPath(c.path), c.name) << c.path;
+    }
+}
+
+TEST(ClassifySkin, AcceptsStatusBarAndWifiSkinsOnly) {
+    struct Case {
+        const char* type;
+        const char* creator;
+        SkinKind kind;
+    };
+    const std::vector<Case> cases = {
+        {"rsrc", "T3sk", SkinKind::alreadyConverted},    {"rsrc", "sBar", SkinKind::statusBar},
+        {"rsrc", "F3BG", SkinKind::statusBar},           {"aext", "WiSl", SkinKind::wifi},
+        {"aext", "sBar", SkinKind::unsupported},         {"rsrc", "WiSl", SkinKind::unsupported},
+        {"aext", "T3sk", SkinKind::unsupported},         {"RSRC", "sBar", SkinKind::unsupported},
+        {"rsrc", "sbar", SkinKind::unsupported},         {"skin", "skUI", SkinKind::unsupported},
+        {"\0\0\0\0", "\0\0\0\0", SkinKind::unsupported},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(recast::classifySkin(reinterpret_cast<const std::uint8_t*>(c.type),
+                                       reinterpret_cast<const std::uint8_t*>(c.creator)),
+                  c.kind)
+            << c.type << "/" << c.creator;
+    }
+}
+
+TEST(RenamedEntryType, FollowsTheDirectoryRulesOfEachKind) {
+    struct Case {
+        bool wifi;
+        const char* type;
+        std::uint16_t id;
+        const char* renamed;  // nullptr: left as it is
+    };
+    const std::vector<Case> cases = {
+        {false, "ovly", 1000, "OVLY"},   {false, "OVLY", 1000, nullptr},
+        {false, "Ovly", 1000, nullptr},  {false, "abmp", 25099, nullptr},
+        {false, "abmp", 31000, nullptr}, {false, "_xyz", 1, nullptr},
+        {true, "abmp", 25099, "_bmp"},   {true, "abmp", 25100, nullptr},
+        {true, "abmp", 25262, nullptr},  {true, "abmp", 25263, "_bmp"},
+        {true, "ABMP", 25150, "_BMP"},   {true, "ovly", 25150, "_vly"},
+        {true, "OVLY", 1, "_VLY"},       {true, "_xyz", 1, "_xyz"},
+        {true, "tSTR", 0, "_STR"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.wifi << " " << c.type << " " << c.id);
+        std::uint8_t renamed[4] = {};
+        const bool changed = recast::renamedEntryType(
+            c.wifi, reinterpret_cast<const std::uint8_t*>(c.type), c.id, renamed);
+        ASSERT_EQ(changed, c.renamed != nullptr);
+        if (changed) {
+            EXPECT_EQ(std::string(renamed, renamed + 4), c.renamed);
+        }
+    }
+}
+
+TEST(FormatPlaceholderName, FourLowercaseDigitsOfAFifteenBitValue) {
+    struct Case {
+        bool wifi;
+        int random;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {false, 0, "Converted skin [0000]"},           {false, 1001, "Converted skin [03e9]"},
+        {true, 1001, "Converted WiFi skin [03e9]"},    {false, 32767, "Converted skin [7fff]"},
+        {true, 32768, "Converted WiFi skin [0000]"},   // a wider rand() wraps into range
+        {false, 2147483647, "Converted skin [7fff]"},  // glibc's RAND_MAX
+        {true, 0xABCDE, "Converted WiFi skin [3cde]"},
+    };
+    for (const Case& c : cases) {
+        char text[recast::kPlaceholderNameSize];
+        const std::size_t length = recast::formatPlaceholderName(c.wifi, c.random, text);
+        EXPECT_STREQ(text, c.text);
+        EXPECT_EQ(length, std::string(c.text).size());
+    }
+}
+
+}  // namespace
