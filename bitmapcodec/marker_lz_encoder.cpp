@@ -66,7 +66,11 @@ std::uint32_t markerLzEncodePlainScan(std::span<const std::uint8_t> source,
 
 std::uint32_t markerLzEncode(std::span<const std::uint8_t> source,
                              std::span<std::uint8_t> destination, std::uint32_t maximumDistance) {
-    return markerLzEncodePlainScan(source, destination, maximumDistance);
+    FastSearch search;
+    search.source = source;
+    search.maximumDistance = maximumDistance;
+    return encodeWith(source, destination,
+                      [&](std::uint32_t p) { return fastSearchMatch(search, p); });
 }
 
 }  // namespace bitmapcodec

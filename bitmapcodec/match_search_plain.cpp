@@ -4,20 +4,21 @@
 
 namespace bitmapcodec {
 
-Match plainScanMatch(std::span<const std::uint8_t> source, std::uint32_t p,
-                     std::uint32_t maximumDistance) {
+std::uint64_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t p,
+                            SearchState& state, std::uint32_t lastDistance) {
     const std::uint8_t* here = source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
-    const std::uint32_t window = std::min(maximumDistance, p);
-    Match best;
-    for (std::uint32_t d = 1; d <= window; ++d) {
+    std::uint64_t compared = 0;
+    std::uint32_t d = state.examined;
+    while (!state.stopped && d < lastDistance) {
+        ++d;
         const std::uint8_t* candidate = here - d;
         // Two single-byte tests reject almost every candidate before the byte
         // loop: its first byte, and its byte at the length to beat.
         if (candidate[0] != here[0]) {
             continue;
         }
-        if (best.length >= remaining || candidate[best.length] != here[best.length]) {
+        if (state.best >= remaining || candidate[state.best] != here[state.best]) {
             continue;
         }
         const std::uint32_t cap = std::min(remaining, d + 1);
@@ -25,14 +26,23 @@ Match plainScanMatch(std::span<const std::uint8_t> source, std::uint32_t p,
         while (length < cap && candidate[length] == here[length]) {
             ++length;
         }
-        if (length > best.length) {
-            best = {length, d};
+        compared += length;
+        if (length > state.best) {
+            state.best = length;
+            state.bestDistance = d;
         }
-        if (best.length == std::min(remaining, d)) {
-            break;
-        }
+        state.stopped = state.best == std::min(remaining, d);
     }
-    return best;
+    const std::uint64_t work = (d - state.examined) + compared;
+    state.examined = d;
+    return work;
+}
+
+Match plainScanMatch(std::span<const std::uint8_t> source, std::uint32_t p,
+                     std::uint32_t maximumDistance) {
+    SearchState state;
+    scanDistances(source, p, state, std::min(maximumDistance, p));
+    return {state.best, state.bestDistance};
 }
 
 }  // namespace bitmapcodec

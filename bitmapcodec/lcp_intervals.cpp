@@ -1,0 +1,106 @@
+#include "lcp_intervals.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace bitmapcodec {
+
+LcpIntervals buildLcpIntervals(std::vector<std::int32_t> lcp) {
+    LcpIntervals index;
+    index.lcp = std::move(lcp);
+    const auto n = static_cast<std::int32_t>(index.lcp.size());
+    const std::int32_t blocks = (n + kLcpBlock - 1) / kLcpBlock;
+    std::vector<std::int32_t> level(blocks);
+    for (std::int32_t b = 0; b < blocks; ++b) {
+        const auto first = index.lcp.begin() + b * kLcpBlock;
+        level[b] = *std::min_element(first, first + std::min(kLcpBlock, n - b * kLcpBlock));
+    }
+    index.blockMinima.push_back(std::move(level));
+    for (std::int32_t span = 1; 2 * span <= blocks; span *= 2) {
+        const std::vector<std::int32_t>& below = index.blockMinima.back();
+        std::vector<std::int32_t> above(blocks - 2 * span + 1);
+        for (std::size_t b = 0; b < above.size(); ++b) {
+            above[b] = std::min(below[b], below[b + span]);
+        }
+        index.blockMinima.push_back(std::move(above));
+    }
+    return index;
+}
+
+namespace {
+
+// Minimum over whole blocks firstBlock..lastBlock.
+std::int32_t blockRangeMinimum(const LcpIntervals& index, std::int32_t firstBlock,
+                               std::int32_t lastBlock) {
+    const std::int32_t count = lastBlock - firstBlock + 1;
+    const int level = std::bit_width(static_cast<unsigned>(count)) - 1;
+    const std::vector<std::int32_t>& minima = index.blockMinima[level];
+    return std::min(minima[firstBlock], minima[lastBlock - (1 << level) + 1]);
+}
+
+}  // namespace
+
+std::int32_t lcpRangeMinimum(const LcpIntervals& index, std::int32_t first, std::int32_t last) {
+    const std::int32_t firstBlock = first / kLcpBlock;
+    const std::int32_t lastBlock = last / kLcpBlock;
+    const std::int32_t* lcp = index.lcp.data();
+    if (lastBlock - firstBlock <= 1) {
+        return *std::min_element(lcp + first, lcp + last + 1);
+    }
+    std::int32_t minimum = blockRangeMinimum(index, firstBlock + 1, lastBlock - 1);
+    minimum = std::min(minimum, *std::min_element(lcp + first, lcp + (firstBlock + 1) * kLcpBlock));
+    return std::min(minimum, *std::min_element(lcp + lastBlock * kLcpBlock, lcp + last + 1));
+}
+
+std::int32_t intervalStart(const LcpIntervals& index, std::int32_t rank, std::int32_t k) {
+    const std::int32_t* lcp = index.lcp.data();
+    const std::int32_t blockStart = rank / kLcpBlock * kLcpBlock;
+    for (std::int32_t j = rank; j >= blockStart; --j) {
+        if (lcp[j] < k) {
+            return j;
+        }
+    }
+    // Find the nearest earlier block whose minimum is below k: skip runs of
+    // 2^level blocks whose minimum is not.
+    std::int32_t block = rank / kLcpBlock - 1;
+    for (int level = static_cast<int>(index.blockMinima.size()) - 1; level >= 0; --level) {
+        const std::int32_t first = block - (1 << level) + 1;
+        if (first >= 0 && index.blockMinima[level][first] >= k) {
+            block = first - 1;
+        }
+    }
+    for (std::int32_t j = block * kLcpBlock + kLcpBlock - 1;; --j) {
+        if (lcp[j] < k) {
+            return j;
+        }
+    }
+}
+
+std::int32_t intervalEnd(const LcpIntervals& index, std::int32_t rank, std::int32_t k) {
+    const std::int32_t* lcp = index.lcp.data();
+    const auto n = static_cast<std::int32_t>(index.lcp.size());
+    const std::int32_t blockEnd = std::min(n, (rank / kLcpBlock + 1) * kLcpBlock);
+    for (std::int32_t j = rank + 1; j < blockEnd; ++j) {
+        if (lcp[j] < k) {
+            return j - 1;
+        }
+    }
+    const auto blocks = static_cast<std::int32_t>(index.blockMinima[0].size());
+    std::int32_t block = rank / kLcpBlock + 1;
+    for (int level = static_cast<int>(index.blockMinima.size()) - 1; level >= 0; --level) {
+        const std::int32_t last = block + (1 << level) - 1;
+        if (last < blocks && index.blockMinima[level][block] >= k) {
+            block = last + 1;
+        }
+    }
+    if (block >= blocks) {
+        return n - 1;
+    }
+    for (std::int32_t j = block * kLcpBlock;; ++j) {
+        if (lcp[j] < k) {
+            return j - 1;
+        }
+    }
+}
+
+}  // namespace bitmapcodec

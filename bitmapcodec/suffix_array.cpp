@@ -1,0 +1,197 @@
+#include "suffix_array.h"
+
+#include <algorithm>
+
+namespace bitmapcodec {
+namespace {
+
+// Induced sorting (SA-IS) over a text of integers in [0, alphabetSize) whose
+// last symbol is a unique smallest sentinel.
+class InducedSorter {
+  public:
+    InducedSorter(const std::int32_t* text, std::int32_t* sa, std::int32_t n,
+                  std::int32_t alphabetSize)
+        : s_(text), sa_(sa), n_(n), k_(alphabetSize), isS_(n), buckets_(alphabetSize) {}
+
+    void run() {
+        classify();
+        placeLmsSuffixes();
+        induce();
+        const std::int32_t lmsCount = compactSortedLms();
+        const std::int32_t names = nameLmsSubstrings(lmsCount);
+        sortLmsSuffixes(lmsCount, names);
+        induce();
+    }
+
+  private:
+    bool isLms(std::int32_t i) const { return i > 0 && isS_[i] && !isS_[i - 1]; }
+
+    void classify() {
+        isS_[n_ - 1] = true;
+        for (std::int32_t i = n_ - 2; i >= 0; --i) {
+            isS_[i] = s_[i] < s_[i + 1] || (s_[i] == s_[i + 1] && isS_[i + 1]);
+        }
+    }
+
+    void bucketBounds(bool ends) {
+        std::fill(buckets_.begin(), buckets_.end(), 0);
+        for (std::int32_t i = 0; i < n_; ++i) {
+            ++buckets_[s_[i]];
+        }
+        std::int32_t sum = 0;
+        for (std::int32_t c = 0; c < k_; ++c) {
+            sum += buckets_[c];
+            buckets_[c] = ends ? sum : sum - buckets_[c];
+        }
+    }
+
+    void placeLmsSuffixes() {
+        bucketBounds(true);
+        std::fill(sa_, sa_ + n_, -1);
+        for (std::int32_t i = 1; i < n_; ++i) {
+            if (isLms(i)) {
+                sa_[--buckets_[s_[i]]] = i;
+            }
+        }
+    }
+
+    void induce() {
+        bucketBounds(false);
+        for (std::int32_t i = 0; i < n_; ++i) {
+            const std::int32_t j = sa_[i] - 1;
+            if (sa_[i] > 0 && !isS_[j]) {
+                sa_[buckets_[s_[j]]++] = j;
+            }
+        }
+        bucketBounds(true);
+        for (std::int32_t i = n_ - 1; i >= 0; --i) {
+            const std::int32_t j = sa_[i] - 1;
+            if (sa_[i] > 0 && isS_[j]) {
+                sa_[--buckets_[s_[j]]] = j;
+            }
+        }
+    }
+
+    std::int32_t compactSortedLms() {
+        std::int32_t count = 0;
+        for (std::int32_t i = 0; i < n_; ++i) {
+            if (isLms(sa_[i])) {
+                sa_[count++] = sa_[i];
+            }
+        }
+        return count;
+    }
+
+    bool sameLmsSubstring(std::int32_t a, std::int32_t b) const {
+        for (std::int32_t d = 0;; ++d) {
+            if (s_[a + d] != s_[b + d] || isS_[a + d] != isS_[b + d]) {
+                return false;
+            }
+            if (d > 0 && (isLms(a + d) || isLms(b + d))) {
+                return isLms(a + d) && isLms(b + d);
+            }
+        }
+    }
+
+    // Names the sorted LMS substrings and leaves the reduced text (the names
+    // in text order) in the last lmsCount slots of the array.
+    std::int32_t nameLmsSubstrings(std::int32_t lmsCount) {
+        std::fill(sa_ + lmsCount, sa_ + n_, -1);
+        std::int32_t name = 0;
+        std::int32_t previous = -1;
+        for (std::int32_t i = 0; i < lmsCount; ++i) {
+            const std::int32_t position = sa_[i];
+            if (previous < 0 || !sameLmsSubstring(position, previous)) {
+                ++name;
+                previous = position;
+            }
+            // LMS positions are at least two apart, so halves are distinct.
+            sa_[lmsCount + position / 2] = name - 1;
+        }
+        for (std::int32_t i = n_ - 1, j = n_ - 1; i >= lmsCount; --i) {
+            if (sa_[i] >= 0) {
+                sa_[j--] = sa_[i];
+            }
+        }
+        return name;
+    }
+
+    void sortLmsSuffixes(std::int32_t lmsCount, std::int32_t names) {
+        std::int32_t* reduced = sa_ + n_ - lmsCount;
+        std::int32_t* reducedSa = sa_;
+        if (names < lmsCount) {
+            InducedSorter(reduced, reducedSa, lmsCount, names).run();
+        } else {
+            for (std::int32_t i = 0; i < lmsCount; ++i) {
+                reducedSa[reduced[i]] = i;
+            }
+        }
+        // Reuse the reduced text's slots for the LMS positions in text order.
+        for (std::int32_t i = 1, j = 0; i < n_; ++i) {
+            if (isLms(i)) {
+                reduced[j++] = i;
+            }
+        }
+        for (std::int32_t i = 0; i < lmsCount; ++i) {
+            reducedSa[i] = reduced[reducedSa[i]];
+        }
+        std::fill(sa_ + lmsCount, sa_ + n_, -1);
+        bucketBounds(true);
+        for (std::int32_t i = lmsCount - 1; i >= 0; --i) {
+            const std::int32_t j = sa_[i];
+            sa_[i] = -1;
+            sa_[--buckets_[s_[j]]] = j;
+        }
+    }
+
+    const std::int32_t* s_;
+    std::int32_t* sa_;
+    std::int32_t n_;
+    std::int32_t k_;
+    std::vector<bool> isS_;
+    std::vector<std::int32_t> buckets_;
+};
+
+}  // namespace
+
+std::vector<std::int32_t> buildSuffixArray(std::span<const std::uint8_t> text) {
+    const auto n = static_cast<std::int32_t>(text.size());
+    if (n == 0) {
+        return {};
+    }
+    // Shift the bytes up by one and close the text with a 0 sentinel.
+    std::vector<std::int32_t> symbols(static_cast<std::size_t>(n) + 1);
+    for (std::int32_t i = 0; i < n; ++i) {
+        symbols[i] = text[i] + 1;
+    }
+    symbols[n] = 0;
+    std::vector<std::int32_t> sa(static_cast<std::size_t>(n) + 1);
+    InducedSorter(symbols.data(), sa.data(), n + 1, 257).run();
+    sa.erase(sa.begin());  // the sentinel's suffix sorts first
+    return sa;
+}
+
+std::vector<std::int32_t> buildLcpArray(std::span<const std::uint8_t> text,
+                                        std::span<const std::int32_t> suffixArray,
+                                        std::span<const std::int32_t> rank) {
+    const auto n = static_cast<std::int32_t>(text.size());
+    std::vector<std::int32_t> lcp(text.size(), 0);
+    std::int32_t h = 0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (rank[i] == 0) {
+            h = 0;
+            continue;
+        }
+        const std::int32_t j = suffixArray[rank[i] - 1];
+        while (i + h < n && j + h < n && text[i + h] == text[j + h]) {
+            ++h;
+        }
+        lcp[rank[i]] = h;
+        if (h > 0) {
+            --h;
+        }
+    }
+    return lcp;
+}
+
+}  // namespace bitmapcodec

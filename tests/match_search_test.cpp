@@ -1,0 +1,156 @@
+// The fast search must find exactly what the plain scan finds, everywhere.
+#include "match_search.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "files.h"
+#include "input_classes.h"
+#include "marker_lz.h"
+#include "resource_database.h"
+
+namespace {
+
+using bitmapcodec::kBitmapMaxDistance;
+using inputclasses::Bytes;
+
+struct NamedInput {
+    std::string name;
+    Bytes bytes;
+};
+
+std::vector<NamedInput> smallInputs() {
+    std::vector<NamedInput> inputs;
+    const auto add = [&](std::string name, Bytes bytes) {
+        inputs.push_back({std::move(name), std::move(bytes)});
+    };
+    add("empty", {});
+    add("one byte", {0x41});
+    add("flat colour", inputclasses::flatColour(24, 20));
+    add("gradient", inputclasses::gradient(30, 20));
+    add("tiled sprites", inputclasses::tiledSprites(48, 32, 3));
+    add("fibonacci word", inputclasses::fibonacciWord(1500));
+    add("two values", inputclasses::randomTwoValues(1500, 4));
+    for (int alphabet : {1, 2, 3, 4, 7, 16, 100, 256}) {
+        add("alphabet " + std::to_string(alphabet),
+            inputclasses::randomOverAlphabet(1200, alphabet, static_cast<std::uint32_t>(alphabet)));
+    }
+    for (std::size_t period = 1; period <= 64; period = period < 8 ? period + 1 : period * 2) {
+        add("period " + std::to_string(period), inputclasses::periodic(900, period, 5));
+        add("near period " + std::to_string(period),
+            inputclasses::nearPeriodic(1400, period, 40, static_cast<std::uint32_t>(period)));
+    }
+    for (std::uint32_t seed = 0; seed < 6; ++seed) {
+        add("runs " + std::to_string(seed), [seed] {
+            // Runs of random lengths over a few values: the overreach's home ground.
+            Bytes lengths = inputclasses::randomOverAlphabet(120, 30, seed);
+            Bytes values = inputclasses::randomOverAlphabet(120, 3, seed + 100);
+            Bytes out;
+            for (std::size_t i = 0; i < lengths.size(); ++i) {
+                out.insert(out.end(), lengths[i] + 1u, values[i]);
+            }
+            return out;
+        }());
+    }
+    return inputs;
+}
+
+// Compares the fast search with the plain scan at every position: as the
+// encoder runs it (index built lazily), with the index built up front, and
+// with the index answering from the first distance on.
+void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
+    std::vector<bitmapcodec::FastSearch> searches(3);
+    const char* names[] = {"lazy", "indexed", "index only"};
+    for (bitmapcodec::FastSearch& search : searches) {
+        search.source = input;
+        search.maximumDistance = maximumDistance;
+    }
+    if (!input.empty()) {
+        searches[1].index = bitmapcodec::buildMatchIndex(input);
+        searches[2].index = bitmapcodec::buildMatchIndex(input);
+        searches[2].shortScanDistances = 0;
+    }
+    for (std::uint32_t p = 1; p < input.size(); ++p) {
+        const bitmapcodec::Match plain = bitmapcodec::plainScanMatch(input, p, maximumDistance);
+        for (std::size_t k = 0; k < searches.size(); ++k) {
+            const bitmapcodec::Match fast = bitmapcodec::fastSearchMatch(searches[k], p);
+            if (fast.length != plain.length || fast.distance != plain.distance) {
+                ADD_FAILURE() << "position " << p << ": plain " << plain.length << "@"
+                              << plain.distance << ", fast " << fast.length << "@" << fast.distance
+                              << " (" << names[k] << ")";
+                return;
+            }
+        }
+    }
+}
+
+Bytes encode(const Bytes& input, std::uint32_t maximumDistance, bool plain) {
+    Bytes stream(bitmapcodec::markerLzStreamBound(input.size()));
+    const std::uint32_t size =
+        plain ? bitmapcodec::markerLzEncodePlainScan(input, stream, maximumDistance)
+              : bitmapcodec::markerLzEncode(input, stream, maximumDistance);
+    stream.resize(size);
+    return stream;
+}
+
+TEST(FastMatchSearch, AgreesWithThePlainScanAtEveryPosition) {
+    const std::uint32_t distances[] = {1, 2, 3, 4, 5, 8, 13, 16, 100, kBitmapMaxDistance};
+    for (const NamedInput& input : smallInputs()) {
+        for (const std::uint32_t maximumDistance : distances) {
+            SCOPED_TRACE(input.name + ", maximum distance " + std::to_string(maximumDistance));
+            expectSameMatches(input.bytes, maximumDistance);
+        }
+    }
+}
+
+TEST(FastMatchSearch, EncodesLargerInputsToTheSameStreams) {
+    const std::vector<NamedInput> inputs = {
+        {"flat colour", inputclasses::flatColour(160, 120)},
+        {"gradient", inputclasses::gradient(160, 120)},
+        {"random", inputclasses::randomBytes(40000, 1)},
+        {"two values", inputclasses::randomTwoValues(40000, 2)},
+        {"fibonacci word", inputclasses::fibonacciWord(60000)},
+        {"tiled sprites", inputclasses::tiledSprites(160, 120, 9)},
+        {"near period 3", inputclasses::nearPeriodic(60000, 3, 500, 3)},
+        {"near period 37", inputclasses::nearPeriodic(60000, 37, 200, 4)},
+    };
+    for (const NamedInput& input : inputs) {
+        for (const std::uint32_t maximumDistance : {7u, 1000u, kBitmapMaxDistance}) {
+            SCOPED_TRACE(input.name + ", maximum distance " + std::to_string(maximumDistance));
+            EXPECT_EQ(encode(input.bytes, maximumDistance, false),
+                      encode(input.bytes, maximumDistance, true));
+        }
+    }
+}
+
+TEST(FastMatchSearch, RespectsTheWindowOnLongInputs) {
+    const Bytes input = inputclasses::beyondTheWindow(500000, 7);
+    EXPECT_EQ(encode(input, kBitmapMaxDistance, false), encode(input, kBitmapMaxDistance, true));
+}
+
+TEST(FastMatchSearch, EncodesEveryCorpusBitmapToTheSameStream) {
+    if (!std::filesystem::is_directory(CORPUS_DIR)) {
+        GTEST_SKIP() << "no corpus at " << CORPUS_DIR;
+    }
+    int bitmaps = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(CORPUS_DIR)) {
+        const prc::DatabaseParse parse =
+            prc::parseResourceDatabase(testsupport::readFile(entry.path()));
+        ASSERT_TRUE(parse.table) << entry.path();
+        for (const prc::ResourceEntry& resource : parse.table->entries) {
+            if (resource.type == prc::typeCode("abmp")) {
+                SCOPED_TRACE(entry.path().filename().string() + " " + std::to_string(resource.id));
+                EXPECT_EQ(encode(resource.data, kBitmapMaxDistance, false),
+                          encode(resource.data, kBitmapMaxDistance, true));
+                ++bitmaps;
+            }
+        }
+    }
+    EXPECT_GT(bitmaps, 0);
+}
+
+}  // namespace

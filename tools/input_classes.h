@@ -1,0 +1,25 @@
+// Inputs of the kinds that stress the encoder's match search, made from fixed
+// seeds: for the differential tests and the benchmark.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace inputclasses {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes flatColour(int width, int height);  // one 16-bit colour
+Bytes gradient(int width, int height);    // 16-bit, smooth in both directions
+Bytes randomBytes(std::size_t n, std::uint32_t seed);
+Bytes randomOverAlphabet(std::size_t n, int alphabet, std::uint32_t seed);  // values 0..alphabet-1
+Bytes randomTwoValues(std::size_t n, std::uint32_t seed);  // 1-bit art: 0x00 and 0xFF
+Bytes periodic(std::size_t n, std::size_t period, std::uint32_t seed);
+// Periodic data with one byte in every `spacing` (on average) changed.
+Bytes nearPeriodic(std::size_t n, std::size_t period, std::size_t spacing, std::uint32_t seed);
+Bytes fibonacciWord(std::size_t n);
+Bytes tiledSprites(int width, int height, std::uint32_t seed);  // 16-bit, 16x16 tiles
+// Longer than the largest distance: a random block repeats only beyond it.
+Bytes beyondTheWindow(std::size_t n, std::uint32_t seed);
+
+}  // namespace inputclasses
