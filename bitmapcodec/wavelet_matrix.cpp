@@ -1,19 +1,23 @@
 #include "wavelet_matrix.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace bitmapcodec {
 namespace {
 
+// Counts bits without a library call: a baseline x86-64 build has no
+// population-count instruction, and the call would dominate a rank.
+std::uint32_t countOnes(std::uint64_t x) {
+    x = x - ((x >> 1) & 0x5555555555555555ULL);
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<std::uint32_t>((x * 0x0101010101010101ULL) >> 56);
+}
+
 std::uint32_t onesBefore(const WaveletLevel& level, std::uint32_t position) {
-    const std::uint32_t word = position / 64;
+    const WaveletBlock& block = level.blocks[position / 64];
     const std::uint32_t bit = position % 64;
-    std::uint32_t ones = level.onesBefore[word];
-    if (bit != 0) {
-        ones += static_cast<std::uint32_t>(std::popcount(level.words[word] << (64 - bit)));
-    }
-    return ones;
+    return block.onesBefore + (bit == 0 ? 0 : countOnes(block.bits << (64 - bit)));
 }
 
 std::uint32_t zerosBefore(const WaveletLevel& level, std::uint32_t position) {
@@ -29,18 +33,16 @@ WaveletMatrix buildWaveletMatrix(std::span<const std::uint32_t> values, int bits
     std::vector<std::uint32_t> next(n);
     for (int b = bits - 1; b >= 0; --b) {
         WaveletLevel level;
-        level.words.assign(n / 64 + 1, 0);
-        level.onesBefore.assign(n / 64 + 1, 0);
+        level.blocks.resize(n / 64 + 1);
         std::uint32_t ones = 0;
-        for (std::uint32_t w = 0; w < level.words.size(); ++w) {
+        for (std::uint32_t w = 0; w < level.blocks.size(); ++w) {
             const std::uint32_t end = std::min(n, (w + 1) * 64);
             std::uint64_t word = 0;
             for (std::uint32_t i = w * 64; i < end; ++i) {
                 word |= std::uint64_t{(current[i] >> b) & 1u} << (i % 64);
             }
-            level.words[w] = word;
-            level.onesBefore[w] = ones;
-            ones += static_cast<std::uint32_t>(std::popcount(word));
+            level.blocks[w] = {word, ones};
+            ones += countOnes(word);
         }
         level.zeros = n - ones;
         // Stable partition: values with a 0 bit first, then those with a 1.

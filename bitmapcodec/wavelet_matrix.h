@@ -8,9 +8,15 @@
 
 namespace bitmapcodec {
 
+// 64 positions of one level: their bits, and the ones before them, side by
+// side so that a rank costs one cache line.
+struct WaveletBlock {
+    std::uint64_t bits = 0;
+    std::uint32_t onesBefore = 0;
+};
+
 struct WaveletLevel {
-    std::vector<std::uint64_t> words;       // one bit per position
-    std::vector<std::uint32_t> onesBefore;  // ones in the words before each word
+    std::vector<WaveletBlock> blocks;
     std::uint32_t zeros = 0;
 };
 
