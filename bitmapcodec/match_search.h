@@ -119,6 +119,11 @@ MatchChains buildMatchChains(std::span<const std::uint8_t> source);
 // end early end there, without touching the index.
 inline constexpr std::uint32_t kShortScanDistances = 32;
 
+// The work that the chains may spend at one position on candidates that come
+// to nothing, before the search goes over to the index (or the plain scan):
+// candidates visited, plus compared bytes in eighths.
+inline constexpr std::uint64_t kChainBudget = 65536;
+
 // The search state of one encoding pass: a short plain scan at every
 // position; then the chains, within a budget of work per position; then the
 // index, built once the searches beyond the chains' budget have proved
@@ -127,6 +132,7 @@ struct FastSearch {
     std::span<const std::uint8_t> source;
     std::uint32_t maximumDistance = 0;
     std::uint32_t shortScanDistances = kShortScanDistances;
+    std::uint64_t chainBudget = kChainBudget;
     // Plain-scan work spent beyond the short scans while the chains did not
     // exist, and where they gave up while the index did not; and the positions
     // from which each was counted.

@@ -13,10 +13,9 @@ namespace {
 constexpr std::uint64_t kIndexCostPerByte = 256;
 constexpr std::uint64_t kChainCostPerByte = 64;
 
-// The work that the chains may spend at one position before the search goes
-// over to the index (or the plain scan): candidates visited plus bytes
-// compared, in eighths.
-constexpr std::uint64_t kChainBudget = 65536;
+// Below this size the plain scan is cheap whatever the data, and the chains'
+// fixed-size tables would not fit the working-memory bound.
+constexpr std::size_t kSmallestIndexedInput = 1024;
 
 // Intervals this small are read from the suffix array directly.
 constexpr std::int32_t kSmallInterval = 16;
@@ -140,7 +139,7 @@ enum class ChainOutcome { finished, overBudget };
 // Work that the chains may still spend at one position; spending returns false
 // once it is used up.
 struct Budget {
-    std::uint64_t left = kChainBudget * 8;
+    std::uint64_t left;
     bool spend(std::uint64_t work) {
         left = work > left ? 0 : left - work;
         return left > 0;
@@ -274,9 +273,10 @@ constexpr std::uint32_t kLongRun = 8;
 // more than the best so far, and the chain of the longest key not longer than
 // that visits every such candidate, nearest first.
 ChainOutcome continueWithChains(const MatchChains& chains, std::span<const std::uint8_t> source,
-                                std::uint32_t p, std::uint32_t window, SearchState& state) {
+                                std::uint32_t p, std::uint32_t window, std::uint64_t chainBudget,
+                                SearchState& state) {
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
-    Budget budget;
+    Budget budget{chainBudget * 8};
     Repetition repetition;
     const auto prefixAt = [&](std::uint32_t q, std::uint32_t cap) {
         const std::uint32_t d = p - q;
@@ -476,8 +476,14 @@ MatchChains buildMatchChains(std::span<const std::uint8_t> source) {
     }
     chains.sameByte = chainBy(n, 1, 256, [&](std::size_t q) { return std::size_t{bytes[q]}; });
     const int bits = hashBits(n);
-    chains.samePair = chainBy(
-        n, 2, 65536, [&](std::size_t q) { return std::size_t{bytes[q]} << 8 | bytes[q + 1]; });
+    // Keyed on the two bytes themselves where the table may have 2^16 entries
+    // (multiplying by an odd number is a bijection modulo 2^16), else hashed;
+    // every candidate is compared anyway.
+    const int pairBits = std::min(bits, 16);
+    chains.samePair = chainBy(n, 2, std::size_t{1} << pairBits, [&](std::size_t q) {
+        const std::uint32_t pair = std::uint32_t{bytes[q]} << 8 | bytes[q + 1];
+        return ((pair * 40503u) & 0xFFFFu) >> (16 - pairBits);
+    });
     chains.sameQuadHash = chainBy(n, 4, std::size_t{1} << bits,
                                   [&](std::size_t q) { return quadHash(bytes + q, bits); });
     for (std::size_t level = 0; level < chains.sameWideHash.size(); ++level) {
@@ -539,16 +545,17 @@ Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
         return {state.best, state.bestDistance};
     }
     const std::size_t n = search.source.size();
-    if (!search.chains) {
-        if (!worthBuilding(search.workWithoutChains, 0, p, n, kChainCostPerByte)) {
+    if (!search.chains && !search.index) {
+        if (n < kSmallestIndexedInput ||
+            !worthBuilding(search.workWithoutChains, 0, p, n, kChainCostPerByte)) {
             search.workWithoutChains += continuePlainly(search.source, p, window, state);
             return {state.best, state.bestDistance};
         }
         search.chains = buildMatchChains(search.source);
         search.chainsFrom = p;
     }
-    if (continueWithChains(*search.chains, search.source, p, window, state) ==
-        ChainOutcome::finished) {
+    if (search.chains && continueWithChains(*search.chains, search.source, p, window,
+                                            search.chainBudget, state) == ChainOutcome::finished) {
         return {state.best, state.bestDistance};
     }
     if (!search.index &&

@@ -59,20 +59,37 @@ std::vector<NamedInput> smallInputs() {
     return inputs;
 }
 
-// Compares the fast search with the plain scan at every position: as the
-// encoder runs it (index built lazily), with the index built up front, and
-// with the index answering from the first distance on.
+// Compares the fast search with the plain scan at every position, along each
+// of its paths: as the encoder runs it (structures built when they pay), and
+// with the chains, the index, or both built up front and answering from the
+// first distance on; a tiny chain budget hands most searches to the index.
 void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
-    std::vector<bitmapcodec::FastSearch> searches(3);
-    const char* names[] = {"lazy", "indexed", "index only"};
-    for (bitmapcodec::FastSearch& search : searches) {
-        search.source = input;
-        search.maximumDistance = maximumDistance;
-    }
-    if (!input.empty()) {
-        searches[1].index = bitmapcodec::buildMatchIndex(input);
-        searches[2].index = bitmapcodec::buildMatchIndex(input);
-        searches[2].shortScanDistances = 0;
+    struct Variant {
+        const char* name;
+        bool chains;
+        bool index;
+        std::uint64_t chainBudget;
+    };
+    const Variant variants[] = {
+        {"as encoding", false, false, bitmapcodec::kChainBudget},
+        {"chains", true, false, bitmapcodec::kChainBudget},
+        {"index", false, true, bitmapcodec::kChainBudget},
+        {"chains, then index", true, true, 1},
+    };
+    std::vector<bitmapcodec::FastSearch> searches(std::size(variants));
+    for (std::size_t k = 0; k < searches.size(); ++k) {
+        searches[k].source = input;
+        searches[k].maximumDistance = maximumDistance;
+        searches[k].chainBudget = variants[k].chainBudget;
+        if (k > 0) {
+            searches[k].shortScanDistances = 0;
+        }
+        if (variants[k].chains) {
+            searches[k].chains = bitmapcodec::buildMatchChains(input);
+        }
+        if (variants[k].index && !input.empty()) {
+            searches[k].index = bitmapcodec::buildMatchIndex(input);
+        }
     }
     for (std::uint32_t p = 1; p < input.size(); ++p) {
         const bitmapcodec::Match plain = bitmapcodec::plainScanMatch(input, p, maximumDistance);
@@ -81,7 +98,7 @@ void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
             if (fast.length != plain.length || fast.distance != plain.distance) {
                 ADD_FAILURE() << "position " << p << ": plain " << plain.length << "@"
                               << plain.distance << ", fast " << fast.length << "@" << fast.distance
-                              << " (" << names[k] << ")";
+                              << " (" << variants[k].name << ")";
                 return;
             }
         }
