@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -94,6 +95,19 @@ struct MatchIndex {
 
 MatchIndex buildMatchIndex(std::span<const std::uint8_t> source);
 
+// One position per input byte, allocated without being cleared: every entry
+// that is read has been written, and clearing megabytes would cost more than
+// many a search.
+struct PositionArray {
+    std::unique_ptr<std::int32_t[]> values;
+    std::int32_t& operator[](std::size_t i) { return values[i]; }
+    std::int32_t operator[](std::size_t i) const { return values[i]; }
+};
+
+inline PositionArray uninitializedPositions(std::size_t n) {
+    return {std::make_unique_for_overwrite<std::int32_t[]>(n)};
+}
+
 // For each position, the nearest earlier position that starts with the same
 // byte, the same 2 bytes, and the same hash of 4 and of 8 bytes (-1 where
 // none): walked from the nearest, these visit candidates in the scan's own
@@ -104,13 +118,13 @@ struct MatchChains {
     // The first and last position of the run of one value that holds each
     // position, and at a run's last position the last position of the
     // previous run of the same value.
-    std::vector<std::int32_t> runFirst;
-    std::vector<std::int32_t> runLast;
-    std::vector<std::int32_t> previousRun;
-    std::vector<std::int32_t> sameByte;
-    std::vector<std::int32_t> samePair;
-    std::vector<std::int32_t> sameQuadHash;
-    std::array<std::vector<std::int32_t>, 1> sameWideHash;  // keys of kWideKeys bytes
+    PositionArray runFirst;
+    PositionArray runLast;
+    PositionArray previousRun;
+    PositionArray sameByte;
+    PositionArray samePair;
+    PositionArray sameQuadHash;
+    std::array<PositionArray, 1> sameWideHash;  // keys of kWideKeys bytes
 };
 
 MatchChains buildMatchChains(std::span<const std::uint8_t> source);

@@ -123,13 +123,17 @@ std::uint32_t wideHash(const std::uint8_t* bytes, std::size_t width, int bits) {
 
 // Links every position to the last earlier one with the same key.
 template <typename Key>
-std::vector<std::int32_t> chainBy(std::size_t n, std::size_t width, std::size_t keys, Key key) {
-    std::vector<std::int32_t> previous(n, -1);
+PositionArray chainBy(std::size_t n, std::size_t width, std::size_t keys, Key key) {
+    PositionArray previous = uninitializedPositions(n);
     std::vector<std::int32_t> last(keys, -1);
-    for (std::size_t q = 0; q + width <= n; ++q) {
+    std::size_t q = 0;
+    for (; q + width <= n; ++q) {
         std::int32_t& head = last[key(q)];
         previous[q] = head;
         head = static_cast<std::int32_t>(q);
+    }
+    for (; q < n; ++q) {
+        previous[q] = -1;  // too close to the end for a key
     }
     return previous;
 }
@@ -175,7 +179,7 @@ struct Candidate {
 // The nearest candidate beyond `examined` that shares k bytes with p, along a
 // chain of positions that share a key of at most k bytes with p.
 template <typename Prefix>
-std::optional<Candidate> nearestOnChain(const std::vector<std::int32_t>& chain,
+std::optional<Candidate> nearestOnChain(const PositionArray& chain,
                                         std::span<const std::uint8_t> source, std::uint32_t p,
                                         std::int64_t start, std::uint32_t k, std::uint32_t examined,
                                         std::uint32_t window, Budget& budget,
@@ -320,7 +324,7 @@ ChainOutcome continueWithChains(const MatchChains& chains, std::span<const std::
         } else {
             // The chain of the longest key that k bytes (and the input) hold.
             std::uint32_t keyWidth = k >= 4 && remaining >= 4 ? 4 : k >= 2 ? 2 : 1;
-            const std::vector<std::int32_t>* chain = keyWidth == 4   ? &chains.sameQuadHash
+            const PositionArray* chain = keyWidth == 4   ? &chains.sameQuadHash
                                                      : keyWidth == 2 ? &chains.samePair
                                                                      : &chains.sameByte;
             for (std::size_t level = 0; level < kWideKeys.size(); ++level) {
@@ -456,9 +460,9 @@ MatchChains buildMatchChains(std::span<const std::uint8_t> source) {
     const std::size_t n = source.size();
     const std::uint8_t* bytes = source.data();
     MatchChains chains;
-    chains.runFirst.resize(n);
-    chains.runLast.resize(n);
-    chains.previousRun.assign(n, -1);
+    chains.runFirst = uninitializedPositions(n);
+    chains.runLast = uninitializedPositions(n);
+    chains.previousRun = uninitializedPositions(n);  // read only at a run's last position
     std::array<std::int32_t, 256> lastRunOfValue;
     lastRunOfValue.fill(-1);
     for (std::size_t first = 0; first < n;) {
