@@ -24,6 +24,19 @@ std::uint32_t zerosBefore(const WaveletLevel& level, std::uint32_t position) {
     return position - onesBefore(level, position);
 }
 
+// Narrows [first, last) of one level to the range of the next level that holds
+// those of its values whose bit here is `one`.
+void descend(const WaveletLevel& level, bool one, std::uint32_t zeroFirst, std::uint32_t zeroLast,
+             std::uint32_t& first, std::uint32_t& last) {
+    if (one) {
+        first = level.zeros + (first - zeroFirst);
+        last = level.zeros + (last - zeroLast);
+    } else {
+        first = zeroFirst;
+        last = zeroLast;
+    }
+}
+
 }  // namespace
 
 WaveletMatrix buildWaveletMatrix(std::span<const std::uint32_t> values, int bits) {
@@ -81,20 +94,15 @@ std::int64_t largestValueBelow(const WaveletMatrix& matrix, std::uint32_t first,
         const int b = bits - 1 - depth;
         const std::uint32_t zeroFirst = zerosBefore(level, first);
         const std::uint32_t zeroLast = zerosBefore(level, last);
-        if ((target >> b) & 1u) {
-            if (zeroFirst < zeroLast) {
-                fallbackLevel = depth;
-                fallbackFirst = zeroFirst;
-                fallbackLast = zeroLast;
-                fallbackPrefix = prefix;
-            }
-            first = level.zeros + (first - zeroFirst);
-            last = level.zeros + (last - zeroLast);
-            prefix |= 1u << b;
-        } else {
-            first = zeroFirst;
-            last = zeroLast;
+        const bool one = ((target >> b) & 1u) != 0;
+        if (one && zeroFirst < zeroLast) {
+            fallbackLevel = depth;
+            fallbackFirst = zeroFirst;
+            fallbackLast = zeroLast;
+            fallbackPrefix = prefix;
         }
+        descend(level, one, zeroFirst, zeroLast, first, last);
+        prefix |= static_cast<std::uint32_t>(one) << b;
         if (first >= last) {
             break;
         }
@@ -114,14 +122,9 @@ std::int64_t largestValueBelow(const WaveletMatrix& matrix, std::uint32_t first,
         const int b = bits - 1 - depth;
         const std::uint32_t zeroFirst = zerosBefore(level, first);
         const std::uint32_t zeroLast = zerosBefore(level, last);
-        if ((last - first) > (zeroLast - zeroFirst)) {  // some value has a 1 here
-            first = level.zeros + (first - zeroFirst);
-            last = level.zeros + (last - zeroLast);
-            prefix |= 1u << b;
-        } else {
-            first = zeroFirst;
-            last = zeroLast;
-        }
+        const bool one = (last - first) > (zeroLast - zeroFirst);  // some value has a 1 here
+        descend(level, one, zeroFirst, zeroLast, first, last);
+        prefix |= static_cast<std::uint32_t>(one) << b;
     }
     return prefix;
 }

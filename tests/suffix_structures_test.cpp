@@ -1,0 +1,96 @@
+// The index under the fast search, checked against brute force.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "input_classes.h"
+#include "lcp_intervals.h"
+#include "suffix_array.h"
+#include "wavelet_matrix.h"
+
+namespace {
+
+using inputclasses::Bytes;
+
+std::vector<std::int32_t> naiveSuffixArray(const Bytes& text) {
+    std::vector<std::int32_t> order(text.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
+        return std::lexicographical_compare(text.begin() + a, text.end(), text.begin() + b,
+                                            text.end());
+    });
+    return order;
+}
+
+TEST(SuffixArray, MatchesSortingTheSuffixes) {
+    std::vector<Bytes> texts = {
+        {}, {7}, Bytes(50, 3), inputclasses::fibonacciWord(300), inputclasses::periodic(200, 7, 1),
+    };
+    for (int alphabet : {1, 2, 4, 256}) {
+        for (std::uint32_t seed = 0; seed < 5; ++seed) {
+            texts.push_back(inputclasses::randomOverAlphabet(50 + 97 * seed, alphabet, seed));
+        }
+    }
+    for (const Bytes& text : texts) {
+        const std::vector<std::int32_t> suffixArray = bitmapcodec::buildSuffixArray(text);
+        ASSERT_EQ(suffixArray, naiveSuffixArray(text)) << text.size() << " bytes";
+        std::vector<std::int32_t> rank(text.size());
+        for (std::size_t r = 0; r < text.size(); ++r) {
+            rank[suffixArray[r]] = static_cast<std::int32_t>(r);
+        }
+        const std::vector<std::int32_t> lcp = bitmapcodec::buildLcpArray(text, suffixArray, rank);
+        const bitmapcodec::LcpIntervals intervals = bitmapcodec::buildLcpIntervals(lcp);
+        for (std::size_t r = 1; r < text.size(); ++r) {
+            const auto a = text.begin() + suffixArray[r - 1];
+            const auto b = text.begin() + suffixArray[r];
+            const auto mismatch = std::mismatch(a, text.end(), b, text.end());
+            ASSERT_EQ(lcp[r], mismatch.first - a);
+        }
+        // Interval ends agree with a walk over the LCP array.
+        for (std::int32_t r = 0; r < static_cast<std::int32_t>(text.size()); r += 7) {
+            for (std::int32_t k : {1, 2, 5, 40}) {
+                std::int32_t start = r;
+                while (lcp[start] >= k) {
+                    --start;
+                }
+                std::int32_t end = r;
+                while (end + 1 < static_cast<std::int32_t>(text.size()) && lcp[end + 1] >= k) {
+                    ++end;
+                }
+                ASSERT_EQ(bitmapcodec::intervalStart(intervals, r, k), start);
+                ASSERT_EQ(bitmapcodec::intervalEnd(intervals, r, k), end);
+            }
+        }
+    }
+}
+
+TEST(WaveletMatrix, FindsTheLargestValueBelowABound) {
+    std::mt19937 random(11);
+    for (std::uint32_t n : {1u, 2u, 63u, 64u, 65u, 1000u}) {
+        std::vector<std::uint32_t> values(n);
+        for (auto& value : values) {
+            value = random() % (2 * n);
+        }
+        const bitmapcodec::WaveletMatrix matrix =
+            bitmapcodec::buildWaveletMatrix(values, std::bit_width(2 * n));
+        for (int query = 0; query < 300; ++query) {
+            const std::uint32_t first = random() % n;
+            const std::uint32_t last = first + 1 + random() % (n - first);
+            const std::uint32_t bound = random() % (2 * n + 1);
+            std::int64_t expected = -1;
+            for (std::uint32_t i = first; i < last; ++i) {
+                if (values[i] < bound) {
+                    expected = std::max<std::int64_t>(expected, values[i]);
+                }
+            }
+            ASSERT_EQ(bitmapcodec::largestValueBelow(matrix, first, last, bound), expected)
+                << n << " [" << first << ", " << last << ") below " << bound;
+        }
+    }
+}
+
+}  // namespace
