@@ -2,98 +2,10 @@
 #include <array>
 #include <bit>
 
-#include "match_search.h"
-#include "suffix_array.h"
+#include "search_steps.h"
 
 namespace bitmapcodec {
 namespace {
-
-// What building the index costs, per input byte, in units of plain-scan work
-// (a distance examined or a byte compared); measured, rounded up.
-constexpr std::uint64_t kIndexCostPerByte = 256;
-constexpr std::uint64_t kChainCostPerByte = 64;
-
-// Below this size the plain scan is cheap whatever the data, and the chains'
-// fixed-size tables would not fit the working-memory bound.
-constexpr std::size_t kSmallestIndexedInput = 1024;
-
-// Intervals this small are read from the suffix array directly.
-constexpr std::int32_t kSmallInterval = 16;
-
-std::uint32_t commonPrefix(const MatchIndex& index, std::span<const std::uint8_t> source,
-                           std::uint32_t q, std::uint32_t p, std::uint32_t cap) {
-    // Most matches are short: compare a few bytes before asking the index.
-    const std::uint32_t direct = std::min<std::uint32_t>(cap, 32);
-    std::uint32_t length = 0;
-    while (length < direct && source[q + length] == source[p + length]) {
-        ++length;
-    }
-    if (length < direct || length == cap) {
-        return length;
-    }
-    const std::int32_t a = index.rank[q];
-    const std::int32_t b = index.rank[p];
-    const auto shared =
-        static_cast<std::uint32_t>(lcpRangeMinimum(index.lcp, std::min(a, b) + 1, std::max(a, b)));
-    return std::min(shared, cap);
-}
-
-// The largest position q <= highest among the suffixes that share k bytes with
-// the one at p, or -1.
-std::int64_t nearestSharing(const MatchIndex& index, std::uint32_t p, std::uint32_t k,
-                            std::uint32_t highest) {
-    const std::int32_t rank = index.rank[p];
-    const std::int32_t first = intervalStart(index.lcp, rank, static_cast<std::int32_t>(k));
-    const std::int32_t last = intervalEnd(index.lcp, rank, static_cast<std::int32_t>(k));
-    if (last - first < kSmallInterval) {
-        std::int64_t nearest = -1;
-        for (std::int32_t r = first; r <= last; ++r) {
-            const std::int32_t q = index.suffixArray[r];
-            if (static_cast<std::uint32_t>(q) <= highest && q > nearest) {
-                nearest = q;
-            }
-        }
-        return nearest;
-    }
-    return largestValueBelow(index.positionsByRank, static_cast<std::uint32_t>(first),
-                             static_cast<std::uint32_t>(last) + 1, highest + 1);
-}
-
-// Goes on from where the short scan left off, candidate by candidate as the
-// plain scan would, but visiting only the distances that can matter: each new
-// best is the nearest earlier occurrence, beyond the distances examined, of one
-// byte more than the best so far; and besides such a record, the scan can only
-// end at the distance right after a record that ran one byte past its distance.
-void continueWithIndex(const MatchIndex& index, std::span<const std::uint8_t> source,
-                       std::uint32_t p, std::uint32_t window, SearchState& state) {
-    const auto remaining = static_cast<std::uint32_t>(source.size() - p);
-    while (!state.stopped && state.best < remaining && state.examined < window) {
-        if (state.examined == state.bestDistance && state.best == state.bestDistance + 1) {
-            const std::uint32_t d = state.examined + 1;
-            if (d < remaining && source[p - d] == source[p] && source[p + d] == source[p] &&
-                commonPrefix(index, source, p - d, p, d + 1) <= d) {
-                state.examined = d;
-                state.stopped = true;
-                return;
-            }
-        }
-        if (state.best + 1 > static_cast<std::uint32_t>(index.longestEarlierMatch[p])) {
-            state.examined = window;
-            return;
-        }
-        const std::uint32_t lowest = p - window;
-        const std::int64_t q = nearestSharing(index, p, state.best + 1, p - state.examined - 1);
-        if (q < static_cast<std::int64_t>(lowest)) {
-            state.examined = window;
-            return;
-        }
-        const std::uint32_t d = p - static_cast<std::uint32_t>(q);
-        state.best = commonPrefix(index, source, p - d, p, std::min(remaining, d + 1));
-        state.bestDistance = d;
-        state.examined = d;
-        state.stopped = state.best == std::min(remaining, d);
-    }
-}
 
 std::uint32_t load32(const std::uint8_t* bytes) {
     return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
@@ -137,8 +49,6 @@ PositionArray chainBy(std::size_t n, std::size_t width, std::size_t keys, Key ke
     }
     return previous;
 }
-
-enum class ChainOutcome { finished, overBudget };
 
 // Work that the chains may still spend at one position; spending returns false
 // once it is used up.
@@ -243,34 +153,10 @@ std::optional<Candidate> nearestInRuns(const MatchChains& chains,
     return Candidate{};
 }
 
-// Once a match runs past its own distance P, the text around p repeats with
-// period P: from where that repetition begins up to the extent E of the match
-// found, every candidate at a multiple of P shares exactly E bytes with p.
-// Knowing that spares comparing each of those candidates byte by byte, which
-// would make periodic data quadratic.
-struct Repetition {
-    std::uint32_t period = 0;  // 0: none known
-    std::uint32_t extent = 0;
-    std::int64_t first = 0;  // the lowest position of a candidate in it
-};
-
-template <typename Prefix>
-Repetition findRepetition(std::span<const std::uint8_t> source, std::uint32_t p,
-                          std::uint32_t period, std::uint32_t window, const Prefix& prefix) {
-    Repetition repetition;
-    repetition.period = period;
-    repetition.extent = prefix(p - period, static_cast<std::uint32_t>(source.size() - p));
-    const std::int64_t lowest = static_cast<std::int64_t>(p) - window;
-    std::int64_t y = static_cast<std::int64_t>(p) - period;
-    while (y > lowest && source[y - 1] == source[y - 1 + period]) {
-        --y;
-    }
-    repetition.first = y;
-    return repetition;
-}
-
 // Runs this long are searched run by run rather than position by position.
 constexpr std::uint32_t kLongRun = 8;
+
+}  // namespace
 
 // The scan's course after the short scan, taken along the chains: each record
 // is the nearest candidate beyond the distances examined that shares one byte
@@ -325,8 +211,8 @@ ChainOutcome continueWithChains(const MatchChains& chains, std::span<const std::
             // The chain of the longest key that k bytes (and the input) hold.
             std::uint32_t keyWidth = k >= 4 && remaining >= 4 ? 4 : k >= 2 ? 2 : 1;
             const PositionArray* chain = keyWidth == 4   ? &chains.sameQuadHash
-                                                     : keyWidth == 2 ? &chains.samePair
-                                                                     : &chains.sameByte;
+                                         : keyWidth == 2 ? &chains.samePair
+                                                         : &chains.sameByte;
             for (std::size_t level = 0; level < kWideKeys.size(); ++level) {
                 if (k >= kWideKeys[level] && remaining >= kWideKeys[level]) {
                     keyWidth = static_cast<std::uint32_t>(kWideKeys[level]);
@@ -366,94 +252,6 @@ ChainOutcome continueWithChains(const MatchChains& chains, std::span<const std::
         state.stopped = state.best == std::min(remaining, state.bestDistance);
     }
     return ChainOutcome::finished;
-}
-
-// Inside a run of one byte value the scan's course is known without looking:
-// every distance d up to the run's length before p finds the r bytes of the
-// run that start at p (the byte after them differs), so the candidates 1, 2,
-// ... are records of d + 1 bytes until the run is used up, and after that none
-// passes the test at the best length. Leaves the state as the scan would after
-// those distances.
-void skipRun(std::span<const std::uint8_t> source, std::uint32_t p, std::uint32_t window,
-             SearchState& state) {
-    const std::uint8_t value = source[p];
-    std::uint32_t before = 0;
-    while (before < window && source[p - before - 1] == value) {
-        ++before;
-    }
-    if (before == 0) {
-        return;
-    }
-    std::uint32_t run = 1;
-    while (p + run < source.size() && source[p + run] == value) {
-        ++run;
-    }
-    if (run == 1) {
-        state = {1, 1, 1, true};  // the single byte matches at distance 1, its full limit
-        return;
-    }
-    state.best = std::min(run, before + 1);
-    state.bestDistance = std::min(before, run - 1);
-    state.examined = before;
-    state.firstOverreach = 1;  // distance 1 matched 2 bytes
-}
-
-// The nearest earlier suffixes in rank order on either side (the previous and
-// next ranks with a smaller position) share the most with each suffix among
-// all earlier ones. One stack pass per side; each stack entry keeps its common
-// prefix with the entry above it, so popping keeps those values exact.
-std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
-    const auto n = static_cast<std::int32_t>(index.suffixArray.size());
-    std::vector<std::int32_t> longest(index.suffixArray.size(), 0);
-    struct Entry {
-        std::int32_t rank;
-        std::int32_t shared;
-    };
-    std::vector<Entry> stack;
-    const auto sweep = [&](std::int32_t from, std::int32_t to, std::int32_t step) {
-        stack.clear();
-        for (std::int32_t r = from; r != to; r += step) {
-            // Common prefix of this rank and the one visited before it.
-            const std::int32_t adjacent = step > 0 ? index.lcp.lcp[r] : index.lcp.lcp[r - step];
-            if (!stack.empty()) {
-                stack.back().shared = std::min(stack.back().shared, adjacent);
-            }
-            const std::int32_t position = index.suffixArray[r];
-            while (!stack.empty() && index.suffixArray[stack.back().rank] > position) {
-                const std::int32_t popped = stack.back().shared;
-                stack.pop_back();
-                if (!stack.empty()) {
-                    stack.back().shared = std::min(stack.back().shared, popped);
-                }
-            }
-            if (!stack.empty()) {
-                longest[position] = std::max(longest[position], stack.back().shared);
-            }
-            stack.push_back({r, INT32_MAX});
-        }
-    };
-    sweep(0, n, 1);
-    sweep(n - 1, -1, -1);
-    return longest;
-}
-
-}  // namespace
-
-MatchIndex buildMatchIndex(std::span<const std::uint8_t> source) {
-    MatchIndex index;
-    index.suffixArray = buildSuffixArray(source);
-    const auto n = static_cast<std::int32_t>(source.size());
-    index.rank.resize(source.size());
-    for (std::int32_t r = 0; r < n; ++r) {
-        index.rank[index.suffixArray[r]] = r;
-    }
-    index.lcp = buildLcpIntervals(buildLcpArray(source, index.suffixArray, index.rank));
-    index.longestEarlierMatch = longestEarlierMatches(index);
-    const std::span<const std::uint32_t> positions(
-        reinterpret_cast<const std::uint32_t*>(index.suffixArray.data()), source.size());
-    index.positionsByRank =
-        buildWaveletMatrix(positions, std::bit_width(static_cast<std::uint32_t>(n)));
-    return index;
 }
 
 MatchChains buildMatchChains(std::span<const std::uint8_t> source) {
@@ -497,81 +295,6 @@ MatchChains buildMatchChains(std::span<const std::uint8_t> source) {
         });
     }
     return chains;
-}
-
-// The plain scan over the rest of the window, with the candidates inside a
-// repetition answered without comparing. Returns the work done.
-std::uint64_t continuePlainly(std::span<const std::uint8_t> source, std::uint32_t p,
-                              std::uint32_t window, SearchState& state) {
-    const std::uint8_t* here = source.data() + p;
-    Repetition repetition;
-    const auto prefixAt = [&](std::uint32_t d, std::uint32_t cap) {
-        if (repetition.period == 0 && state.firstOverreach != 0) {
-            repetition = findRepetition(
-                source, p, state.firstOverreach, window, [&](std::uint32_t q, std::uint32_t limit) {
-                    std::uint32_t length = 0;
-                    while (length < limit && source[q + length] == here[length]) {
-                        ++length;
-                    }
-                    return length;
-                });
-        }
-        if (repetition.period != 0 && d % repetition.period == 0 &&
-            static_cast<std::int64_t>(p - d) >= repetition.first) {
-            return std::min(repetition.extent, cap);
-        }
-        std::uint32_t length = 0;
-        while (length < cap && (here - d)[length] == here[length]) {
-            ++length;
-        }
-        return length;
-    };
-    return scanDistancesWith(source, p, state, window, prefixAt);
-}
-
-// Whether a structure that costs costPerByte per input byte is worth building
-// at p: when the plain work counted since `from`, extrapolated to the rest of
-// the input, comes to twice that.
-bool worthBuilding(std::uint64_t work, std::uint32_t from, std::uint32_t p, std::size_t n,
-                   std::uint64_t costPerByte) {
-    const std::uint64_t passed = std::max<std::uint64_t>(1, p - from);
-    return static_cast<double>(work) * static_cast<double>(n - p) / static_cast<double>(passed) >=
-           2.0 * static_cast<double>(costPerByte) * static_cast<double>(n);
-}
-
-Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
-    const std::uint32_t window = std::min(search.maximumDistance, p);
-    SearchState state;
-    skipRun(search.source, p, window, state);
-    scanDistances(search.source, p, state,
-                  std::max(state.examined, std::min(window, search.shortScanDistances)));
-    if (state.stopped || state.examined == window) {
-        return {state.best, state.bestDistance};
-    }
-    const std::size_t n = search.source.size();
-    if (!search.chains && !search.index) {
-        if (n < kSmallestIndexedInput ||
-            !worthBuilding(search.workWithoutChains, 0, p, n, kChainCostPerByte)) {
-            search.workWithoutChains += continuePlainly(search.source, p, window, state);
-            return {state.best, state.bestDistance};
-        }
-        search.chains = buildMatchChains(search.source);
-        search.chainsFrom = p;
-    }
-    if (search.chains && continueWithChains(*search.chains, search.source, p, window,
-                                            search.chainBudget, state) == ChainOutcome::finished) {
-        return {state.best, state.bestDistance};
-    }
-    if (!search.index &&
-        worthBuilding(search.workWithoutIndex, search.chainsFrom, p, n, kIndexCostPerByte)) {
-        search.index = buildMatchIndex(search.source);
-    }
-    if (search.index) {
-        continueWithIndex(*search.index, search.source, p, window, state);
-    } else {
-        search.workWithoutIndex += continuePlainly(search.source, p, window, state);
-    }
-    return {state.best, state.bestDistance};
 }
 
 }  // namespace bitmapcodec

@@ -1,0 +1,49 @@
+// The steps that the fast search takes at one position, shared by its files.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "match_search.h"
+
+namespace bitmapcodec {
+
+// Goes on with the index from the state that the earlier steps left.
+void continueWithIndex(const MatchIndex& index, std::span<const std::uint8_t> source,
+                       std::uint32_t p, std::uint32_t window, SearchState& state);
+
+enum class ChainOutcome { finished, overBudget };
+
+// Goes on along the chains, within a budget of work on candidates that come to
+// nothing; overBudget leaves a state from which another step can go on.
+ChainOutcome continueWithChains(const MatchChains& chains, std::span<const std::uint8_t> source,
+                                std::uint32_t p, std::uint32_t window, std::uint64_t chainBudget,
+                                SearchState& state);
+
+// Once a match runs past its own distance P, the text around p repeats with
+// period P: from where that repetition begins up to the extent E of the match
+// found, every candidate at a multiple of P shares exactly E bytes with p.
+// Knowing that spares comparing each of those candidates byte by byte, which
+// would make periodic data quadratic.
+struct Repetition {
+    std::uint32_t period = 0;  // 0: none known
+    std::uint32_t extent = 0;
+    std::int64_t first = 0;  // the lowest position of a candidate in it
+};
+
+template <typename Prefix>
+Repetition findRepetition(std::span<const std::uint8_t> source, std::uint32_t p,
+                          std::uint32_t period, std::uint32_t window, const Prefix& prefix) {
+    Repetition repetition;
+    repetition.period = period;
+    repetition.extent = prefix(p - period, static_cast<std::uint32_t>(source.size() - p));
+    const std::int64_t lowest = static_cast<std::int64_t>(p) - window;
+    std::int64_t y = static_cast<std::int64_t>(p) - period;
+    while (y > lowest && source[y - 1] == source[y - 1 + period]) {
+        --y;
+    }
+    repetition.first = y;
+    return repetition;
+}
+
+}  // namespace bitmapcodec
