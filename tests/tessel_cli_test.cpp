@@ -399,7 +399,7 @@ TEST(TesselFiles, BadInputsLeaveInputAndOutputUntouched) {
         if (inputExists) {
             EXPECT_EQ(readFile(folder / "in.prc"), input);
         }
-        const RunResult missingOutput = tessel({folder / "in.prc", folder / "new.prc"});
+        tessel({folder / "in.prc", folder / "new.prc"});
         EXPECT_FALSE(fs::exists(folder / "new.prc"));
     }
 }
