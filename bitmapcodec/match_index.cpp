@@ -64,9 +64,10 @@ std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
     const auto sweep = [&](std::int32_t from, std::int32_t to, std::int32_t step) {
         stack.clear();
         for (std::int32_t r = from; r != to; r += step) {
-            // Common prefix of this rank and the one visited before it.
-            const std::int32_t adjacent = step > 0 ? index.lcp.lcp[r] : index.lcp.lcp[r - step];
             if (!stack.empty()) {
+                // Common prefix of this rank and the one visited before it.
+                const std::int32_t adjacent =
+                    step > 0 ? index.lcp.lcp[r] : index.lcp.lcp[r - step];
                 stack.back().shared = std::min(stack.back().shared, adjacent);
             }
             const std::int32_t position = index.suffixArray[r];
