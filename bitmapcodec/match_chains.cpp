@@ -22,15 +22,9 @@ std::uint32_t quadHash(const std::uint8_t* bytes, int bits) {
     return (load32(bytes) * 2654435761u) >> (32 - bits);
 }
 
-// A hash of the `width` bytes at bytes, width a multiple of 8.
-std::uint32_t wideHash(const std::uint8_t* bytes, std::size_t width, int bits) {
-    std::uint64_t hash = 0;
-    for (std::size_t i = 0; i < width; i += 8) {
-        const std::uint64_t value =
-            load32(bytes + i) | (std::uint64_t{load32(bytes + i + 4)} << 32);
-        hash = (hash ^ value) * 0x9E3779B97F4A7C15ull;
-    }
-    return static_cast<std::uint32_t>(hash >> (64 - bits));
+std::uint32_t octetHash(const std::uint8_t* bytes, int bits) {
+    const std::uint64_t value = load32(bytes) | (std::uint64_t{load32(bytes + 4)} << 32);
+    return static_cast<std::uint32_t>((value * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
 // Links every position to the last earlier one with the same key.
@@ -209,16 +203,14 @@ ChainOutcome continueWithChains(const MatchChains& chains, std::span<const std::
             next = nearestInRuns(chains, source, p, firstRun, k, state.examined, window, budget);
         } else {
             // The chain of the longest key that k bytes (and the input) hold.
-            std::uint32_t keyWidth = k >= 4 && remaining >= 4 ? 4 : k >= 2 ? 2 : 1;
-            const PositionArray* chain = keyWidth == 4   ? &chains.sameQuadHash
+            const std::uint32_t keyWidth = k >= 8 && remaining >= 8   ? 8
+                                           : k >= 4 && remaining >= 4 ? 4
+                                           : k >= 2                   ? 2
+                                                                      : 1;
+            const PositionArray* chain = keyWidth == 8   ? &chains.sameOctetHash
+                                         : keyWidth == 4 ? &chains.sameQuadHash
                                          : keyWidth == 2 ? &chains.samePair
                                                          : &chains.sameByte;
-            for (std::size_t level = 0; level < kWideKeys.size(); ++level) {
-                if (k >= kWideKeys[level] && remaining >= kWideKeys[level]) {
-                    keyWidth = static_cast<std::uint32_t>(kWideKeys[level]);
-                    chain = &chains.sameWideHash[level];
-                }
-            }
             const std::int64_t start = resume && state.best >= keyWidth ? lastRecord : p;
             next = nearestOnChain(*chain, source, p, start, k, state.examined, window, budget,
                                   prefixAt);
@@ -288,12 +280,8 @@ MatchChains buildMatchChains(std::span<const std::uint8_t> source) {
     });
     chains.sameQuadHash = chainBy(n, 4, std::size_t{1} << bits,
                                   [&](std::size_t q) { return quadHash(bytes + q, bits); });
-    for (std::size_t level = 0; level < chains.sameWideHash.size(); ++level) {
-        const std::size_t width = kWideKeys[level];
-        chains.sameWideHash[level] = chainBy(n, width, std::size_t{1} << bits, [&](std::size_t q) {
-            return wideHash(bytes + q, width, bits);
-        });
-    }
+    chains.sameOctetHash = chainBy(n, 8, std::size_t{1} << bits,
+                                   [&](std::size_t q) { return octetHash(bytes + q, bits); });
     return chains;
 }
 

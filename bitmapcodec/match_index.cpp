@@ -66,8 +66,7 @@ std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
         for (std::int32_t r = from; r != to; r += step) {
             if (!stack.empty()) {
                 // Common prefix of this rank and the one visited before it.
-                const std::int32_t adjacent =
-                    step > 0 ? index.lcp.lcp[r] : index.lcp.lcp[r - step];
+                const std::int32_t adjacent = step > 0 ? index.lcp.lcp[r] : index.lcp.lcp[r - step];
                 stack.back().shared = std::min(stack.back().shared, adjacent);
             }
             const std::int32_t position = index.suffixArray[r];

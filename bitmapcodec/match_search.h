@@ -112,8 +112,6 @@ inline PositionArray uninitializedPositions(std::size_t n) {
 // byte, the same 2 bytes, and the same hash of 4 and of 8 bytes (-1 where
 // none): walked from the nearest, these visit candidates in the scan's own
 // order, skipping only those that cannot match as long.
-inline constexpr std::array<std::size_t, 1> kWideKeys = {8};
-
 struct MatchChains {
     // The first and last position of the run of one value that holds each
     // position, and at a run's last position the last position of the
@@ -124,7 +122,7 @@ struct MatchChains {
     PositionArray sameByte;
     PositionArray samePair;
     PositionArray sameQuadHash;
-    std::array<PositionArray, 1> sameWideHash;  // keys of kWideKeys bytes
+    PositionArray sameOctetHash;
 };
 
 MatchChains buildMatchChains(std::span<const std::uint8_t> source);
