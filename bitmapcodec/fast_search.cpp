@@ -49,27 +49,12 @@ void skipRun(std::span<const std::uint8_t> source, std::uint32_t p, std::uint32_
 std::uint64_t continuePlainly(std::span<const std::uint8_t> source, std::uint32_t p,
                               std::uint32_t window, SearchState& state) {
     const std::uint8_t* here = source.data() + p;
+    const auto compare = [&](std::uint32_t q, std::uint32_t cap) {
+        return directPrefix(source.data() + q, here, cap);
+    };
     Repetition repetition;
     const auto prefixAt = [&](std::uint32_t d, std::uint32_t cap) {
-        if (repetition.period == 0 && state.firstOverreach != 0) {
-            repetition = findRepetition(
-                source, p, state.firstOverreach, window, [&](std::uint32_t q, std::uint32_t limit) {
-                    std::uint32_t length = 0;
-                    while (length < limit && source[q + length] == here[length]) {
-                        ++length;
-                    }
-                    return length;
-                });
-        }
-        if (repetition.period != 0 && d % repetition.period == 0 &&
-            static_cast<std::int64_t>(p - d) >= repetition.first) {
-            return std::min(repetition.extent, cap);
-        }
-        std::uint32_t length = 0;
-        while (length < cap && (here - d)[length] == here[length]) {
-            ++length;
-        }
-        return length;
+        return prefixUsingRepetition(repetition, state, source, p, window, d, cap, compare);
     };
     return scanDistancesWith(source, p, state, window, prefixAt);
 }

@@ -161,22 +161,15 @@ ChainOutcome continueWithChains(const MatchChains& chains, std::span<const std::
                                 SearchState& state) {
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
     Budget budget{chainBudget * 8};
+    const auto compare = [&](std::uint32_t q, std::uint32_t cap) {
+        return runAwarePrefix(chains, source, q, p, cap);
+    };
     Repetition repetition;
     const auto prefixAt = [&](std::uint32_t q, std::uint32_t cap) {
-        const std::uint32_t d = p - q;
-        if (repetition.period != 0 && d % repetition.period == 0 && q >= repetition.first) {
-            return std::min(repetition.extent, cap);
-        }
-        return runAwarePrefix(chains, source, q, p, cap);
+        return prefixUsingRepetition(repetition, state, source, p, window, p - q, cap, compare);
     };
     while (!state.stopped && state.best < remaining && state.examined < window) {
         const std::uint32_t k = state.best + 1;
-        if (repetition.period == 0 && state.firstOverreach != 0) {
-            repetition = findRepetition(source, p, state.firstOverreach, window,
-                                        [&](std::uint32_t q, std::uint32_t cap) {
-                                            return runAwarePrefix(chains, source, q, p, cap);
-                                        });
-        }
         if (state.examined == state.bestDistance && state.best == state.bestDistance + 1) {
             const std::uint32_t d = state.examined + 1;
             if (d < remaining && source[p - d] == source[p] && source[p + d] == source[p]) {

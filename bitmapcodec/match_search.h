@@ -2,7 +2,6 @@
 // stream format: any search must return exactly what the plain scan returns.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -30,6 +29,16 @@ struct SearchState {
     // shortest period of the text at p.
     std::uint32_t firstOverreach = 0;
 };
+
+// How many leading bytes of candidate equal those of here, at most cap.
+inline std::uint32_t directPrefix(const std::uint8_t* candidate, const std::uint8_t* here,
+                                  std::uint32_t cap) {
+    std::uint32_t length = 0;
+    while (length < cap && candidate[length] == here[length]) {
+        ++length;
+    }
+    return length;
+}
 
 // The plain scan over distances examined + 1 .. lastDistance, in increasing
 // order. A match at distance d may run one byte past d (the overreach that

@@ -7,14 +7,9 @@ namespace bitmapcodec {
 std::uint64_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t p,
                             SearchState& state, std::uint32_t lastDistance) {
     const std::uint8_t* here = source.data() + p;
-    return scanDistancesWith(source, p, state, lastDistance,
-                             [here](std::uint32_t d, std::uint32_t cap) {
-                                 std::uint32_t length = 0;
-                                 while (length < cap && (here - d)[length] == here[length]) {
-                                     ++length;
-                                 }
-                                 return length;
-                             });
+    return scanDistancesWith(
+        source, p, state, lastDistance,
+        [here](std::uint32_t d, std::uint32_t cap) { return directPrefix(here - d, here, cap); });
 }
 
 Match plainScanMatch(std::span<const std::uint8_t> source, std::uint32_t p,

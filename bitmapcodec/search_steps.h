@@ -1,6 +1,7 @@
 // The steps that the fast search takes at one position, shared by its files.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 
@@ -44,6 +45,25 @@ Repetition findRepetition(std::span<const std::uint8_t> source, std::uint32_t p,
     }
     repetition.first = y;
     return repetition;
+}
+
+// The common prefix of the candidate at distance d and p, at most cap: from
+// the repetition where the candidate lies at a multiple of its period inside
+// it, else from prefix(q, cap). The repetition is found (with prefix) once the
+// search has met its first overreach.
+template <typename Prefix>
+std::uint32_t prefixUsingRepetition(Repetition& repetition, const SearchState& state,
+                                    std::span<const std::uint8_t> source, std::uint32_t p,
+                                    std::uint32_t window, std::uint32_t d, std::uint32_t cap,
+                                    const Prefix& prefix) {
+    if (repetition.period == 0 && state.firstOverreach != 0) {
+        repetition = findRepetition(source, p, state.firstOverreach, window, prefix);
+    }
+    if (repetition.period != 0 && d % repetition.period == 0 &&
+        static_cast<std::int64_t>(p - d) >= repetition.first) {
+        return std::min(repetition.extent, cap);
+    }
+    return prefix(p - d, cap);
 }
 
 }  // namespace bitmapcodec
