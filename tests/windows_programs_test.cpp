@@ -23,19 +23,38 @@ using testsupport::RunResult;
 using testsupport::TempFolder;
 using testsupport::writeFile;
 
-bool wineAvailable() {
-    return fs::exists(WINE_PATH) && fs::exists(WINDOWS_BIN "/Tessel.exe") &&
-           fs::exists(WINDOWS_BIN "/Recast.exe");
+const std::vector<std::string> kWineEnvironment = {"WINEDEBUG=-all", "WINEPREFIX=" WINE_PREFIX};
+
+// Creates (or updates) the Wine prefix and waits until Wine has settled, once:
+// a program started while Wine still sets up its prefix in the background may
+// not run as it should.
+void prepareWine() {
+    static const bool prepared = [] {
+        testsupport::runProgram({WINE_PATH, "wineboot", "--init"}, "", kWineEnvironment);
+        const fs::path server = fs::path(WINE_PATH).parent_path() / "wineserver";
+        testsupport::runProgram({server.string(), "--wait"}, "", kWineEnvironment);
+        return true;
+    }();
+    (void)prepared;
 }
 
-#define REQUIRE_WINE()                                                           \
-    do {                                                                         \
-        if (!wineAvailable()) {                                                  \
-            if (std::getenv("REQUIRE_WINE") != nullptr) {                        \
-                FAIL() << "Wine or the Windows programs are missing";            \
-            }                                                                    \
+bool wineAvailable() {
+    const bool available = fs::exists(WINE_PATH) && fs::exists(WINDOWS_BIN "/Tessel.exe") &&
+                           fs::exists(WINDOWS_BIN "/Recast.exe");
+    if (available) {
+        prepareWine();
+    }
+    return available;
+}
+
+#define REQUIRE_WINE()                                                               \
+    do {                                                                             \
+        if (!wineAvailable()) {                                                      \
+            if (std::getenv("REQUIRE_WINE") != nullptr) {                            \
+                FAIL() << "Wine or the Windows programs are missing";                \
+            }                                                                        \
             GTEST_SKIP() << "Wine or the Windows programs (preset windows) missing"; \
-        }                                                                        \
+        }                                                                            \
     } while (false)
 
 // The path as a Windows program under Wine sees it: drive Z: is the root.
@@ -50,8 +69,7 @@ RunResult underWine(const std::string& program, const std::vector<fs::path>& pat
     for (const fs::path& path : paths) {
         arguments.push_back(windowsPath(path));
     }
-    return testsupport::runProgram(arguments, "",
-                                   {"WINEDEBUG=-all", "WINEPREFIX=" WINE_PREFIX});
+    return testsupport::runProgram(arguments, "", kWineEnvironment);
 }
 
 RunResult native(const std::string& program, const std::vector<fs::path>& paths) {
@@ -70,8 +88,7 @@ std::string withoutCarriageReturns(std::string text) {
 // Every file that Tessel is given in the tests: the sample, the corpus, and
 // generated databases that reach each branch of the pass.
 std::vector<std::pair<std::string, Bytes>> tesselInputs() {
-    std::vector<std::pair<std::string, Bytes>> inputs = {
-        {"sample", readFile(SAMPLE_SKIN_PATH)}};
+    std::vector<std::pair<std::string, Bytes>> inputs = {{"sample", readFile(SAMPLE_SKIN_PATH)}};
     if (fs::is_directory(CORPUS_DIR)) {
         for (const auto& entry : fs::directory_iterator(CORPUS_DIR)) {
             inputs.emplace_back(entry.path().filename().string(), readFile(entry.path()));
@@ -102,8 +119,8 @@ TEST(WindowsTessel, WritesTheSameFilesAndLinesAsTheNativeBuild) {
         const RunResult linux = native("Tessel", {folder / "in.prc", folder / "linux.prc"});
         const RunResult windows =
             underWine("Tessel.exe", {folder / "in.prc", folder / "windows.prc"});
-        EXPECT_EQ(withoutCarriageReturns(windows.out), linux.out);
-        EXPECT_EQ(windows.exitStatus, linux.exitStatus);
+        EXPECT_EQ(withoutCarriageReturns(windows.out), linux.out) << windows.err;
+        EXPECT_EQ(windows.exitStatus, linux.exitStatus) << windows.err;
         EXPECT_EQ(fs::exists(folder / "windows.prc"), fs::exists(folder / "linux.prc"));
         if (fs::exists(folder / "linux.prc")) {
             EXPECT_EQ(readFile(folder / "windows.prc"), readFile(folder / "linux.prc"));
@@ -126,8 +143,8 @@ TEST(WindowsTessel, UsageAndFailuresEndAlike) {
     for (const auto& arguments : argumentLists) {
         const RunResult linux = native("Tessel", arguments);
         const RunResult windows = underWine("Tessel.exe", arguments);
-        EXPECT_EQ(withoutCarriageReturns(windows.out), linux.out);
-        EXPECT_EQ(windows.exitStatus, linux.exitStatus);
+        EXPECT_EQ(withoutCarriageReturns(windows.out), linux.out) << windows.err;
+        EXPECT_EQ(windows.exitStatus, linux.exitStatus) << windows.err;
     }
 }
 
