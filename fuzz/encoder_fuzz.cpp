@@ -1,0 +1,74 @@
+// Every stream must decode to its input and fit the bound that callers size
+// their buffers by; the fast search must write exactly the plain scan's
+// stream; a bitmap resource is stored either as itself or as a smaller
+// container that gives it back. The fuzzer chooses the bytes and the maximum
+// distance (the first three bytes, taken modulo 409600, plus one).
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+#include "compressed_bitmap.h"
+#include "marker_lz.h"
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+bool sameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
+void checkStreams(std::span<const std::uint8_t> input, std::uint32_t maximumDistance) {
+    // Exactly the bound, so that a write past it is caught by the sanitizer.
+    const std::size_t bound = bitmapcodec::markerLzStreamBound(input.size());
+    require(bound <= 1 + input.size() + input.size() / 256);
+    std::vector<std::uint8_t> fast(bound);
+    std::vector<std::uint8_t> plain(bound);
+    const std::uint32_t fastSize = bitmapcodec::markerLzEncode(input, fast, maximumDistance);
+    const std::uint32_t plainSize =
+        bitmapcodec::markerLzEncodePlainScan(input, plain, maximumDistance);
+    require(fastSize <= bound);
+    fast.resize(fastSize);
+    plain.resize(plainSize);
+    require(fast == plain);
+
+    const bitmapcodec::Decoded decoded =
+        bitmapcodec::markerLzDecode(fast, static_cast<std::uint32_t>(input.size()));
+    require(decoded.error == nullptr && sameBytes(decoded.bytes, input));
+}
+
+void checkBitmapResource(std::span<const std::uint8_t> input) {
+    std::vector<std::uint8_t> bitmap(input.begin(), input.end());
+    std::vector<std::uint8_t> out(13 + input.size() + input.size() / 256);
+    require(bitmapcodec::compressedBitmapBound(input.size()) == out.size());
+    const std::uint32_t stored = bitmapcodec::encodeBitmapResource(bitmap, out, false, false);
+    require(sameBytes(bitmap, input));
+    require(stored <= input.size());
+    const std::span<const std::uint8_t> result(out.data(), stored);
+    if (stored == input.size()) {
+        require(sameBytes(result, input));
+        return;
+    }
+    const bitmapcodec::Decoded decoded = bitmapcodec::decodeCompressedBitmap(result);
+    require(decoded.error == nullptr && sameBytes(decoded.bytes, input));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 3) {
+        return 0;
+    }
+    const std::uint32_t chosen = (std::uint32_t{data[0]} << 16) | (data[1] << 8) | data[2];
+    const std::uint32_t maximumDistance = 1 + chosen % bitmapcodec::kBitmapMaxDistance;
+    const std::span<const std::uint8_t> input(data + 3, size - 3);
+    checkStreams(input, maximumDistance);
+    checkBitmapResource(input);
+    return 0;
+}

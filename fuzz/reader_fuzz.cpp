@@ -1,0 +1,51 @@
+// Any bytes as a database file: either a table or an error, never both; a
+// table never holds more bytes than the file, each resource's bytes are the
+// file's own at its offset, and writing the table reads back to the same table.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "resource_database.h"
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+bool sameResources(const prc::ResourceTable& a, const prc::ResourceTable& b) {
+    return a.name == b.name &&
+           std::equal(a.entries.begin(), a.entries.end(), b.entries.begin(), b.entries.end(),
+                      [](const prc::ResourceEntry& x, const prc::ResourceEntry& y) {
+                          return x.type == y.type && x.id == y.id && x.data == y.data;
+                      });
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> file(data, size);
+    const prc::DatabaseParse parse = prc::parseResourceDatabase(file);
+    require((parse.error == nullptr) == parse.table.has_value());
+    if (!parse.table) {
+        return 0;
+    }
+    const prc::ResourceTable& table = *parse.table;
+    require(parse.announcedCount && *parse.announcedCount == table.entries.size());
+
+    std::size_t total = 0;
+    for (const prc::ResourceEntry& entry : table.entries) {
+        require(entry.offset <= size && entry.data.size() <= size - entry.offset);
+        require(std::equal(entry.data.begin(), entry.data.end(), file.begin() + entry.offset));
+        total += entry.data.size();
+    }
+    require(total <= size);
+
+    const prc::DatabaseParse again =
+        prc::parseResourceDatabase(prc::serializeResourceDatabase(table));
+    require(again.table && sameResources(*again.table, table));
+    return 0;
+}

@@ -1,0 +1,96 @@
+// Writes the fuzz targets' seed inputs, small databases of every kind that the
+// tools meet:  make_fuzz_seeds <fuzz/seeds folder>
+// The compressor's and converter's seeds start with the byte by which those
+// targets choose the output path and the file name.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "skin_builder.h"
+
+namespace {
+
+using skinbuilder::Bytes;
+using skinbuilder::DatabaseLayout;
+
+bool writeSeed(const std::filesystem::path& path, const Bytes& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+Bytes prefixed(std::uint8_t first, const Bytes& rest) {
+    Bytes bytes{first};
+    bytes.insert(bytes.end(), rest.begin(), rest.end());
+    return bytes;
+}
+
+Bytes smallSkin() {
+    DatabaseLayout layout;
+    layout.name = skinbuilder::databaseName("Seed skin");
+    layout.resources.push_back({"PlRC", 0, Bytes{'s', 'l', 'o', 't', 's', '=', '4', 0}});
+    layout.resources.push_back({"abmp", 1000, skinbuilder::indexedBitmap(12, 12, [](int x, int y) {
+                                    return static_cast<std::uint8_t>(x < 6 ? 0x10 : 0x20 + y);
+                                })});
+    layout.resources.push_back(
+        {"abmp", 31003, skinbuilder::directColorBitmap(4, 4, [](int x, int) {
+             return skinbuilder::Rgb{static_cast<std::uint8_t>(x * 60), 0, 0};
+         })});
+    layout.resources.push_back({"tSTR", 1000, Bytes{'O', 'K', 0}});
+    layout.resources.push_back({"ovly", 1000, Bytes{}});
+    return skinbuilder::buildDatabase(layout);
+}
+
+Bytes emptyDatabase() {
+    return skinbuilder::buildDatabase(DatabaseLayout{});
+}
+
+Bytes skinOfKind(const std::string& type, const std::string& creator) {
+    DatabaseLayout layout;
+    layout.type = type;
+    layout.creator = creator;
+    layout.attributes = 0x0021;
+    layout.resources.push_back({"abmp", 25100, Bytes(8, 0x33)});
+    layout.resources.push_back({"abmp", 25300, Bytes(8, 0x44)});
+    layout.resources.push_back({"ovly", 1000, Bytes(4, 0x55)});
+    layout.resources.push_back({"tSTR", 1000, Bytes{'h', 'i', 0}});
+    return skinbuilder::buildDatabase(layout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_fuzz_seeds <seeds folder>\n");
+        return 2;
+    }
+    const std::filesystem::path seeds = argv[1];
+    const Bytes skin = smallSkin();
+    const Bytes empty = emptyDatabase();
+    const Bytes statusBar = skinOfKind("rsrc", "sBar");
+    const Bytes wifi = skinOfKind("aext", "WiSl");
+    const bool written =
+        writeSeed(seeds / "reader" / "small-skin", skin) &&
+        writeSeed(seeds / "reader" / "no-resources", empty) &&
+        writeSeed(seeds / "reader" / "status-bar", statusBar) &&
+        writeSeed(seeds / "compressor" / "small-skin", prefixed(0, skin)) &&
+        writeSeed(seeds / "compressor" / "small-skin-in-place", prefixed(1, skin)) &&
+        writeSeed(seeds / "compressor" / "no-resources", prefixed(0, empty)) &&
+        writeSeed(seeds / "encoder" / "bitmap",
+                  prefixed(0xFF, prefixed(0xFF, prefixed(0xFF, skin)))) &&
+        writeSeed(seeds / "converter" / "status-bar", prefixed(0, statusBar)) &&
+        writeSeed(seeds / "converter" / "status-bar-resources", prefixed(1, statusBar)) &&
+        writeSeed(seeds / "converter" / "f3bg", prefixed(3, skinOfKind("rsrc", "F3BG"))) &&
+        writeSeed(seeds / "converter" / "wifi", prefixed(0, wifi)) &&
+        writeSeed(seeds / "converter" / "converted", prefixed(0, skinOfKind("rsrc", "T3sk"))) &&
+        writeSeed(seeds / "converter" / "unsupported", prefixed(4, skinOfKind("appl", "memo")));
+    if (!written) {
+        std::fprintf(stderr, "make_fuzz_seeds: cannot write the seeds under %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
