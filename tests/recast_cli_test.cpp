@@ -261,18 +261,27 @@ TEST(RecastCommandLine, ChoosesTheFileFromStandardInput) {
     }
 }
 
-TEST(RecastFaults, FailedWritesAndClosesReportTheWritingStage) {
+TEST(RecastFaults, FailedCallsAndAShrinkingFileEndWithTheirMessage) {
     const Bytes skin = skinbuilder::buildDatabase(
         skinLayout("rsrc", "sBar", {{"abmp", 1}, {"ovly", 2}, {"ovly", 3}}));
+    enum class Left { unchanged, headerWritten, cutShort };
     struct Case {
         const char* name;
         std::string fault;
-        bool headerWritten;
+        std::string err;
+        Left left;
     };
     const std::vector<Case> cases = {
-        {"the header write fails", "FAULT_FWRITE_FROM=1", false},
-        {"an entry write fails", "FAULT_FWRITE_FROM=2", true},
-        {"the close fails", "FAULT_FCLOSE=1", true},
+        {"the header cannot be read", "FAULT_FREAD=1", "Error: Error reading input file.\n",
+         Left::unchanged},
+        {"the header write fails", "FAULT_FWRITE_FROM=1", kWritingStage, Left::unchanged},
+        {"an entry write fails", "FAULT_FWRITE_FROM=2", kWritingStage, Left::headerWritten},
+        {"the directory cannot be read", "FAULT_FGETC_FROM=1", kWritingStage, Left::headerWritten},
+        {"an entry cannot be read", "FAULT_FGETC_FROM=9", kWritingStage, Left::headerWritten},
+        {"the close fails", "FAULT_FCLOSE=1", kWritingStage, Left::headerWritten},
+        // Another program cut the file after the header was written.
+        {"the file shrinks during the conversion", "FAULT_SHRINK_AFTER_FWRITE=0", kWritingStage,
+         Left::cutShort},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -283,13 +292,21 @@ TEST(RecastFaults, FailedWritesAndClosesReportTheWritingStage) {
             // A sanitized build must accept the shim loaded before its runtime.
             {"LD_PRELOAD=" FAULT_SHIM_PATH, c.fault, "ASAN_OPTIONS=verify_asan_link_order=0"});
         EXPECT_EQ(run.exitStatus, 1);
-        EXPECT_EQ(run.err, kWritingStage);
+        EXPECT_EQ(run.err, c.err);
         const Bytes after = readFile(folder / "Blue.prc");
-        EXPECT_EQ(after.size(), skin.size());
-        if (c.headerWritten) {
-            EXPECT_TRUE(std::equal(after.begin() + 60, after.begin() + 68, "rsrcT3sk"));
-            EXPECT_EQ(recast({folder / "Blue.prc"}).err,
-                      "Error: This skin has already been converted.\n");
+        switch (c.left) {
+            case Left::unchanged:
+                EXPECT_EQ(after, skin);
+                break;
+            case Left::headerWritten:
+                ASSERT_EQ(after.size(), skin.size());
+                EXPECT_TRUE(std::equal(after.begin() + 60, after.begin() + 68, "rsrcT3sk"));
+                EXPECT_EQ(recast({folder / "Blue.prc"}).err,
+                          "Error: This skin has already been converted.\n");
+                break;
+            case Left::cutShort:
+                EXPECT_EQ(after.size(), 80u);  // what was written before the cut
+                break;
         }
     }
 }

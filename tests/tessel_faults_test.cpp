@@ -1,0 +1,215 @@
+// Tessel when the file system fails it: calls made to fail by a preloaded shim,
+// and a real disk that is full. Every failure must end with its message and
+// status, the input and any earlier output as they were, and no stray file.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "files.h"
+#include "skin_builder.h"
+#include "tessel_oracle.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Bytes;
+using testsupport::readFile;
+using testsupport::RunResult;
+using testsupport::TempFolder;
+using testsupport::writeFile;
+
+const std::string kTotalsOfNothing = "\nTotal compression: 0->0 bytes\n";
+const std::string kCannotWrite = "ERR: cannot write output file!\n";
+
+RunResult tessel(const std::vector<std::string>& paths,
+                 const std::vector<std::string>& faults = {}) {
+    std::vector<std::string> arguments = {TESSEL_PATH};
+    arguments.insert(arguments.end(), paths.begin(), paths.end());
+    std::vector<std::string> environment;
+    if (!faults.empty()) {
+        // A sanitized build must accept the shim loaded before its runtime.
+        environment = {"LD_PRELOAD=" FAULT_SHIM_PATH, "ASAN_OPTIONS=verify_asan_link_order=0"};
+        environment.insert(environment.end(), faults.begin(), faults.end());
+    }
+    return testsupport::runProgram(arguments, "", environment);
+}
+
+std::vector<std::string> folderContents(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Bytes randomBytes(std::size_t n) {
+    std::mt19937 random(7);
+    Bytes bytes(n);
+    for (auto& byte : bytes) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    return bytes;
+}
+
+struct Fault {
+    const char* name;
+    std::vector<std::string> settings;
+    std::string out;  // what Tessel prints after its statistics
+};
+
+TEST(TesselFaults, FailedWritesKeepEveryFileAsItWas) {
+    const Bytes input = readFile(SAMPLE_SKIN_PATH);
+    const testsupport::ExpectedRun expected = testsupport::expectedTesselRun(input);
+    const std::vector<Fault> faults = {
+        {"every write stores only a few bytes", {"FAULT_WRITE_LIMIT=7"}, ""},
+        {"the first write fails", {"FAULT_WRITE_FROM=1"}, kCannotWrite},
+        {"a later write fails", {"FAULT_WRITE_LIMIT=1000", "FAULT_WRITE_FROM=5"}, kCannotWrite},
+        {"the data cannot be flushed to the disk", {"FAULT_FSYNC=1"}, kCannotWrite},
+        {"closing the written file fails", {"FAULT_CLOSE_WRITTEN=1"}, kCannotWrite},
+        {"the finished file cannot be renamed", {"FAULT_RENAME=1"}, kCannotWrite},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        const bool fails = !fault.out.empty();
+        TempFolder folder;
+        writeFile(folder / "in.prc", input);
+        const Bytes earlierOutput(123, 0x42);
+        writeFile(folder / "out.prc", earlierOutput);
+
+        const RunResult twoPaths = tessel({folder / "in.prc", folder / "out.prc"}, fault.settings);
+        EXPECT_EQ(twoPaths.out, expected.out + fault.out);
+        EXPECT_EQ(twoPaths.exitStatus, fails ? 1 : 0);
+        EXPECT_EQ(readFile(folder / "out.prc"), fails ? earlierOutput : expected.file);
+
+        const RunResult onePath = tessel({folder / "in.prc"}, fault.settings);
+        EXPECT_EQ(onePath.exitStatus, fails ? 1 : 0);
+        EXPECT_EQ(readFile(folder / "in.prc"), fails ? input : expected.file);
+        EXPECT_EQ(folderContents(folder.path), (std::vector<std::string>{"in.prc", "out.prc"}));
+    }
+}
+
+TEST(TesselFaults, FailedOrShortReadsAreReportedNotTakenForTheFile) {
+    const Bytes input = readFile(SAMPLE_SKIN_PATH);
+    const testsupport::ExpectedRun expected = testsupport::expectedTesselRun(input);
+    const std::string announced = "File has 13 resrouces\n";
+    const std::vector<Fault> faults = {
+        {"every read delivers only a few bytes", {"FAULT_READ_LIMIT=5"}, expected.out},
+        {"the read fails",
+         {"FAULT_READ_FROM=1"},
+         "ERR: cannot read source file!\n" + kTotalsOfNothing},
+        {"a later read fails",
+         {"FAULT_READ_LIMIT=1000", "FAULT_READ_FROM=3"},
+         "ERR: cannot read source file!\n" + kTotalsOfNothing},
+        {"the input shrank into its directory",
+         {"FAULT_READ_END_AFTER=100"},
+         announced + "ERR: resource directory runs past the end of the source file!\n" +
+             kTotalsOfNothing},
+        {"the input shrank into its data",
+         {"FAULT_READ_END_AFTER=1000"},
+         announced + "ERR: resource data lies past the end of the source file!\n" +
+             kTotalsOfNothing},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        const bool fails = fault.out != expected.out;
+        TempFolder folder;
+        writeFile(folder / "in.prc", input);
+        const Bytes earlierOutput(123, 0x42);
+        writeFile(folder / "out.prc", earlierOutput);
+
+        const RunResult twoPaths = tessel({folder / "in.prc", folder / "out.prc"}, fault.settings);
+        EXPECT_EQ(twoPaths.out, fault.out);
+        EXPECT_EQ(twoPaths.exitStatus, fails ? 1 : 0);
+        EXPECT_EQ(readFile(folder / "out.prc"), fails ? earlierOutput : expected.file);
+
+        const RunResult onePath = tessel({folder / "in.prc"}, fault.settings);
+        EXPECT_EQ(onePath.exitStatus, fails ? 1 : 0);
+        EXPECT_EQ(readFile(folder / "in.prc"), fails ? input : expected.file);
+        EXPECT_EQ(folderContents(folder.path), (std::vector<std::string>{"in.prc", "out.prc"}));
+    }
+}
+
+// A small memory file system of the test's own, for a disk that really fills.
+class SmallDisk {
+  public:
+    explicit SmallDisk(const fs::path& where) : path_(where) {
+        fs::create_directory(path_);
+        mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=256k") == 0;
+        error_ = errno;
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    ~SmallDisk() {
+        if (mounted_) {
+            ::umount2(path_.c_str(), MNT_DETACH);
+        }
+    }
+    bool mounted() const { return mounted_; }
+    std::string why() const { return std::strerror(error_); }
+
+    // Takes all the space that is left.
+    void fill() const {
+        std::ofstream filler(path_ / "filler", std::ios::binary);
+        const std::vector<char> block(4096, 'f');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+               filler.flush()) {
+        }
+    }
+    void makeRoom() const { fs::remove(path_ / "filler"); }
+
+  private:
+    fs::path path_;
+    bool mounted_ = false;
+    int error_ = 0;
+};
+
+TEST(TesselFaults, AFullDiskKeepsTheInputAndTheEarlierOutput) {
+    TempFolder folder;
+    const SmallDisk disk(folder / "disk");
+    if (!disk.mounted()) {
+        if (::geteuid() == 0) {
+            FAIL() << "cannot mount a small tmpfs: " << disk.why();
+        }
+        GTEST_SKIP() << "mounting a small tmpfs takes root";
+    }
+    // Random bytes do not compress: the new file needs as much room as the old.
+    skinbuilder::DatabaseLayout layout;
+    layout.resources.push_back({"abmp", 1000, randomBytes(100000)});
+    const Bytes input = skinbuilder::buildDatabase(layout);
+    const testsupport::ExpectedRun expected = testsupport::expectedTesselRun(input);
+    const fs::path inPlace = folder / "disk" / "skin.prc";
+    const fs::path earlierOutput = folder / "disk" / "out.prc";
+    writeFile(inPlace, input);
+    writeFile(earlierOutput, Bytes(123, 0x42));
+    writeFile(folder / "in.prc", input);
+    disk.fill();
+
+    const RunResult onePath = tessel({inPlace});
+    EXPECT_EQ(onePath.out, expected.out + kCannotWrite);
+    EXPECT_EQ(onePath.exitStatus, 1);
+    EXPECT_EQ(readFile(inPlace), input);
+
+    const RunResult twoPaths = tessel({folder / "in.prc", earlierOutput});
+    EXPECT_EQ(twoPaths.out, expected.out + kCannotWrite);
+    EXPECT_EQ(twoPaths.exitStatus, 1);
+    EXPECT_EQ(readFile(earlierOutput), Bytes(123, 0x42));
+    EXPECT_EQ(folderContents(folder / "disk"),
+              (std::vector<std::string>{"filler", "out.prc", "skin.prc"}));
+
+    // With room again, the same run succeeds: the disk alone made it fail.
+    disk.makeRoom();
+    EXPECT_EQ(tessel({inPlace}).exitStatus, 0);
+    EXPECT_EQ(readFile(inPlace), expected.file);
+}
+
+}  // namespace
