@@ -2,66 +2,13 @@
 // all given back when the call returns.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "allocation_watch.h"
 #include "input_classes.h"
 #include "marker_lz.h"
 #include "match_search.h"
-
-namespace {
-
-std::atomic<std::size_t> liveBytes{0};
-std::atomic<std::size_t> peakBytes{0};
-
-// Each block carries its size in front of it, so that delete can count it.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-
-void* allocate(std::size_t size) {
-    auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    *reinterpret_cast<std::size_t*>(block) = size;
-    const std::size_t live = liveBytes += size;
-    std::size_t peak = peakBytes.load();
-    while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return block + kHeader;
-}
-
-void release(void* pointer) {
-    if (pointer == nullptr) {
-        return;
-    }
-    auto* block = static_cast<unsigned char*>(pointer) - kHeader;
-    liveBytes -= *reinterpret_cast<std::size_t*>(block);
-    std::free(block);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void operator delete(void* pointer) noexcept {
-    release(pointer);
-}
-void operator delete[](void* pointer) noexcept {
-    release(pointer);
-}
-void operator delete(void* pointer, std::size_t) noexcept {
-    release(pointer);
-}
-void operator delete[](void* pointer, std::size_t) noexcept {
-    release(pointer);
-}
 
 namespace {
 
@@ -82,15 +29,14 @@ TEST(EncoderMemory, StaysWithin64BytesPerInputByteAndIsFreed) {
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> stream(bitmapcodec::markerLzStreamBound(c.input.size()));
-        const std::size_t before = liveBytes;
-        peakBytes = before;
+        const testsupport::AllocationWatch watch;
         bitmapcodec::markerLzEncode(c.input, stream, bitmapcodec::kBitmapMaxDistance);
-        const std::size_t working = peakBytes - before;
+        const std::size_t working = watch.peak();
         std::printf("%-14s %7zu bytes: peak working memory %9zu bytes (%.1f per input byte)\n",
                     c.name, c.input.size(), working,
                     static_cast<double>(working) / static_cast<double>(c.input.size()));
         EXPECT_LE(working, 64 * c.input.size()) << c.name;
-        EXPECT_EQ(liveBytes.load(), before) << c.name;
+        EXPECT_EQ(watch.stillHeld(), 0u) << c.name;
     }
 }
 
@@ -98,8 +44,7 @@ TEST(EncoderMemory, StaysWithin64BytesPerInputByteAndIsFreed) {
 // it builds only for inputs that need both.
 TEST(EncoderMemory, ChainsAndIndexTogetherStayWithinTheBound) {
     const inputclasses::Bytes input = inputclasses::tiledSprites(320, 480, 9);
-    const std::size_t before = liveBytes;
-    peakBytes = before;
+    const testsupport::AllocationWatch watch;
     {
         bitmapcodec::FastSearch search;
         search.source = input;
@@ -107,12 +52,12 @@ TEST(EncoderMemory, ChainsAndIndexTogetherStayWithinTheBound) {
         search.chains = bitmapcodec::buildMatchChains(input);
         search.index = bitmapcodec::buildMatchIndex(input);
     }
-    const std::size_t working = peakBytes - before;
+    const std::size_t working = watch.peak();
     std::printf("chains + index %7zu bytes: peak working memory %9zu bytes (%.1f per input byte)\n",
                 input.size(), working,
                 static_cast<double>(working) / static_cast<double>(input.size()));
     EXPECT_LE(working, 64 * input.size());
-    EXPECT_EQ(liveBytes.load(), before);
+    EXPECT_EQ(watch.stillHeld(), 0u);
 }
 
 }  // namespace
