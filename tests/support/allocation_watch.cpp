@@ -12,10 +12,10 @@ std::atomic<std::size_t> peakBytes{0};
 // Each block carries its size in front of it, so that delete can count it.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
 
-void* allocate(std::size_t size) {
+void* allocateOrNull(std::size_t size) noexcept {
     auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
     if (block == nullptr) {
-        throw std::bad_alloc();
+        return nullptr;
     }
     *reinterpret_cast<std::size_t*>(block) = size;
     const std::size_t live = liveBytes += size;
@@ -23,6 +23,14 @@ void* allocate(std::size_t size) {
     while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
     }
     return block + kHeader;
+}
+
+void* allocate(std::size_t size) {
+    void* pointer = allocateOrNull(size);
+    if (pointer == nullptr) {
+        throw std::bad_alloc();
+    }
+    return pointer;
 }
 
 void release(void* pointer) {
@@ -41,6 +49,20 @@ void* operator new(std::size_t size) {
 }
 void* operator new[](std::size_t size) {
     return allocate(size);
+}
+// Every form that a library may pair with one of the deletes below (a
+// sanitizer's runtime replaces each form it is not given).
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return allocateOrNull(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return allocateOrNull(size);
+}
+void operator delete(void* pointer, const std::nothrow_t&) noexcept {
+    release(pointer);
+}
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept {
+    release(pointer);
 }
 void operator delete(void* pointer) noexcept {
     release(pointer);
