@@ -1,9 +1,9 @@
 // Runs the built Recast on real files and checks every byte it changes.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <functional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -47,9 +47,16 @@ DatabaseLayout skinLayout(const std::string& type, const std::string& creator,
 }
 
 struct Expected {
-    std::string namePattern;         // the text before the NUL
+    std::string namePattern;         // the text before the NUL; '#' is a lowercase hex digit
     std::vector<std::string> types;  // every directory entry's type afterwards
 };
+
+bool matchesPattern(const std::string& text, const std::string& pattern) {
+    return std::equal(text.begin(), text.end(), pattern.begin(), pattern.end(), [](char t, char p) {
+        return p == '#' ? std::isdigit(static_cast<unsigned char>(t)) || (t >= 'a' && t <= 'f')
+                        : t == p;
+    });
+}
 
 // Everything but the listed fields is unchanged; the fields hold what they must.
 void expectConverted(const Bytes& before, const Bytes& after, const Expected& expected) {
@@ -57,7 +64,7 @@ void expectConverted(const Bytes& before, const Bytes& after, const Expected& ex
     const auto nul = std::find(after.begin(), after.begin() + 32, 0);
     ASSERT_NE(nul, after.begin() + 32) << "the name has no NUL";
     const std::string name(after.begin(), nul);
-    EXPECT_TRUE(std::regex_match(name, std::regex(expected.namePattern))) << name;
+    EXPECT_TRUE(matchesPattern(name, expected.namePattern)) << name;
     Bytes patched = before;
     std::copy(after.begin(), nul + 1, patched.begin());  // bytes after the NUL stay
     patched[33] &= 0xDF;
@@ -91,7 +98,6 @@ TEST(RecastConversion, ConvertsStatusBarAndWifiSkins) {
                                             {"tSTR", 1000}});
     const std::vector<std::string> wifiTypes = {"_bmp", "abmp", "abmp", "_bmp",
                                                 "_vly", "_xyz", "_STR"};
-    const std::string digits = "[0-9a-f]{4}";
     const std::vector<ConversionCase> cases = {
         {"Blue.prc", statusBar("sBar"), {"Blue", statusBarTypes}},
         {"Blue.old.prc", statusBar("F3BG"), {"Blue", statusBarTypes}},
@@ -99,13 +105,11 @@ TEST(RecastConversion, ConvertsStatusBarAndWifiSkins) {
         {"ThisBaseNameIsFortyCharactersLongXXXXXXX.prc",
          statusBar("sBar"),
          {"ThisBaseNameIsFortyCharactersLo", statusBarTypes}},
-        {"StatusBarResources.prc",
-         statusBar("sBar"),
-         {"Converted skin \\[" + digits + "\\]", statusBarTypes}},
+        {"StatusBarResources.prc", statusBar("sBar"), {"Converted skin [####]", statusBarTypes}},
         {"statusbarresources.prc", statusBar("sBar"), {"statusbarresources", statusBarTypes}},
-        {"Blue.prc", wifi, {"Converted WiFi skin \\[" + digits + "\\]", wifiTypes}},
-        {"StatusBarResources.prc", wifi, {"Converted skin \\[" + digits + "\\]", wifiTypes}},
-        {"statusbarresources.prc", wifi, {"Converted WiFi skin \\[" + digits + "\\]", wifiTypes}},
+        {"Blue.prc", wifi, {"Converted WiFi skin [####]", wifiTypes}},
+        {"StatusBarResources.prc", wifi, {"Converted skin [####]", wifiTypes}},
+        {"statusbarresources.prc", wifi, {"Converted WiFi skin [####]", wifiTypes}},
         {"Empty.prc", skinLayout("rsrc", "sBar", {}), {"Empty", {}}},
     };
     for (const ConversionCase& c : cases) {

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -175,9 +175,13 @@ DatabaseLayout skin(const std::string& type, const std::string& creator) {
 // The made-up names carry four random digits; everything else must agree.
 Bytes withoutPlaceholderDigits(Bytes file) {
     const std::string name(file.begin(), std::find(file.begin(), file.begin() + 32, 0));
-    std::smatch found;
-    if (std::regex_search(name, found, std::regex("\\[[0-9a-f]{4}\\]"))) {
-        std::fill_n(file.begin() + found.position(0) + 1, 4, '?');
+    const auto isDigit = [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) || (c >= 'a' && c <= 'f');
+    };
+    const std::size_t open = name.rfind('[');
+    if (open != std::string::npos && open + 6 == name.size() && name.back() == ']' &&
+        std::all_of(name.begin() + static_cast<long>(open) + 1, name.end() - 1, isDigit)) {
+        std::fill_n(file.begin() + static_cast<long>(open) + 1, 4, '?');
     }
     return file;
 }
