@@ -1,8 +1,12 @@
 // Every stream must decode to its input and fit the bound that callers size
 // their buffers by; the fast search must write exactly the plain scan's
 // stream; a bitmap resource is stored either as itself or as a smaller
-// container that gives it back. The fuzzer chooses the bytes and the maximum
-// distance (the first three bytes, taken modulo 409600, plus one).
+// container that gives it back. The fuzzer chooses the bytes, the maximum
+// distance (the first three bytes, taken modulo 409600, plus one) and, with
+// the fourth byte, the search's path: as the encoder takes it (which builds
+// chains and index only for inputs of a kilobyte or more), or with chains,
+// index, or both built from the start and compared with the plain scan match
+// by match.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +15,7 @@
 
 #include "compressed_bitmap.h"
 #include "marker_lz.h"
+#include "match_search.h"
 
 namespace {
 
@@ -59,16 +64,50 @@ void checkBitmapResource(std::span<const std::uint8_t> input) {
     require(decoded.error == nullptr && sameBytes(decoded.bytes, input));
 }
 
+enum class Path { asEncoding, chains, index, chainsThenIndex };
+
+void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maximumDistance,
+                        Path path) {
+    if (input.empty()) {
+        return;
+    }
+    bitmapcodec::FastSearch search;
+    search.source = input;
+    search.maximumDistance = maximumDistance;
+    search.shortScanDistances = 0;
+    if (path == Path::chains || path == Path::chainsThenIndex) {
+        search.chains = bitmapcodec::buildMatchChains(input);
+    }
+    if (path == Path::index || path == Path::chainsThenIndex) {
+        search.index = bitmapcodec::buildMatchIndex(input);
+    }
+    if (path == Path::chainsThenIndex) {
+        search.chainBudget = 1;  // hands most searches over to the index
+    }
+    // Positions are visited as a stream visits them, past each match, so that
+    // a long run costs what encoding it costs rather than its length cubed.
+    for (std::uint32_t p = 1; p < input.size();) {
+        const bitmapcodec::Match fast = bitmapcodec::fastSearchMatch(search, p);
+        const bitmapcodec::Match plain = bitmapcodec::plainScanMatch(input, p, maximumDistance);
+        require(fast.length == plain.length && fast.distance == plain.distance);
+        p += std::max<std::uint32_t>(1, plain.length);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 3) {
+    if (size < 4) {
         return 0;
     }
     const std::uint32_t chosen = (std::uint32_t{data[0]} << 16) | (data[1] << 8) | data[2];
     const std::uint32_t maximumDistance = 1 + chosen % bitmapcodec::kBitmapMaxDistance;
-    const std::span<const std::uint8_t> input(data + 3, size - 3);
+    const auto path = static_cast<Path>(data[3] % 4);
+    const std::span<const std::uint8_t> input(data + 4, size - 4);
     checkStreams(input, maximumDistance);
+    if (path != Path::asEncoding) {
+        checkEveryPosition(input, maximumDistance, path);
+    }
     checkBitmapResource(input);
     return 0;
 }

@@ -1,7 +1,9 @@
 // Writes the fuzz targets' seed inputs, small databases of every kind that the
 // tools meet:  make_fuzz_seeds <fuzz/seeds folder>
 // The compressor's and converter's seeds start with the byte by which those
-// targets choose the output path and the file name.
+// targets choose the output path and the file name; the encoder's with its
+// maximum distance and search path.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -23,9 +25,9 @@ bool writeSeed(const std::filesystem::path& path, const Bytes& bytes) {
     return std::fclose(file) == 0 && written;
 }
 
-Bytes prefixed(std::uint8_t first, const Bytes& rest) {
-    Bytes bytes{first};
-    bytes.insert(bytes.end(), rest.begin(), rest.end());
+Bytes prefixed(const Bytes& prefix, const Bytes& rest) {
+    Bytes bytes(prefix.size() + rest.size());
+    std::copy(rest.begin(), rest.end(), std::copy(prefix.begin(), prefix.end(), bytes.begin()));
     return bytes;
 }
 
@@ -61,6 +63,19 @@ Bytes skinOfKind(const std::string& type, const std::string& creator) {
     return skinbuilder::buildDatabase(layout);
 }
 
+// The encoder's seeds start with the maximum distance (three bytes) and the
+// search's path (one byte).
+bool writeEncoderSeeds(const std::filesystem::path& folder, const Bytes& input) {
+    const char* const paths[] = {"bitmap", "bitmap-chains", "bitmap-index",
+                                 "bitmap-chains-then-index"};
+    for (std::uint8_t path = 0; path < 4; ++path) {
+        if (!writeSeed(folder / paths[path], prefixed({0xFF, 0xFF, 0xFF, path}, input))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,17 +92,16 @@ int main(int argc, char** argv) {
         writeSeed(seeds / "reader" / "small-skin", skin) &&
         writeSeed(seeds / "reader" / "no-resources", empty) &&
         writeSeed(seeds / "reader" / "status-bar", statusBar) &&
-        writeSeed(seeds / "compressor" / "small-skin", prefixed(0, skin)) &&
-        writeSeed(seeds / "compressor" / "small-skin-in-place", prefixed(1, skin)) &&
-        writeSeed(seeds / "compressor" / "no-resources", prefixed(0, empty)) &&
-        writeSeed(seeds / "encoder" / "bitmap",
-                  prefixed(0xFF, prefixed(0xFF, prefixed(0xFF, skin)))) &&
-        writeSeed(seeds / "converter" / "status-bar", prefixed(0, statusBar)) &&
-        writeSeed(seeds / "converter" / "status-bar-resources", prefixed(1, statusBar)) &&
-        writeSeed(seeds / "converter" / "f3bg", prefixed(3, skinOfKind("rsrc", "F3BG"))) &&
-        writeSeed(seeds / "converter" / "wifi", prefixed(0, wifi)) &&
-        writeSeed(seeds / "converter" / "converted", prefixed(0, skinOfKind("rsrc", "T3sk"))) &&
-        writeSeed(seeds / "converter" / "unsupported", prefixed(4, skinOfKind("appl", "memo")));
+        writeSeed(seeds / "compressor" / "small-skin", prefixed({0}, skin)) &&
+        writeSeed(seeds / "compressor" / "small-skin-in-place", prefixed({1}, skin)) &&
+        writeSeed(seeds / "compressor" / "no-resources", prefixed({0}, empty)) &&
+        writeEncoderSeeds(seeds / "encoder", skin) &&
+        writeSeed(seeds / "converter" / "status-bar", prefixed({0}, statusBar)) &&
+        writeSeed(seeds / "converter" / "status-bar-resources", prefixed({1}, statusBar)) &&
+        writeSeed(seeds / "converter" / "f3bg", prefixed({3}, skinOfKind("rsrc", "F3BG"))) &&
+        writeSeed(seeds / "converter" / "wifi", prefixed({0}, wifi)) &&
+        writeSeed(seeds / "converter" / "converted", prefixed({0}, skinOfKind("rsrc", "T3sk"))) &&
+        writeSeed(seeds / "converter" / "unsupported", prefixed({4}, skinOfKind("appl", "memo")));
     if (!written) {
         std::fprintf(stderr, "make_fuzz_seeds: cannot write the seeds under %s\n", argv[1]);
         return 1;
