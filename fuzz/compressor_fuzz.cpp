@@ -12,17 +12,14 @@
 #include <span>
 
 #include "compressed_bitmap.h"
+#include "require.h"
 #include "resource_database.h"
 #include "scratch_files.h"
 #include "skin_compression.h"
 
 namespace {
 
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzzcheck::require;
 
 bool isContainer(const std::vector<std::uint8_t>& data) {
     return data.size() >= 4 && std::equal(data.begin(), data.begin() + 4, "cBMP");

@@ -13,20 +13,17 @@
 #include <string>
 
 #include "checked_file.h"
+#include "require.h"
 #include "scratch_files.h"
 #include "skin_conversion.h"
 
 namespace {
 
+using fuzzcheck::require;
+
 // The converter ends the process after the "Error" box; this stand-in for the
 // box unwinds to the target instead, which is all that it needs to go on.
 struct Refused {};
-
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 constexpr std::array<const char*, 5> kFileNames = {"Skin.prc", "StatusBarResources.prc", ".prc",
                                                    "A skin with a name longer than the field.pdb",

@@ -16,14 +16,11 @@
 #include "compressed_bitmap.h"
 #include "marker_lz.h"
 #include "match_search.h"
+#include "require.h"
 
 namespace {
 
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzzcheck::require;
 
 bool sameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end());

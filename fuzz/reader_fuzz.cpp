@@ -6,15 +6,12 @@
 #include <cstdlib>
 #include <span>
 
+#include "require.h"
 #include "resource_database.h"
 
 namespace {
 
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzzcheck::require;
 
 bool sameResources(const prc::ResourceTable& a, const prc::ResourceTable& b) {
     return a.name == b.name &&
