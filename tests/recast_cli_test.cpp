@@ -9,6 +9,7 @@
 
 #include "files.h"
 #include "skin_builder.h"
+#include "small_disk.h"
 
 namespace {
 
@@ -313,6 +314,30 @@ TEST(RecastFaults, FailedCallsAndAShrinkingFileEndWithTheirMessage) {
                 break;
         }
     }
+}
+
+// Patching in place needs no new room, so a full disk does not stop a
+// conversion; a read-only one refuses the file before anything is read.
+TEST(RecastFaults, FullAndReadOnlyDisks) {
+    const Bytes skin =
+        skinbuilder::buildDatabase(skinLayout("rsrc", "sBar", {{"abmp", 1}, {"ovly", 2}}));
+    TempFolder folder;
+    const testsupport::SmallDisk disk(folder / "disk");
+    REQUIRE_SMALL_DISK(disk);
+    writeFile(folder / "disk" / "Full.prc", skin);
+    writeFile(folder / "disk" / "Locked.prc", skin);
+    disk.fill();
+
+    const RunResult onFullDisk = recast({folder / "disk" / "Full.prc"});
+    EXPECT_EQ(onFullDisk.exitStatus, 0);
+    EXPECT_EQ(onFullDisk.err, kSuccess);
+    expectConverted(skin, readFile(folder / "disk" / "Full.prc"), {"Full", {"abmp", "OVLY"}});
+
+    ASSERT_TRUE(disk.makeReadOnly());
+    const RunResult onReadOnlyDisk = recast({folder / "disk" / "Locked.prc"});
+    EXPECT_EQ(onReadOnlyDisk.exitStatus, 1);
+    EXPECT_EQ(onReadOnlyDisk.err, "Error: Error reading input file.\n");
+    EXPECT_EQ(readFile(folder / "disk" / "Locked.prc"), skin);
 }
 
 }  // namespace

@@ -2,20 +2,17 @@
 // and a real disk that is full. Every failure must end with its message and
 // status, the input and any earlier output as they were, and no stray file.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "files.h"
 #include "skin_builder.h"
+#include "small_disk.h"
 #include "tessel_oracle.h"
 
 namespace {
@@ -139,49 +136,10 @@ TEST(TesselFaults, FailedOrShortReadsAreReportedNotTakenForTheFile) {
     }
 }
 
-// A small memory file system of the test's own, for a disk that really fills.
-class SmallDisk {
-  public:
-    explicit SmallDisk(const fs::path& where) : path_(where) {
-        fs::create_directory(path_);
-        mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=256k") == 0;
-        error_ = errno;
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    ~SmallDisk() {
-        if (mounted_) {
-            ::umount2(path_.c_str(), MNT_DETACH);
-        }
-    }
-    bool mounted() const { return mounted_; }
-    std::string why() const { return std::strerror(error_); }
-
-    // Takes all the space that is left.
-    void fill() const {
-        std::ofstream filler(path_ / "filler", std::ios::binary);
-        const std::vector<char> block(4096, 'f');
-        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
-               filler.flush()) {
-        }
-    }
-    void makeRoom() const { fs::remove(path_ / "filler"); }
-
-  private:
-    fs::path path_;
-    bool mounted_ = false;
-    int error_ = 0;
-};
-
 TEST(TesselFaults, AFullDiskKeepsTheInputAndTheEarlierOutput) {
     TempFolder folder;
-    const SmallDisk disk(folder / "disk");
-    if (!disk.mounted()) {
-        if (::geteuid() == 0) {
-            FAIL() << "cannot mount a small tmpfs: " << disk.why();
-        }
-        GTEST_SKIP() << "mounting a small tmpfs takes root";
-    }
+    const testsupport::SmallDisk disk(folder / "disk");
+    REQUIRE_SMALL_DISK(disk);
     // Random bytes do not compress: the new file needs as much room as the old.
     skinbuilder::DatabaseLayout layout;
     layout.resources.push_back({"abmp", 1000, randomBytes(100000)});
@@ -210,6 +168,37 @@ TEST(TesselFaults, AFullDiskKeepsTheInputAndTheEarlierOutput) {
     disk.makeRoom();
     EXPECT_EQ(tessel({inPlace}).exitStatus, 0);
     EXPECT_EQ(readFile(inPlace), expected.file);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TesselFaults, AReadOnlyDiskRefusesTheOutputBeforeAnythingIsWritten) {
+    TempFolder folder;
+    const testsupport::SmallDisk disk(folder / "disk");
+    REQUIRE_SMALL_DISK(disk);
+    skinbuilder::DatabaseLayout layout;
+    layout.resources.push_back({"abmp", 1000, Bytes(20000, 0x5A)});
+    const Bytes input = skinbuilder::buildDatabase(layout);
+    const std::string statistics = testsupport::expectedTesselRun(input).out;
+    writeFile(folder / "in.prc", input);
+    writeFile(folder / "disk" / "skin.prc", input);
+    writeFile(folder / "disk" / "out.prc", Bytes(123, 0x42));
+    ASSERT_TRUE(disk.makeReadOnly());
+
+    for (const std::vector<std::string>& paths :
+         {std::vector<std::string>{folder / "disk" / "skin.prc"},
+          {folder / "in.prc", folder / "disk" / "out.prc"},
+          {folder / "in.prc", folder / "disk" / "new.prc"}}) {
+        SCOPED_TRACE(paths.back());
+        const RunResult run = tessel(paths);
+        EXPECT_EQ(run.out, statistics + "ERR: cannot open output file!\n");
+        EXPECT_EQ(run.exitStatus, 1);
+    }
+    EXPECT_EQ(readFile(folder / "disk" / "skin.prc"), input);
+    EXPECT_EQ(readFile(folder / "disk" / "out.prc"), Bytes(123, 0x42));
+    EXPECT_EQ(folderContents(folder / "disk"), (std::vector<std::string>{"out.prc", "skin.prc"}));
 }
 
 }  // namespace
