@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 using skinbuilder::DatabaseLayout;
 using skinbuilder::Resource;
 using testsupport::Bytes;
+using testsupport::folderContents;
 using testsupport::readFile;
 using testsupport::RunResult;
 using testsupport::TempFolder;
@@ -287,15 +288,6 @@ mode_t currentUmask() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return mask;
-}
-
-std::vector<std::string> folderContents(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 TEST(TesselFiles, OnePathReplacesTheInputAndKeepsItsMode) {

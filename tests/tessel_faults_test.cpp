@@ -6,11 +6,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "files.h"
+#include "input_classes.h"
 #include "skin_builder.h"
 #include "small_disk.h"
 #include "tessel_oracle.h"
@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::Bytes;
+using testsupport::folderContents;
 using testsupport::readFile;
 using testsupport::RunResult;
 using testsupport::TempFolder;
@@ -38,24 +39,6 @@ RunResult tessel(const std::vector<std::string>& paths,
         environment.insert(environment.end(), faults.begin(), faults.end());
     }
     return testsupport::runProgram(arguments, "", environment);
-}
-
-std::vector<std::string> folderContents(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-Bytes randomBytes(std::size_t n) {
-    std::mt19937 random(7);
-    Bytes bytes(n);
-    for (auto& byte : bytes) {
-        byte = static_cast<std::uint8_t>(random());
-    }
-    return bytes;
 }
 
 struct Fault {
@@ -142,7 +125,7 @@ TEST(TesselFaults, AFullDiskKeepsTheInputAndTheEarlierOutput) {
     REQUIRE_SMALL_DISK(disk);
     // Random bytes do not compress: the new file needs as much room as the old.
     skinbuilder::DatabaseLayout layout;
-    layout.resources.push_back({"abmp", 1000, randomBytes(100000)});
+    layout.resources.push_back({"abmp", 1000, inputclasses::randomBytes(100000, 7)});
     const Bytes input = skinbuilder::buildDatabase(layout);
     const testsupport::ExpectedRun expected = testsupport::expectedTesselRun(input);
     const fs::path inPlace = folder / "disk" / "skin.prc";

@@ -13,6 +13,9 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const Bytes& bytes);
 
+// The names in a folder, sorted.
+std::vector<std::string> folderContents(const std::filesystem::path& folder);
+
 // A fresh folder under the system's temporary folder, removed with its content.
 struct TempFolder {
     TempFolder();
