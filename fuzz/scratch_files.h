@@ -17,21 +17,32 @@
 
 namespace fuzzfiles {
 
-inline const std::filesystem::path& scratchFolder() {
-    static const std::filesystem::path folder = [] {
+// Made on first use and removed with its content when the process exits.
+class ScratchFolder {
+  public:
+    ScratchFolder() {
         std::error_code error;
         const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
                                                ? std::filesystem::path("/dev/shm")
                                                : std::filesystem::temp_directory_path();
-        std::filesystem::path made = base / ("skin-fuzz-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(made);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(scratchFolder(), ignored);
-        });
-        return made;
-    }();
-    return folder;
+        path_ = base / ("skin-fuzz-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(path_);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+inline const std::filesystem::path& scratchFolder() {
+    static const ScratchFolder folder;
+    return folder.path();
 }
 
 inline void writeBytes(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
