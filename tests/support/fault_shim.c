@@ -40,6 +40,18 @@ static long setting(const char* name) {
     return value == NULL ? -1 : atol(value);
 }
 
+/* Counts a call; true from the call that the setting names on. */
+static int failsFrom(const char* name, long* calls) {
+    const long from = setting(name);
+    return from > 0 && ++*calls >= from;
+}
+
+/* A size cut to the setting's limit, where one is set. */
+static size_t limited(const char* name, size_t size) {
+    const long limit = setting(name);
+    return limit > 0 && size > (size_t)limit ? (size_t)limit : size;
+}
+
 /* POSIX's way to turn dlsym's object pointer into a function pointer. */
 static void* nextSymbol(const char* name) {
     return dlsym(RTLD_NEXT, name);
@@ -59,8 +71,7 @@ int fclose(FILE* stream) {
 size_t fwrite(const void* data, size_t size, size_t count, FILE* stream) {
     size_t (*realFwrite)(const void*, size_t, size_t, FILE*);
     *(void**)(&realFwrite) = nextSymbol("fwrite");
-    const char* from = getenv("FAULT_FWRITE_FROM");
-    if (from != NULL && ++fwriteCalls >= atol(from)) {
+    if (failsFrom("FAULT_FWRITE_FROM", &fwriteCalls)) {
         errno = ENOSPC;
         return 0;
     }
@@ -88,8 +99,7 @@ size_t fread(void* data, size_t size, size_t count, FILE* stream) {
 int fgetc(FILE* stream) {
     int (*realFgetc)(FILE*);
     *(void**)(&realFgetc) = nextSymbol("fgetc");
-    const long from = setting("FAULT_FGETC_FROM");
-    if (from > 0 && ++fgetcCalls >= from) {
+    if (failsFrom("FAULT_FGETC_FROM", &fgetcCalls)) {
         errno = EIO;
         return EOF;
     }
@@ -99,15 +109,11 @@ int fgetc(FILE* stream) {
 ssize_t write(int fd, const void* data, size_t size) {
     ssize_t (*realWrite)(int, const void*, size_t);
     *(void**)(&realWrite) = nextSymbol("write");
-    const long from = setting("FAULT_WRITE_FROM");
-    if (from > 0 && ++writeCalls >= from) {
+    if (failsFrom("FAULT_WRITE_FROM", &writeCalls)) {
         errno = ENOSPC;
         return -1;
     }
-    const long limit = setting("FAULT_WRITE_LIMIT");
-    if (limit > 0 && size > (size_t)limit) {
-        size = (size_t)limit;
-    }
+    size = limited("FAULT_WRITE_LIMIT", size);
     if (fd >= 0 && fd < (int)sizeof written) {
         written[fd] = 1;
     }
@@ -117,15 +123,11 @@ ssize_t write(int fd, const void* data, size_t size) {
 ssize_t read(int fd, void* data, size_t size) {
     ssize_t (*realRead)(int, void*, size_t);
     *(void**)(&realRead) = nextSymbol("read");
-    const long from = setting("FAULT_READ_FROM");
-    if (from > 0 && ++readCalls >= from) {
+    if (failsFrom("FAULT_READ_FROM", &readCalls)) {
         errno = EIO;
         return -1;
     }
-    const long limit = setting("FAULT_READ_LIMIT");
-    if (limit > 0 && size > (size_t)limit) {
-        size = (size_t)limit;
-    }
+    size = limited("FAULT_READ_LIMIT", size);
     const long end = setting("FAULT_READ_END_AFTER");
     if (end >= 0) {
         if (bytesRead >= end) {
