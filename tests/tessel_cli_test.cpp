@@ -261,11 +261,9 @@ void expectBitmapsSurvive(const Bytes& input, const Bytes& output) {
 
 TEST(TesselPass, SkinsOfTheCorpusAndTheSample) {
     std::vector<fs::path> skins = {SAMPLE_SKIN_PATH};
-    if (fs::is_directory(CORPUS_DIR)) {
-        for (const auto& entry : fs::directory_iterator(CORPUS_DIR)) {
-            if (entry.path().extension() == ".prc") {
-                skins.push_back(entry.path());
-            }
+    for (const auto& entry : fs::directory_iterator(CORPUS_DIR)) {
+        if (entry.path().extension() == ".prc") {
+            skins.push_back(entry.path());
         }
     }
     for (const fs::path& skin : skins) {

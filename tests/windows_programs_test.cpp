@@ -89,8 +89,8 @@ std::string withoutCarriageReturns(std::string text) {
 // generated databases that reach each branch of the pass.
 std::vector<std::pair<std::string, Bytes>> tesselInputs() {
     std::vector<std::pair<std::string, Bytes>> inputs = {{"sample", readFile(SAMPLE_SKIN_PATH)}};
-    if (fs::is_directory(CORPUS_DIR)) {
-        for (const auto& entry : fs::directory_iterator(CORPUS_DIR)) {
+    for (const auto& entry : fs::directory_iterator(CORPUS_DIR)) {
+        if (entry.path().extension() == ".prc") {
             inputs.emplace_back(entry.path().filename().string(), readFile(entry.path()));
         }
     }
