@@ -10,8 +10,8 @@ std::wstring wideFromUtf8(const std::string& text) {
     if (text.empty()) {
         return {};
     }
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                             static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
                           length);
@@ -45,6 +45,10 @@ std::wstring extendedLengthPath(const std::string& path) {
         return wide;
     }
     std::wstring absolute(full.data(), length);
+    // Devices (\\.\NUL) are named as they are.
+    if (absolute.rfind(L"\\\\.\\", 0) == 0) {
+        return absolute;
+    }
     if (absolute.rfind(L"\\\\", 0) == 0) {
         return L"\\\\?\\UNC\\" + absolute.substr(2);
     }

@@ -16,11 +16,13 @@ struct FileContents {
     std::vector<std::uint8_t> bytes;
 };
 
-// Reads to the end of the file, without text translation. A folder cannot be
-// opened as a file.
+// Paths are UTF-8. Reads to the end of the file, without text translation. A
+// folder cannot be opened as a file.
 FileContents readWholeFile(const std::string& path);
 
-enum class FileWriteStatus { ok, cannotOpen, cannotWrite };
+// inUse: another program holds the file open without letting it be replaced
+// (Windows only; nothing was changed).
+enum class FileWriteStatus { ok, cannotOpen, cannotWrite, inUse };
 
 // Stores the bytes as the whole content of the file at the path. A regular
 // file (or a missing one) is written to a temporary file beside it and renamed
@@ -28,7 +30,9 @@ enum class FileWriteStatus { ok, cannotOpen, cannotWrite };
 // existing file keeps its permission bits, a new one gets 0777 less the umask.
 // A symbolic link is followed and stays a link. Anything else that exists (a
 // device, a FIFO) is opened and written directly: renaming over it would
-// replace the node itself.
+// replace the node itself. On Windows an existing file is replaced so that it
+// keeps its attributes, security, streams and creation time, and paths of any
+// length are accepted.
 FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace prc

@@ -91,6 +91,18 @@ FileWriteStatus writeInPlace(const std::string& path, std::span<const std::uint8
     return ::close(file.release()) == 0 ? FileWriteStatus::ok : FileWriteStatus::cannotWrite;
 }
 
+// The rename lives in the folder's entries: until they reach the disk, a power
+// cut can bring the old file back, or neither. The new content is in place by
+// now and cannot be taken back, so a folder that cannot be synced (opened
+// without read permission, a file system without directory sync) is no
+// failure of the replacement.
+void syncFolder(const std::string& folder) {
+    Descriptor entries(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (entries.get() >= 0) {
+        ::fsync(entries.get());
+    }
+}
+
 FileWriteStatus writeThroughTemporary(const std::string& path, mode_t mode,
                                       std::span<const std::uint8_t> bytes) {
     const std::size_t slash = path.rfind('/');
@@ -107,6 +119,7 @@ FileWriteStatus writeThroughTemporary(const std::string& path, mode_t mode,
         ::unlink(temporary.c_str());
         return FileWriteStatus::cannotWrite;
     }
+    syncFolder(folderOf(path));
     return FileWriteStatus::ok;
 }
 

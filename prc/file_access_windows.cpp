@@ -1,58 +1,160 @@
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
-#include <sys/stat.h>
+// Every call takes the path in its extended-length form through the W
+// functions: the ANSI ones see the code page's "best fit" of a name, which can
+// be another file, and stop at 260 characters.
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "file_access.h"
+#include "wide_text.h"
 
 namespace prc {
 namespace {
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+class Handle {
+  public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    Handle(Handle&& other) noexcept : handle_(other.handle_) {
+        other.handle_ = INVALID_HANDLE_VALUE;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle& operator=(Handle&&) = delete;
+    ~Handle() {
+        if (valid()) {
+            ::CloseHandle(handle_);
+        }
+    }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    // Hands the handle back so that the caller can check the close.
+    bool close() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(handle) != 0;
+    }
+
+  private:
+    HANDLE handle_;
+};
+
+bool isSharingError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_USER_MAPPED_FILE;
+}
+
+bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
-        const unsigned piece =
-            bytes.size() > 0x40000000u ? 0x40000000u : static_cast<unsigned>(bytes.size());
-        const int written = ::_write(fd, bytes.data(), piece);
-        if (written <= 0) {
+        const DWORD piece =
+            bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes.data(), piece, &written, nullptr) || written == 0) {
             return false;
         }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
+        bytes = bytes.subspan(written);
     }
     return true;
 }
 
-std::size_t nameStart(const std::string& path) {
-    const std::size_t separator = path.find_last_of("/\\:");
-    return separator == std::string::npos ? 0 : separator + 1;
+// The file a chain of symbolic links finally names, so that the replacement
+// lands there and the links stay links, as on POSIX.
+std::wstring resolveLinks(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return path;
+    }
+    Handle target(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!target.valid()) {
+        return path;
+    }
+    wchar_t buffer[32768];
+    const DWORD length = ::GetFinalPathNameByHandleW(target.get(), buffer, 32768, 0);
+    return length == 0 || length >= 32768 ? path : std::wstring(buffer, length);
 }
 
-FileWriteStatus writeInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
-    const int fd = ::_open(path.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY);
-    if (fd < 0) {
-        return FileWriteStatus::cannotOpen;
+std::size_t nameStart(const std::wstring& path) {
+    const std::size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? 0 : separator + 1;
+}
+
+FileWriteStatus writeInPlace(const std::wstring& path, std::span<const std::uint8_t> bytes) {
+    Handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        return isSharingError(::GetLastError()) ? FileWriteStatus::inUse
+                                                : FileWriteStatus::cannotOpen;
     }
-    const bool written = writeAll(fd, bytes);
-    const bool closed = ::_close(fd) == 0;
+    const bool written = writeAll(file.get(), bytes);
+    const bool closed = file.close();
     return written && closed ? FileWriteStatus::ok : FileWriteStatus::cannotWrite;
+}
+
+// Whether another program holds the file so that it could not be replaced:
+// asked before anything is written, so that nothing changes.
+bool heldByAnotherProgram(const std::wstring& path) {
+    Handle probe(::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe.valid() && isSharingError(::GetLastError());
+}
+
+// A short name beside the target: eight characters, so that the temporary
+// file's path is never what makes a path too long.
+Handle createTemporaryBeside(const std::wstring& target, std::wstring& temporary) {
+    static unsigned attempt = 0;
+    const unsigned seed = ::GetCurrentProcessId() * 2654435761u;
+    for (int tries = 0; tries < 100; ++tries) {
+        wchar_t name[16];
+        std::swprintf(name, 16, L"~%07x", (seed + attempt++) & 0xFFFFFFFu);
+        temporary = target.substr(0, nameStart(target)) + name;
+        Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid() || ::GetLastError() != ERROR_FILE_EXISTS) {
+            return file;
+        }
+    }
+    return Handle(INVALID_HANDLE_VALUE);
+}
+
+// Not every ReplaceFileW carries the attributes over (Wine's does not), and a
+// hidden file that comes back visible is a surprise; where they were kept,
+// this changes nothing.
+void keepAttributes(const std::wstring& path, DWORD before) {
+    constexpr DWORD kept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD now = ::GetFileAttributesW(path.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES && (now & kept) != (before & kept)) {
+        constexpr DWORD settable =
+            kept | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE;
+        const DWORD wanted = ((now & ~kept) | (before & kept)) & settable;
+        ::SetFileAttributesW(path.c_str(), wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted);
+    }
 }
 
 }  // namespace
 
 FileContents readWholeFile(const std::string& path) {
     FileContents contents;
-    const int fd = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
-    if (fd < 0) {
+    // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, which is
+    // what makes it fail here like a missing file.
+    Handle file(::CreateFileW(platform::extendedLengthPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
         contents.status = FileReadStatus::cannotOpen;
         return contents;
     }
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
+        contents.bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
     std::uint8_t chunk[65536];
     for (;;) {
-        const int got = ::_read(fd, chunk, sizeof chunk);
-        if (got < 0) {
-            ::_close(fd);
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) {
             contents.status = FileReadStatus::cannotRead;
             contents.bytes.clear();
             return contents;
@@ -62,45 +164,71 @@ FileContents readWholeFile(const std::string& path) {
         }
         contents.bytes.insert(contents.bytes.end(), chunk, chunk + got);
     }
-    ::_close(fd);
     contents.status = FileReadStatus::ok;
     return contents;
 }
 
 FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    struct _stat64 info {};
-    const bool exists = ::_stat64(path.c_str(), &info) == 0;
-    if (exists && (info.st_mode & _S_IFMT) != _S_IFREG) {
-        return writeInPlace(path, bytes);
+    if (path.empty()) {
+        return FileWriteStatus::cannotOpen;
+    }
+    const std::wstring target = resolveLinks(platform::extendedLengthPath(path));
+    // Devices (NUL, CON, COM1) live in the \\.\ namespace: writing to them is
+    // all they take.
+    if (target.rfind(L"\\\\.\\", 0) == 0) {
+        return writeInPlace(target, bytes);
+    }
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!exists && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return FileWriteStatus::cannotOpen;
     }
     // A read-only file could not have been opened for writing; it must not be
     // replaced behind the user's back either.
-    if (exists && ::_access(path.c_str(), 2) != 0) {
+    if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
         return FileWriteStatus::cannotOpen;
+    }
+    if (exists && heldByAnotherProgram(target)) {
+        return FileWriteStatus::inUse;
     }
 
-    static unsigned attempt = 0;
-    std::string temporary;
-    int fd = -1;
-    for (int tries = 0; tries < 100 && fd < 0; ++tries) {
-        char suffix[48];
-        std::snprintf(suffix, sizeof suffix, ".tessel-%d-%u.tmp", ::_getpid(), attempt++);
-        temporary = path.substr(0, nameStart(path)) + suffix;
-        fd = ::_open(temporary.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY,
-                     _S_IREAD | _S_IWRITE);
-    }
-    if (fd < 0) {
+    std::wstring temporary;
+    Handle file = createTemporaryBeside(target, temporary);
+    if (!file.valid()) {
         return FileWriteStatus::cannotOpen;
     }
-    const bool written = writeAll(fd, bytes) && ::_commit(fd) == 0;
-    const bool closed = ::_close(fd) == 0;
-    if (!written || !closed ||
-        !::MoveFileExA(temporary.c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::_unlink(temporary.c_str());
+    const bool written = writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get());
+    if (!file.close() || !written) {
+        ::DeleteFileW(temporary.c_str());
         return FileWriteStatus::cannotWrite;
     }
-    return FileWriteStatus::ok;
+    if (!exists) {
+        if (::MoveFileExW(temporary.c_str(), target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return FileWriteStatus::ok;
+        }
+        ::DeleteFileW(temporary.c_str());
+        return FileWriteStatus::cannotWrite;
+    }
+    // ReplaceFileW carries the old file's attributes, security, streams and
+    // creation time over to the new content, which a rename would drop.
+    if (::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH,
+                       nullptr, nullptr)) {
+        keepAttributes(target, attributes);
+        return FileWriteStatus::ok;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+        // The old file is gone and the temporary file is the only copy: it
+        // must reach the target's name, never be deleted.
+        return ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)
+                   ? FileWriteStatus::ok
+                   : FileWriteStatus::cannotWrite;
+    }
+    ::DeleteFileW(temporary.c_str());
+    return isSharingError(error) || error == ERROR_UNABLE_TO_REMOVE_REPLACED
+               ? FileWriteStatus::inUse
+               : FileWriteStatus::cannotWrite;
 }
 
 }  // namespace prc

@@ -69,6 +69,9 @@ bool writeResourceDatabase(const std::string& path, const ResourceTable& table) 
                 case FileWriteStatus::cannotWrite:
                     error = "cannot write output file";
                     break;
+                case FileWriteStatus::inUse:
+                    error = "output file is in use by another program";
+                    break;
             }
         }
     }
