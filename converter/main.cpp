@@ -2,15 +2,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "checked_file.h"
+#include "command_line.h"
 #include "platform.h"
 #include "skin_conversion.h"
+#include "skin_rules.h"
 
 namespace {
 
-// Nonzero when the user chose a file, whose path then stands in path.
-int chooseSkinFile(char (&path)[recast::kPathBufferSize]) {
+recast::FileChoice chooseSkinFile(char (&path)[recast::kPathBufferSize]) {
     return recast::chooseExistingFile("Select skin to convert from T3 to Orvane.", path);
 }
 
@@ -18,18 +21,26 @@ int chooseSkinFile(char (&path)[recast::kPathBufferSize]) {
 
 int main(int argc, char** argv) {
     using namespace recast;
-    if (argc == 2) {
+    const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
+    if (arguments.size() == 1) {
         // A longer path could not have come from the dialog and would not fit.
-        if (std::strlen(argv[1]) >= kPathBufferSize) {
+        if (utf16Length(arguments[0]) >= kPathCharacters) {
             fatalError("Error reading input file.");
         }
-        std::strcpy(skinPath, argv[1]);
-    } else if (chooseSkinFile(skinPath) == 0) {
-        return 0;
+        std::memcpy(skinPath, arguments[0].c_str(), arguments[0].size() + 1);
+    } else {
+        switch (chooseSkinFile(skinPath)) {
+            case FileChoice::chosen:
+                break;
+            case FileChoice::cancelled:
+                return 0;
+            case FileChoice::failed:
+                fatalError("Error reading input file.");
+        }
     }
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-    skinFile = std::fopen(skinPath, "r+b");
+    skinFile = openForUpdate(skinPath);
     if (skinFile == nullptr) {
         fatalError("Error reading input file.");
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform.h"
+#include "skin_rules.h"
 
 namespace recast {
 namespace {
@@ -41,7 +42,7 @@ bool readLine(char (&line)[kPathBufferSize], bool& tooLong) {
 
 }  // namespace
 
-int chooseExistingFile(const char* title, char (&path)[kPathBufferSize]) {
+FileChoice chooseExistingFile(const char* title, char (&path)[kPathBufferSize]) {
     const bool interactive = ::isatty(STDIN_FILENO) != 0;
     for (;;) {
         path[0] = '\0';
@@ -51,20 +52,29 @@ int chooseExistingFile(const char* title, char (&path)[kPathBufferSize]) {
         bool tooLong = false;
         if (!readLine(path, tooLong) || (path[0] == '\0' && !tooLong)) {
             path[0] = '\0';
-            return 0;
+            return std::ferror(stdin) ? FileChoice::failed : FileChoice::cancelled;
         }
-        if (tooLong) {
-            std::fprintf(stderr, "Path too long: at most %zu characters.\n", kPathBufferSize - 1);
+        if (tooLong || utf16Length(path) >= kPathCharacters) {
+            std::fprintf(stderr, "Path too long: at most %zu characters.\n", kPathCharacters - 1);
         } else if (!isExistingRegularFile(path)) {
             std::fprintf(stderr, "%s\nFile not found.\n", path);
         } else {
-            return 1;
+            return FileChoice::chosen;
         }
     }
 }
 
 void showMessage(const char* title, const char* text) {
     std::fprintf(stderr, "%s: %s\n", title, text);
+}
+
+std::FILE* openForUpdate(const char* path) {
+    return std::fopen(path, "r+b");
+}
+
+// File names here are UTF-8; the handheld's Latin set is Windows-1252.
+std::size_t handheldCharacter(char32_t character, std::uint8_t (&bytes)[2]) {
+    return windows1252Character(character, bytes);
 }
 
 }  // namespace recast

@@ -3,32 +3,82 @@
 #include <commdlg.h>
 
 #include <cstring>
+#include <string>
 
 #include "platform.h"
+#include "skin_rules.h"
+#include "wide_text.h"
 
 namespace recast {
+namespace {
 
-int chooseExistingFile(const char* title, char (&path)[kPathBufferSize]) {
+std::wstring wide(const char* text) {
+    return platform::wideFromUtf8(text);
+}
+
+}  // namespace
+
+FileChoice chooseExistingFile(const char* title, char (&path)[kPathBufferSize]) {
     path[0] = '\0';
-    OPENFILENAMEA dialog;
+    wchar_t chosen[kPathCharacters] = {};
+    const std::wstring wideTitle = wide(title);
+    OPENFILENAMEW dialog;
     std::memset(&dialog, 0, sizeof dialog);
-    // The structure without its last three members: 76 bytes in a 32-bit
-    // program. A 64-bit program must give that layout's own size, or the
-    // dialog refuses to open.
-    static_assert(sizeof(void*) != 4 || OPENFILENAME_SIZE_VERSION_400A == 76);
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    // The structure without its last three members, as in the 32-bit program
+    // (76 bytes there); a 64-bit program must give that layout's own size, or
+    // the dialog refuses to open.
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     dialog.hwndOwner = nullptr;
-    dialog.lpstrFilter = "Palm database\0*.prc\0All files\0*.*\0";
+    dialog.lpstrFilter = L"Palm database\0*.prc\0All files\0*.*\0";
     dialog.nFilterIndex = 1;
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = kPathBufferSize;
-    dialog.lpstrTitle = title;
+    dialog.lpstrFile = chosen;
+    dialog.nMaxFile = kPathCharacters;
+    dialog.lpstrTitle = wideTitle.c_str();
     dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;  // 0x1804
-    return GetOpenFileNameA(&dialog);
+    if (GetOpenFileNameW(&dialog)) {
+        const std::string utf8 = platform::utf8FromWide(chosen);
+        std::memcpy(path, utf8.c_str(), utf8.size() + 1);
+        return FileChoice::chosen;
+    }
+    // FALSE is also the answer when the dialog itself failed (a path longer
+    // than its buffer, say): that is no cancel.
+    return CommDlgExtendedError() == 0 ? FileChoice::cancelled : FileChoice::failed;
 }
 
 void showMessage(const char* title, const char* text) {
-    MessageBoxA(nullptr, text, title, MB_OK);
+    MessageBoxW(nullptr, wide(text).c_str(), wide(title).c_str(), MB_OK);
+}
+
+std::FILE* openForUpdate(const char* path) {
+    return ::_wfopen(wide(path).c_str(), L"r+b");
+}
+
+// The system's ANSI code page: the set the name's bytes had when the name
+// came through the ANSI functions. Where that is UTF-8, which Palm OS cannot
+// show, its Latin set stands in.
+std::size_t handheldCharacter(char32_t character, std::uint8_t (&bytes)[2]) {
+    const UINT codePage = GetACP();
+    if (codePage == CP_UTF8) {
+        return windows1252Character(character, bytes);
+    }
+    wchar_t units[2];
+    int unitCount = 1;
+    if (character >= 0x10000) {
+        units[0] = static_cast<wchar_t>(0xD800 + ((character - 0x10000) >> 10));
+        units[1] = static_cast<wchar_t>(0xDC00 + ((character - 0x10000) & 0x3FF));
+        unitCount = 2;
+    } else {
+        units[0] = static_cast<wchar_t>(character);
+    }
+    char converted[8];
+    BOOL usedDefault = FALSE;
+    const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, units, unitCount,
+                                           converted, sizeof converted, nullptr, &usedDefault);
+    if (length <= 0 || length > 2 || usedDefault) {
+        return 0;
+    }
+    std::memcpy(bytes, converted, static_cast<std::size_t>(length));
+    return static_cast<std::size_t>(length);
 }
 
 }  // namespace recast

@@ -37,7 +37,8 @@ void renameDatabase(std::uint8_t* header) {
         const std::size_t length = formatPlaceholderName(!statusBarName, std::rand(), placeholder);
         writeName(header, placeholder, length);
     } else {
-        writeName(header, name.data(), name.size() < kMaxNameLength ? name.size() : kMaxNameLength);
+        char handheld[kMaxNameLength + 1];
+        writeName(header, handheld, handheldName(name, handheldCharacter, handheld));
     }
 }
 

@@ -16,6 +16,7 @@
 #include "require.h"
 #include "scratch_files.h"
 #include "skin_conversion.h"
+#include "skin_rules.h"
 
 namespace {
 
@@ -60,8 +61,16 @@ void showMessage(const char* title, const char*) {
     }
 }
 
-int chooseExistingFile(const char*, char (&)[kPathBufferSize]) {
-    return 0;
+FileChoice chooseExistingFile(const char*, char (&)[kPathBufferSize]) {
+    return FileChoice::cancelled;
+}
+
+std::FILE* openForUpdate(const char* path) {
+    return std::fopen(path, "r+b");
+}
+
+std::size_t handheldCharacter(char32_t character, std::uint8_t (&bytes)[2]) {
+    return windows1252Character(character, bytes);
 }
 
 }  // namespace recast

@@ -38,6 +38,54 @@ TEST(DatabaseNameFromPath, TakesTheBaseNameUpToItsFirstDot) {
     }
 }
 
+// A double-byte set like the Japanese code page: every non-ASCII character
+// takes two bytes.
+std::size_t twoByteCharacter(char32_t character, std::uint8_t (&bytes)[2]) {
+    if (character < 0x80) {
+        bytes[0] = static_cast<std::uint8_t>(character);
+        return 1;
+    }
+    bytes[0] = 0x82;
+    bytes[1] = static_cast<std::uint8_t>(0x40 + (character & 0x3F));
+    return 2;
+}
+
+TEST(HandheldName, TakesTheHandheldsCharacterSetAndCutsOnlyWholeCharacters) {
+    struct Case {
+        std::string utf8;
+        recast::HandheldCharacter set;
+        std::string name;
+    };
+    const auto latin = recast::windows1252Character;
+    const std::vector<Case> cases = {
+        {"Blue", latin, "Blue"},
+        {"Blåbær", latin, "Bl\xe5" "b\xe6r"},
+        {"Œuvre €5 – “ok” ™", latin, "\x8cuvre \x80" "5 \x96 \x93ok\x94 \x99"},
+        {"Скин スキン 😀", latin, "____ ___ _"},
+        // Not UTF-8: a stray byte, a cut character, an overlong form, a
+        // surrogate; and a control character that the set leaves out.
+        {"a\xff" "b\xc3", latin, "a_b_"},
+        {"\xc0\xaf\xed\xa0\x80", latin, "_____"},
+        {"\xc2\x81", latin, "_"},
+        {"1234567890123456789012345678øæåü", latin, "1234567890123456789012345678\xf8\xe6\xe5"},
+        {"123456789012345678901234567890ø", twoByteCharacter, "123456789012345678901234567890"},
+        {"12345678901234567890123456789ø", twoByteCharacter,
+         "12345678901234567890123456789\x82\x78"},
+    };
+    for (const Case& c : cases) {
+        char name[recast::kMaxNameLength + 1];
+        const std::size_t length = recast::handheldName(c.utf8, c.set, name);
+        EXPECT_EQ(std::string(name, length), c.name) << c.utf8;
+        EXPECT_EQ(name[length], '\0');
+    }
+}
+
+TEST(Utf16Length, CountsWhatWindowsCountsInAPath) {
+    EXPECT_EQ(recast::utf16Length("C:\\skins\\Blue.prc"), 17u);
+    EXPECT_EQ(recast::utf16Length("Łódź スキン"), 8u);
+    EXPECT_EQ(recast::utf16Length("😀"), 2u);
+}
+
 TEST(ClassifySkin, AcceptsStatusBarAndWifiSkinsOnly) {
     struct Case {
         const char* type;
