@@ -14,3 +14,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Self-contained executables: the C and C++ runtimes are linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Release programs ship without their symbols (most of each file otherwise).
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

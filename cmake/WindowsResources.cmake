@@ -1,0 +1,15 @@
+# Gives a Windows program what Windows expects of one: an application manifest
+# (supported systems, long paths, per-monitor DPI awareness, common controls 6)
+# and a version resource with the project's version. Elsewhere it does nothing.
+function(add_windows_resources target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(WINDOWS_PROGRAM ${target})
+  set(WINDOWS_DESCRIPTION ${description})
+  set(WINDOWS_MANIFEST ${PROJECT_SOURCE_DIR}/cmake/windows/program.manifest)
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/program.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${WINDOWS_MANIFEST})
+endfunction()
