@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -23,7 +25,10 @@ using testsupport::RunResult;
 using testsupport::TempFolder;
 using testsupport::writeFile;
 
-const std::vector<std::string> kWineEnvironment = {"WINEDEBUG=-all", "WINEPREFIX=" WINE_PREFIX};
+// The Windows locale follows the Unix one: C.UTF-8 gives code page 1252, as on
+// a Western European Windows.
+const std::vector<std::string> kWineEnvironment = {"WINEDEBUG=-all", "WINEPREFIX=" WINE_PREFIX,
+                                                   "LC_ALL=C.UTF-8"};
 
 // Creates (or updates) the Wine prefix and waits until Wine has settled, once:
 // a program started while Wine still sets up its prefix in the background may
@@ -40,7 +45,8 @@ void prepareWine() {
 
 bool wineAvailable() {
     const bool available = fs::exists(WINE_PATH) && fs::exists(WINDOWS_BIN "/Tessel.exe") &&
-                           fs::exists(WINDOWS_BIN "/Recast.exe");
+                           fs::exists(WINDOWS_BIN "/Recast.exe") &&
+                           fs::exists(WINDOWS_BIN "/hold_file.exe");
     if (available) {
         prepareWine();
     }
@@ -64,12 +70,18 @@ std::string windowsPath(const fs::path& path) {
     return text;
 }
 
-RunResult underWine(const std::string& program, const std::vector<fs::path>& paths) {
+// Runs a program of the Windows build; locale replaces the default one.
+RunResult underWine(const std::string& program, const std::vector<fs::path>& paths,
+                    const std::string& locale = "") {
     std::vector<std::string> arguments = {WINE_PATH, std::string(WINDOWS_BIN "/") + program};
     for (const fs::path& path : paths) {
         arguments.push_back(windowsPath(path));
     }
-    return testsupport::runProgram(arguments, "", kWineEnvironment);
+    std::vector<std::string> environment = kWineEnvironment;
+    if (!locale.empty()) {
+        environment.back() = "LC_ALL=" + locale;
+    }
+    return testsupport::runProgram(arguments, "", environment);
 }
 
 RunResult native(const std::string& program, const std::vector<fs::path>& paths) {
@@ -220,6 +232,146 @@ TEST(WindowsRecast, ConvertsAndRefusesLikeTheNativeBuild) {
             EXPECT_EQ(converted, c.bytes);
         }
     }
+}
+
+// Names that the code page 1252 cannot hold, or holds only as a look-alike
+// ("best fit": Ł becomes L, ź becomes z), must still reach exactly the file the
+// user named.
+TEST(WindowsPaths, EachProgramTouchesExactlyTheNamedFile) {
+    REQUIRE_WINE();
+    struct Case {
+        const char* folder;
+        const char* named;
+        const char* lookAlike;  // beside it, never to be touched
+    };
+    const std::vector<Case> cases = {
+        {"skins", "Łódź.prc", "Lódz.prc"},
+        {"スキン", "スキン.prc", "___.prc"},
+        {"Скины", "Скин.prc", "Skin.prc"},
+    };
+    const Bytes sample = readFile(SAMPLE_SKIN_PATH);
+    const Bytes statusBarSkin = skinbuilder::buildDatabase(skin("rsrc", "sBar"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.named);
+        TempFolder folder;
+        const fs::path dir = folder / c.folder;
+        fs::create_directories(dir);
+        const fs::path named =
+            dir / fs::path(std::u8string(reinterpret_cast<const char8_t*>(c.named)));
+        const fs::path lookAlike = dir / c.lookAlike;
+        writeFile(lookAlike, statusBarSkin);
+        writeFile(folder / "expected.prc", sample);
+        ASSERT_EQ(native("Tessel", {folder / "expected.prc"}).exitStatus, 0);
+
+        writeFile(named, sample);
+        const RunResult tessel = underWine("Tessel.exe", {named});
+        EXPECT_EQ(tessel.exitStatus, 0) << tessel.out;
+        EXPECT_EQ(readFile(named), readFile(folder / "expected.prc"));
+        const fs::path output = dir / fs::path(u8"出力.prc");
+        EXPECT_EQ(underWine("Tessel.exe", {named, output}).exitStatus, 0);
+        EXPECT_EQ(readFile(output), readFile(folder / "expected.prc"));
+
+        writeFile(named, statusBarSkin);
+        EXPECT_EQ(underWine("Recast.exe", {named}).exitStatus, 0);
+        const Bytes converted = readFile(named);
+        EXPECT_EQ(std::string(converted.begin() + 64, converted.begin() + 68), "T3sk");
+        EXPECT_EQ(readFile(lookAlike), statusBarSkin);
+        EXPECT_EQ(testsupport::folderContents(dir).size(), 3u);
+    }
+}
+
+// The database name is in the handheld's character set, which on Windows is
+// the system's ANSI code page.
+TEST(WindowsPaths, RecastNamesTheDatabaseInTheCodePage) {
+    REQUIRE_WINE();
+    struct Case {
+        const char* locale;
+        const char* fileName;
+        std::string nameBytes;
+    };
+    const std::vector<Case> cases = {
+        {"", "Blåbær.prc",
+         "Bl\xe5"
+         "b\xe6r"},
+        {"", "Скин.prc", "____"},
+        {"ru_RU.UTF-8", "Скин.prc", "\xd1\xea\xe8\xed"},
+        {"ru_RU.UTF-8", "Blåbær.prc", "Bl_b_r"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " " + c.fileName);
+        if (*c.locale != '\0' && std::setlocale(LC_ALL, c.locale) == nullptr) {
+            if (std::getenv("REQUIRE_WINE") != nullptr) {
+                ADD_FAILURE() << "locale " << c.locale << " is not installed";
+            } else {
+                std::printf("skipped: locale %s is not installed (localedef -i ru_RU -f UTF-8)\n",
+                            c.locale);
+            }
+            continue;
+        }
+        std::setlocale(LC_ALL, "C");
+        TempFolder folder;
+        const fs::path file =
+            folder / fs::path(std::u8string(reinterpret_cast<const char8_t*>(c.fileName)));
+        writeFile(file, skinbuilder::buildDatabase(skin("rsrc", "sBar")));
+        EXPECT_EQ(underWine("Recast.exe", {file}, c.locale).exitStatus, 0);
+        const Bytes converted = readFile(file);
+        EXPECT_EQ(std::string(converted.begin(), converted.begin() + 32).c_str(), c.nameBytes);
+    }
+}
+
+std::string attributesUnderWine(const fs::path& path) {
+    return testsupport::runProgram({WINE_PATH, "cmd", "/c", "attrib", windowsPath(path)}, "",
+                                   kWineEnvironment)
+        .out;
+}
+
+// An existing output is replaced as a whole, keeps what Windows keeps on it,
+// and survives every failure with no temporary file left.
+TEST(WindowsPaths, ReplacedOutputsKeepTheirPropertiesOrStayAsTheyWere) {
+    REQUIRE_WINE();
+    TempFolder folder;
+    writeFile(folder / "expected.prc", readFile(SAMPLE_SKIN_PATH));
+    ASSERT_EQ(native("Tessel", {SAMPLE_SKIN_PATH, folder / "expected.prc"}).exitStatus, 0);
+    const Bytes expected = readFile(folder / "expected.prc");
+    const Bytes old = {1, 2, 3};
+
+    // Beyond 260 characters, where the ANSI calls stop.
+    fs::path deep = folder.path;
+    for (int i = 0; i < 3; ++i) {
+        deep /= std::string(100, static_cast<char>('a' + i));
+    }
+    fs::create_directories(deep);
+    const fs::path longOutput = deep / "out.prc";
+    ASSERT_GT(windowsPath(longOutput).size(), 300u);
+    writeFile(longOutput, old);
+    EXPECT_EQ(underWine("Tessel.exe", {SAMPLE_SKIN_PATH, longOutput}).exitStatus, 0);
+    EXPECT_EQ(readFile(longOutput), expected);
+    EXPECT_EQ(testsupport::folderContents(deep), std::vector<std::string>{"out.prc"});
+
+    const fs::path hidden = folder / "hidden.prc";
+    writeFile(hidden, old);
+    testsupport::runProgram({WINE_PATH, "cmd", "/c", "attrib", "+h", windowsPath(hidden)}, "",
+                            kWineEnvironment);
+    ASSERT_NE(attributesUnderWine(hidden).find('H'), std::string::npos);
+    EXPECT_EQ(underWine("Tessel.exe", {SAMPLE_SKIN_PATH, hidden}).exitStatus, 0);
+    EXPECT_EQ(readFile(hidden), expected);
+    EXPECT_NE(attributesUnderWine(hidden).find('H'), std::string::npos);
+
+    // Held open by another program that shares nothing.
+    const fs::path held = folder / "held.prc";
+    writeFile(held, old);
+    const std::vector<std::string> before = testsupport::folderContents(folder.path);
+    const RunResult blocked = testsupport::runProgram(
+        {WINE_PATH, WINDOWS_BIN "/hold_file.exe", windowsPath(held),
+         windowsPath(WINDOWS_BIN "/Tessel.exe"), windowsPath(SAMPLE_SKIN_PATH), windowsPath(held)},
+        "", kWineEnvironment);
+    EXPECT_EQ(blocked.exitStatus, 1) << blocked.err;
+    EXPECT_NE(withoutCarriageReturns(blocked.out)
+                  .find("\nERR: output file is in use by another program!\n"),
+              std::string::npos)
+        << blocked.out;
+    EXPECT_EQ(readFile(held), old);
+    EXPECT_EQ(testsupport::folderContents(folder.path), before);
 }
 
 }  // namespace
