@@ -346,6 +346,9 @@ TEST(WindowsPaths, ReplacedOutputsKeepTheirPropertiesOrStayAsTheyWere) {
     writeFile(longOutput, old);
     EXPECT_EQ(underWine("Tessel.exe", {SAMPLE_SKIN_PATH, longOutput}).exitStatus, 0);
     EXPECT_EQ(readFile(longOutput), expected);
+    // As the input too: Tessel gives its own output back unchanged.
+    EXPECT_EQ(underWine("Tessel.exe", {longOutput}).exitStatus, 0);
+    EXPECT_EQ(readFile(longOutput), expected);
     EXPECT_EQ(testsupport::folderContents(deep), std::vector<std::string>{"out.prc"});
 
     const fs::path hidden = folder / "hidden.prc";
