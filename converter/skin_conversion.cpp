@@ -38,7 +38,8 @@ void renameDatabase(std::uint8_t* header) {
         writeName(header, placeholder, length);
     } else {
         char handheld[kMaxNameLength + 1];
-        writeName(header, handheld, handheldName(name, handheldCharacter, handheld));
+        const std::size_t length = handheldName(name, handheldCharacter, handheld);
+        writeName(header, handheld, length);
     }
 }
 
