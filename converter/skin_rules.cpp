@@ -20,12 +20,20 @@ std::size_t decodeUtf8(std::string_view text, char32_t& character) {
         character = lead;
         return 1;
     }
+    // The lead byte's high bits give the length; the smallest value of each
+    // length rules out overlong forms.
     if ((lead & 0xE0) == 0xC0) {
-        length = 2, minimum = 0x80, character = lead & 0x1F;
+        length = 2;
+        minimum = 0x80;
+        character = lead & 0x1F;
     } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, minimum = 0x800, character = lead & 0x0F;
+        length = 3;
+        minimum = 0x800;
+        character = lead & 0x0F;
     } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, minimum = 0x10000, character = lead & 0x07;
+        length = 4;
+        minimum = 0x10000;
+        character = lead & 0x07;
     } else {
         return 0;
     }
