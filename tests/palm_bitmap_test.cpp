@@ -21,16 +21,6 @@ using testsupport::RgbaImage;
 using testsupport::RunResult;
 using testsupport::TempFolder;
 
-#define REQUIRE_NETPBM()                                               \
-    do {                                                               \
-        if (!testsupport::netpbmAvailable()) {                         \
-            if (std::getenv("REQUIRE_NETPBM") != nullptr) {            \
-                FAIL() << "netpbm (palmtopnm, pngtopam) is missing";   \
-            }                                                          \
-            GTEST_SKIP() << "netpbm (palmtopnm, pngtopam) is missing"; \
-        }                                                              \
-    } while (false)
-
 constexpr int kWidth = 37;  // odd, so that rows end in padding at every depth
 constexpr int kHeight = 23;
 

@@ -18,6 +18,16 @@ struct RgbaImage {
 // True when the netpbm programs are installed.
 bool netpbmAvailable();
 
+#define REQUIRE_NETPBM()                                               \
+    do {                                                               \
+        if (!testsupport::netpbmAvailable()) {                         \
+            if (std::getenv("REQUIRE_NETPBM") != nullptr) {            \
+                FAIL() << "netpbm (palmtopnm, pngtopam) is missing";   \
+            }                                                          \
+            GTEST_SKIP() << "netpbm (palmtopnm, pngtopam) is missing"; \
+        }                                                              \
+    } while (false)
+
 // palmtopnm's reading of one rendition (1 is the first) of a bitmap, with
 // alpha 0 wherever it reports the transparent colour; nothing if it refuses.
 std::optional<RgbaImage> palmtopnmImage(const std::vector<std::uint8_t>& bitmap, int rendition = 1);
