@@ -12,7 +12,6 @@ namespace {
 constexpr std::uint16_t kCompressedFlag = 0x8000;
 constexpr std::uint16_t kHasColorTableFlag = 0x4000;
 constexpr std::uint16_t kHasTransparencyFlag = 0x2000;
-constexpr std::uint16_t kDirectColorFlag = 0x0400;
 
 constexpr std::size_t kOldHeaderSize = 16;  // versions 0 to 2, and the density marker
 constexpr std::size_t kVersion3HeaderSize = 24;
