@@ -38,7 +38,7 @@ std::string tesselText(const ResourceView& view) {
         return "";
     }
     if (view.form == StoredForm::container) {
-        return "done";
+        return "as is";  // Tessel copies containers unchanged
     }
     return tessel::mayCompressBitmapId(view.entry->id) ? "compress" : "keep raw";
 }
