@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -287,6 +288,10 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
         {"damaged.prc", damaged, "export", "unpacked.prc"},
         {"スキン.prc", readFile(SAMPLE_SKIN_PATH), "書き出し", "展開.prc"},
     };
+    struct Outcome {
+        std::vector<RunResult> runs;
+        std::map<std::string, Bytes> written;
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.skinName);
         if (c.skinName == "スキン.prc" && !unicode) {
@@ -294,55 +299,46 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
                         c.skinName.c_str());
             continue;
         }
-        for (const char* side : {"linux", "windows"}) {
-            fs::create_directories(folder / side);
-            writeFile(folder / side / c.skinName, c.skin);
-        }
-        const auto run = [&](bool windows, const std::string& command, const std::string& output) {
-            const fs::path base = folder / (windows ? "windows" : "linux");
-            std::vector<fs::path> paths = {base / c.skinName};
-            if (!output.empty()) {
-                paths.push_back(base / output);
+        const fs::path skin = folder / c.skinName;
+        const fs::path exported = folder / c.exportFolder;
+        const fs::path unpacked = folder / c.unpacked;
+        writeFile(skin, c.skin);
+        // Both builds run on the same paths; what one wrote is taken away before the other runs.
+        const auto runAll = [&](bool windows) {
+            Outcome outcome;
+            for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+                     {"list"}, {"check"}, {"export", exported}, {"unpack", unpacked}}) {
+                std::vector<fs::path> paths = {skin};
+                paths.insert(paths.end(), command.begin() + 1, command.end());
+                RunResult result = lumen(windows, command[0], paths);
+                if (windows) {
+                    result.out = asNativeReport(result.out, paths);
+                    result.err = asNativeReport(result.err, paths);
+                }
+                outcome.runs.push_back(result);
             }
-            RunResult result = lumen(windows, command, paths);
-            if (windows) {
-                result.out = asNativeReport(result.out, paths);
-                result.err = asNativeReport(result.err, paths);
-            }
-            const std::string side = windows ? "/windows/" : "/linux/";
-            for (std::string* text : {&result.out, &result.err}) {
-                for (std::size_t at = text->find(side); at != std::string::npos;
-                     at = text->find(side, at)) {
-                    text->replace(at, side.size(), "/side/");
+            if (fs::exists(exported)) {
+                for (const std::string& name : testsupport::folderContents(exported)) {
+                    outcome.written[c.exportFolder + "/" + name] = readFile(exported / name);
                 }
             }
-            return result;
+            if (fs::exists(unpacked)) {
+                outcome.written[c.unpacked] = readFile(unpacked);
+            }
+            fs::remove_all(exported);
+            fs::remove(unpacked);
+            return outcome;
         };
-        for (const auto& [command, output] : std::vector<std::pair<std::string, std::string>>{
-                 {"list", ""}, {"check", ""}, {"export", c.exportFolder}, {"unpack", c.unpacked}}) {
-            SCOPED_TRACE(command);
-            const RunResult linux = run(false, command, output);
-            const RunResult windows = run(true, command, output);
-            EXPECT_EQ(windows.out, linux.out);
-            EXPECT_EQ(windows.err, linux.err);
-            EXPECT_EQ(windows.exitStatus, linux.exitStatus);
+        const Outcome linux = runAll(false);
+        const Outcome windows = runAll(true);
+        for (std::size_t k = 0; k < linux.runs.size(); ++k) {
+            EXPECT_EQ(windows.runs[k].out, linux.runs[k].out);
+            EXPECT_EQ(windows.runs[k].err, linux.runs[k].err);
+            EXPECT_EQ(windows.runs[k].exitStatus, linux.runs[k].exitStatus);
         }
-        const fs::path linuxExport = folder / "linux" / c.exportFolder;
-        const fs::path windowsExport = folder / "windows" / c.exportFolder;
-        ASSERT_TRUE(fs::exists(linuxExport));
-        ASSERT_EQ(testsupport::folderContents(windowsExport),
-                  testsupport::folderContents(linuxExport));
-        for (const std::string& name : testsupport::folderContents(linuxExport)) {
-            EXPECT_EQ(readFile(windowsExport / name), readFile(linuxExport / name)) << name;
-        }
-        EXPECT_EQ(fs::exists(folder / "windows" / "展開.prc"),
-                  fs::exists(folder / "linux" / "展開.prc"));
-        if (fs::exists(folder / "linux" / "展開.prc")) {
-            EXPECT_EQ(readFile(folder / "windows" / "展開.prc"),
-                      readFile(folder / "linux" / "展開.prc"));
-        }
-        fs::remove_all(folder / "linux");
-        fs::remove_all(folder / "windows");
+        EXPECT_EQ(windows.written, linux.written);
+        EXPECT_GT(linux.written.size(), 1u);  // an export, at least
+        EXPECT_EQ(readFile(skin), c.skin);
     }
 }
 
