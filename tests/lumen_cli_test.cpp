@@ -95,6 +95,19 @@ TEST(Lumen, ExportsEveryBitmapAsPalmtopnmReadsIt) {
     }
 }
 
+TEST(Lumen, NamesFamilyMembersByDepthAndDensityAndOtherTypesByType) {
+    TempFolder folder;
+    prc::ResourceTable table;
+    table.entries = {{kBitmapType, 1000, readFile(FUZZ_SEEDS_DIR "/bitmap/family"), 0},
+                     {prc::typeCode("Tbmp"), 1000, readFile(FUZZ_SEEDS_DIR "/bitmap/indexed"), 0}};
+    testsupport::writeFile(folder / "family.prc", prc::serializeResourceDatabase(table));
+    const RunResult run = lumen({"export", folder / "family.prc", folder / "out"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(testsupport::folderContents(folder / "out"),
+              (std::vector<std::string>{"1000-16bpp-144.png", "1000-8bpp.png", "Tbmp-1000.png",
+                                        "index.html"}));
+}
+
 TEST(Lumen, UnpacksTesselOutputToTheOriginalBitmaps) {
     TempFolder folder;
     for (const auto& [skin, original] : skins(folder)) {
