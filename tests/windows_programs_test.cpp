@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -375,6 +376,110 @@ TEST(WindowsPaths, ReplacedOutputsKeepTheirPropertiesOrStayAsTheyWere) {
         << blocked.out;
     EXPECT_EQ(readFile(held), old);
     EXPECT_EQ(testsupport::folderContents(folder.path), before);
+}
+
+// Lumen's report names its files: Wine's spelling of them becomes the native one.
+std::string asNativeReport(std::string text, const std::vector<fs::path>& paths) {
+    text = withoutCarriageReturns(text);
+    for (const fs::path& path : paths) {
+        const std::string windows = windowsPath(path);
+        for (std::size_t at = text.find(windows); at != std::string::npos;
+             at = text.find(windows, at)) {
+            text.replace(at, windows.size(), fs::absolute(path).string());
+        }
+    }
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+RunResult lumen(bool windows, const std::string& command, const std::vector<fs::path>& paths) {
+    std::vector<std::string> arguments;
+    if (windows) {
+        arguments = {WINE_PATH, WINDOWS_BIN "/Lumen.exe", command};
+    } else {
+        arguments = {NATIVE_BIN "/Lumen", command};
+    }
+    for (const fs::path& path : paths) {
+        arguments.push_back(windows ? windowsPath(path) : fs::absolute(path).string());
+    }
+    return testsupport::runProgram(arguments, "",
+                                   windows ? kWineEnvironment : std::vector<std::string>{});
+}
+
+TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
+    REQUIRE_WINE();
+    if (!fs::exists(WINDOWS_BIN "/Lumen.exe") || !fs::exists(NATIVE_BIN "/Lumen")) {
+        if (std::getenv("REQUIRE_WINE") != nullptr) {
+            FAIL() << "Lumen.exe or the native Lumen is missing";
+        }
+        GTEST_SKIP() << "Lumen.exe or the native Lumen is missing";
+    }
+    TempFolder folder;
+    ASSERT_EQ(native("Tessel", {SAMPLE_SKIN_PATH, folder / "compressed.prc"}).exitStatus, 0);
+    // The first container declares more bytes than its stream gives.
+    Bytes damaged = readFile(folder / "compressed.prc");
+    const std::string magic = "cBMP";
+    const auto container = std::search(damaged.begin(), damaged.end(), magic.begin(), magic.end());
+    ASSERT_NE(container, damaged.end());
+    container[6] = 0x7F;
+    struct Case {
+        std::string skinName;
+        Bytes skin;
+        std::string exportFolder;
+        std::string unpacked;
+    };
+    const std::vector<Case> cases = {
+        {"compressed.prc", readFile(folder / "compressed.prc"), "export", "unpacked.prc"},
+        {"damaged.prc", damaged, "export", "unpacked.prc"},
+        {"スキン.prc", readFile(SAMPLE_SKIN_PATH), "書き出し", "展開.prc"},
+    };
+    struct Outcome {
+        std::vector<RunResult> runs;
+        std::map<std::string, Bytes> written;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.skinName);
+        const fs::path skin = folder / c.skinName;
+        const fs::path exported = folder / c.exportFolder;
+        const fs::path unpacked = folder / c.unpacked;
+        writeFile(skin, c.skin);
+        // Both builds run on the same paths; what one wrote is taken away before the other runs.
+        const auto runAll = [&](bool windows) {
+            Outcome outcome;
+            for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+                     {"list"}, {"check"}, {"export", exported}, {"unpack", unpacked}}) {
+                std::vector<fs::path> paths = {skin};
+                paths.insert(paths.end(), command.begin() + 1, command.end());
+                RunResult result = lumen(windows, command[0], paths);
+                if (windows) {
+                    result.out = asNativeReport(result.out, paths);
+                    result.err = asNativeReport(result.err, paths);
+                }
+                outcome.runs.push_back(result);
+            }
+            if (fs::exists(exported)) {
+                for (const std::string& name : testsupport::folderContents(exported)) {
+                    outcome.written[c.exportFolder + "/" + name] = readFile(exported / name);
+                }
+            }
+            if (fs::exists(unpacked)) {
+                outcome.written[c.unpacked] = readFile(unpacked);
+            }
+            fs::remove_all(exported);
+            fs::remove(unpacked);
+            return outcome;
+        };
+        const Outcome linux = runAll(false);
+        const Outcome windows = runAll(true);
+        for (std::size_t k = 0; k < linux.runs.size(); ++k) {
+            EXPECT_EQ(windows.runs[k].out, linux.runs[k].out);
+            EXPECT_EQ(windows.runs[k].err, linux.runs[k].err);
+            EXPECT_EQ(windows.runs[k].exitStatus, linux.runs[k].exitStatus);
+        }
+        EXPECT_EQ(windows.written, linux.written);
+        EXPECT_GT(linux.written.size(), 1u);  // an export, at least
+        EXPECT_EQ(readFile(skin), c.skin);
+    }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // tools meet:  make_fuzz_seeds <fuzz/seeds folder>
 // The compressor's and converter's seeds start with the byte by which those
 // targets choose the output path and the file name; the encoder's with its
-// maximum distance and search path.
+// maximum distance and search path. The bitmap decoder's are bare bitmaps.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -63,6 +63,44 @@ Bytes skinOfKind(const std::string& type, const std::string& creator) {
     return skinbuilder::buildDatabase(layout);
 }
 
+// Small bitmaps for the decoder: one per compression, and a family whose
+// high-density member follows the density marker.
+Bytes compressedBitmap(std::uint8_t compressionType, const Bytes& data) {
+    Bytes bitmap = {0, 4, 0, 2, 0, 4, 0x80, 0, 8, 2, 0, 0, 0, compressionType, 0, 0};
+    bitmap.push_back(0);
+    bitmap.push_back(static_cast<std::uint8_t>(2 + data.size()));
+    bitmap.insert(bitmap.end(), data.begin(), data.end());
+    return bitmap;
+}
+
+Bytes bitmapFamily() {
+    Bytes family = {0, 2, 0, 2, 0, 2, 0, 0, 8, 2, 0, 5, 0, 0, 0, 0, 0x10, 0x20, 0x30, 0x40};
+    const Bytes marker = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 1, 0, 0, 0, 0, 0, 0};
+    const Bytes dense = {0, 2,    0, 2, 0, 4, 0x20, 0, 16,   3, 24,   1,    0,    0xFF, 0,    144,
+                         0, 0xFF, 0, 0, 0, 0, 0,    0, 0xF8, 0, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF};
+    family.insert(family.end(), marker.begin(), marker.end());
+    family.insert(family.end(), dense.begin(), dense.end());
+    return family;
+}
+
+bool writeBitmapSeeds(const std::filesystem::path& folder) {
+    return writeSeed(
+               folder / "indexed",
+               skinbuilder::indexedBitmap(
+                   12, 12, [](int x, int y) { return static_cast<std::uint8_t>(x * 16 + y); })) &&
+           writeSeed(folder / "direct",
+                     skinbuilder::directColorBitmap(4, 4,
+                                                    [](int x, int y) {
+                                                        return skinbuilder::Rgb{
+                                                            static_cast<std::uint8_t>(x * 60),
+                                                            static_cast<std::uint8_t>(y * 60), 9};
+                                                    })) &&
+           writeSeed(folder / "scan-line", compressedBitmap(0, {0xF0, 1, 2, 3, 4, 0x00})) &&
+           writeSeed(folder / "rle", compressedBitmap(1, {4, 0x10, 4, 0x20})) &&
+           writeSeed(folder / "packbits", compressedBitmap(2, {0xFD, 7, 0x03, 1, 2, 3, 4})) &&
+           writeSeed(folder / "family", bitmapFamily());
+}
+
 // The encoder's seeds start with the maximum distance (three bytes) and the
 // search's path (one byte).
 bool writeEncoderSeeds(const std::filesystem::path& folder, const Bytes& input) {
@@ -95,7 +133,7 @@ int main(int argc, char** argv) {
         writeSeed(seeds / "compressor" / "small-skin", prefixed({0}, skin)) &&
         writeSeed(seeds / "compressor" / "small-skin-in-place", prefixed({1}, skin)) &&
         writeSeed(seeds / "compressor" / "no-resources", prefixed({0}, empty)) &&
-        writeEncoderSeeds(seeds / "encoder", skin) &&
+        writeEncoderSeeds(seeds / "encoder", skin) && writeBitmapSeeds(seeds / "bitmap") &&
         writeSeed(seeds / "converter" / "status-bar", prefixed({0}, statusBar)) &&
         writeSeed(seeds / "converter" / "status-bar-resources", prefixed({1}, statusBar)) &&
         writeSeed(seeds / "converter" / "f3bg", prefixed({3}, skinOfKind("rsrc", "F3BG"))) &&

@@ -1,0 +1,168 @@
+#include <cstdio>
+#include <set>
+#include <system_error>
+
+#include "bitmap_text.h"
+#include "commands.h"
+#include "contact_sheet.h"
+#include "file_access.h"
+#include "png_writer.h"
+#include "same_file.h"
+#include "skin_view.h"
+
+namespace lumen {
+namespace {
+
+constexpr prc::TypeCode kSkinBitmapType = prc::typeCode("abmp");
+
+// Skin bitmaps are named by id alone; other bitmap types get their type in
+// front, so that 'Tbmp' 1000 and 'abmp' 1000 do not meet.
+std::string baseName(const prc::ResourceEntry& entry) {
+    std::string name;
+    if (entry.type != kSkinBitmapType) {
+        for (const std::uint8_t c : entry.type) {
+            const bool plain =
+                (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+            name += plain ? static_cast<char>(c) : '_';
+        }
+        name += '-';
+    }
+    return name + std::to_string(entry.id);
+}
+
+std::string memberName(const prc::ResourceEntry& entry, const palmbitmap::BitmapMember& member,
+                       bool inFamily) {
+    std::string name = baseName(entry);
+    if (inFamily) {
+        // Appended piece by piece: GCC 12 warns falsely about "-" + std::string here.
+        name.append("-").append(std::to_string(member.depth)).append("bpp");
+        if (member.density != palmbitmap::kLowDensity) {
+            name.append("-").append(std::to_string(member.density));
+        }
+    }
+    return name;
+}
+
+// A damaged database may hold one id twice, a family one depth twice.
+std::string uniqueFileName(const std::string& base, std::set<std::string>& used) {
+    std::string name = base + ".png";
+    for (int k = 2; !used.insert(name).second; ++k) {
+        name = base + "-" + std::to_string(k) + ".png";
+    }
+    return name;
+}
+
+std::string storedDescription(const ResourceView& view) {
+    const std::string size = std::to_string(view.entry->data.size()) + " bytes";
+    if (view.form == StoredForm::container) {
+        return "stored as cBMP, " + size + " (" + std::to_string(view.declaredSize) + " unpacked)";
+    }
+    return "stored plain, " + size;
+}
+
+std::string memberDetails(const palmbitmap::BitmapMember& member, std::size_t index,
+                          std::size_t count) {
+    std::string details = std::to_string(member.depth) + " bpp";
+    if (member.density != palmbitmap::kLowDensity) {
+        details += ", density " + std::to_string(member.density);
+    }
+    if (count > 1) {
+        details += ", member " + std::to_string(index + 1) + " of " + std::to_string(count);
+    }
+    return details;
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/' ||
+        folder.back() == static_cast<char>(std::filesystem::path::preferred_separator)) {
+        return folder + name;
+    }
+    return folder + static_cast<char>(std::filesystem::path::preferred_separator) + name;
+}
+
+struct Writer {
+    const std::string& skinPath;
+    const std::string& folder;
+    bool failed = false;
+
+    bool write(const std::string& name, std::span<const std::uint8_t> bytes) {
+        const std::string path = joined(folder, name);
+        if (isSameFile(path, skinPath)) {
+            reportFailure(path, "is the skin itself; Lumen never writes over its input");
+        } else if (prc::replaceFile(path, bytes) != prc::FileWriteStatus::ok) {
+            reportFailure(path, "cannot write the file");
+        } else {
+            return true;
+        }
+        failed = true;
+        return false;
+    }
+};
+
+}  // namespace
+
+int exportSkin(const std::string& path, const std::string& folder) {
+    const SkinLoad load = loadSkin(path);
+    if (!load.skin) {
+        reportFailure(path, load.error);
+        return 1;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(utf8Path(folder), error);
+    if (error || !std::filesystem::is_directory(utf8Path(folder), error)) {
+        reportFailure(folder, "cannot create the folder");
+        return 1;
+    }
+    Writer writer{path, folder};
+    std::set<std::string> used = {"index.html"};
+    std::vector<SheetEntry> sheet;
+    std::size_t images = 0;
+    bool damaged = false;
+    for (const ResourceView& view : load.skin->resources) {
+        if (view.form == StoredForm::notBitmap) {
+            continue;
+        }
+        const std::string damage = damageOf(view);
+        if (!damage.empty()) {
+            reportFailure(path, resourceName(view) + ": " + damage);
+            damaged = true;
+            sheet.push_back({resourceName(view), "", 0, 0, "", storedDescription(view), damage});
+        }
+        const auto& members = view.family.members;
+        for (std::size_t k = 0; k < members.size(); ++k) {
+            const palmbitmap::BitmapMember& member = members[k];
+            if (!member.error.empty()) {
+                continue;
+            }
+            const std::string name =
+                uniqueFileName(memberName(*view.entry, member, members.size() > 1), used);
+            const std::vector<std::uint8_t> png =
+                png::encodeRgbaPng(static_cast<std::uint32_t>(member.width),
+                                   static_cast<std::uint32_t>(member.height), member.image.rgba);
+            if (!writer.write(name, png)) {
+                continue;
+            }
+            ++images;
+            sheet.push_back({resourceName(view), name, member.width, member.height,
+                             memberDetails(member, k, members.size()), storedDescription(view),
+                             ""});
+        }
+    }
+    const std::u8string fileName = utf8Path(path).filename().u8string();
+    const DatabaseHeader& header = load.skin->header;
+    const std::string summary = "Database \"" + databaseNameText(header) + "\", type " +
+                                printable(header.type.data(), header.type.size()) + ", creator " +
+                                printable(header.creator.data(), header.creator.size()) + ": " +
+                                std::to_string(load.skin->resources.size()) + " resources, " +
+                                std::to_string(images) + " images" +
+                                (damaged ? ", damaged bitmaps listed without an image" : "");
+    const std::string html =
+        contactSheetHtml(std::string(fileName.begin(), fileName.end()), summary, sheet);
+    writer.write("index.html",
+                 std::span(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()));
+    std::printf("%s: %zu images and index.html written to %s\n", path.c_str(), images,
+                folder.c_str());
+    return !damaged && !writer.failed && std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace lumen

@@ -1,0 +1,67 @@
+// Lumen: shows what a skin holds, checks it, exports its bitmaps as PNG
+// files with a contact sheet, and unpacks what Tessel compressed.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "commands.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: Lumen list SKIN            the database and its resources, one line each\n"
+    "       Lumen check SKIN...        decode every container and bitmap; status 1 if any is "
+    "damaged\n"
+    "       Lumen export SKIN FOLDER   every bitmap as FOLDER/<id>.png, and FOLDER/index.html\n"
+    "       Lumen unpack SKIN OUTPUT   a copy with every container a plain bitmap again\n"
+    "       Lumen --help | --version\n";
+
+int usageError(const std::string& what) {
+    std::fprintf(stderr, "Lumen: %s\n%s", what.c_str(), kUsage);
+    return 1;
+}
+
+}  // namespace
+
+namespace lumen {
+
+void reportFailure(const std::string& file, const std::string& what) {
+    std::fprintf(stderr, "Lumen: %s: %s\n", file.c_str(), what.c_str());
+}
+
+}  // namespace lumen
+
+int main(int argc, char** argv) {
+    platform::useUtf8Console();
+    const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
+    if (arguments.empty()) {
+        return usageError("no command given");
+    }
+    const std::string& command = arguments[0];
+    const std::vector<std::string> operands(arguments.begin() + 1, arguments.end());
+    if ((command == "--help" || command == "-h") && operands.empty()) {
+        std::fputs(kUsage, stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (command == "--version" && operands.empty()) {
+        std::puts("Lumen " LUMEN_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (command == "list" && operands.size() == 1) {
+        return lumen::listSkin(operands[0]);
+    }
+    if (command == "check" && !operands.empty()) {
+        return lumen::checkSkins(operands);
+    }
+    if (command == "export" && operands.size() == 2) {
+        return lumen::exportSkin(operands[0], operands[1]);
+    }
+    if (command == "unpack" && operands.size() == 2) {
+        return lumen::unpackSkin(operands[0], operands[1]);
+    }
+    if (command == "list" || command == "check" || command == "export" || command == "unpack") {
+        return usageError("wrong number of arguments for " + command);
+    }
+    return usageError("unknown command '" + command + "'");
+}

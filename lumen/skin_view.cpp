@@ -1,0 +1,136 @@
+#include "skin_view.h"
+
+#include <algorithm>
+#include <array>
+
+#include "byte_order.h"
+#include "compressed_bitmap.h"
+#include "file_access.h"
+
+namespace lumen {
+namespace {
+
+// The types whose resources hold Palm bitmaps: skins' own, and the system's
+// bitmap and application-icon resources.
+constexpr std::array<prc::TypeCode, 3> kBitmapTypes = {prc::typeCode("abmp"), prc::typeCode("Tbmp"),
+                                                       prc::typeCode("tAIB")};
+
+DatabaseHeader readHeader(const std::vector<std::uint8_t>& file) {
+    DatabaseHeader header;
+    std::copy_n(file.begin(), header.name.size(), header.name.begin());
+    header.attributes = prc::loadBigEndian16(&file[32]);
+    header.version = prc::loadBigEndian16(&file[34]);
+    std::copy_n(file.begin() + 60, 4, header.type.begin());
+    std::copy_n(file.begin() + 64, 4, header.creator.begin());
+    return header;
+}
+
+bool isContainer(const std::vector<std::uint8_t>& data) {
+    return data.size() >= bitmapcodec::kContainerMagic.size() &&
+           std::equal(bitmapcodec::kContainerMagic.begin(), bitmapcodec::kContainerMagic.end(),
+                      data.begin());
+}
+
+}  // namespace
+
+bool isBitmapType(const prc::TypeCode& type) {
+    return std::find(kBitmapTypes.begin(), kBitmapTypes.end(), type) != kBitmapTypes.end();
+}
+
+ResourceView viewResource(const prc::ResourceEntry& entry) {
+    ResourceView view;
+    view.entry = &entry;
+    if (!isBitmapType(entry.type)) {
+        return view;
+    }
+    if (!isContainer(entry.data)) {
+        view.form = StoredForm::plain;
+        view.bitmap = entry.data;
+    } else {
+        view.form = StoredForm::container;
+        if (entry.data.size() >= bitmapcodec::kContainerHeaderSize) {
+            view.declaredSize = static_cast<std::uint32_t>(entry.data[4]) |
+                                static_cast<std::uint32_t>(entry.data[5]) << 8 |
+                                static_cast<std::uint32_t>(entry.data[6]) << 16 |
+                                static_cast<std::uint32_t>(entry.data[7]) << 24;
+        }
+        bitmapcodec::Decoded decoded = bitmapcodec::decodeCompressedBitmap(entry.data);
+        if (decoded.error != nullptr) {
+            view.containerError = decoded.error;
+            return view;
+        }
+        view.bitmap = std::move(decoded.bytes);
+    }
+    view.family = palmbitmap::decodePalmBitmap(view.bitmap);
+    return view;
+}
+
+std::string damageOf(const ResourceView& view) {
+    if (view.form == StoredForm::notBitmap) {
+        return {};
+    }
+    if (!view.containerError.empty()) {
+        return "container: " + view.containerError;
+    }
+    const palmbitmap::BitmapFamily& family = view.family;
+    std::string damage;
+    for (std::size_t k = 0; k < family.members.size(); ++k) {
+        if (!family.members[k].error.empty()) {
+            damage += damage.empty() ? "" : "; ";
+            if (family.members.size() > 1) {
+                damage += "member " + std::to_string(k + 1) + ": ";
+            }
+            damage += family.members[k].error;
+        }
+    }
+    if (!family.error.empty()) {
+        damage += (damage.empty() ? "" : "; ") + family.error;
+    } else if (family.members.empty()) {
+        damage += "no bitmap in the family";
+    }
+    return damage;
+}
+
+SkinLoad loadSkin(const std::string& path) {
+    SkinLoad load;
+    prc::FileContents contents = prc::readWholeFile(path);
+    if (contents.status != prc::FileReadStatus::ok) {
+        load.error = contents.status == prc::FileReadStatus::cannotOpen ? "cannot open the file"
+                                                                        : "cannot read the file";
+        return load;
+    }
+    prc::DatabaseParse parse = prc::parseResourceDatabase(contents.bytes);
+    if (!parse.table) {
+        load.error = std::string("not a resource database: ") + parse.error;
+        return load;
+    }
+    SkinView& skin = load.skin.emplace();
+    skin.file = std::move(contents.bytes);
+    skin.header = readHeader(skin.file);
+    skin.table = std::move(*parse.table);
+    for (const prc::ResourceEntry& entry : skin.table.entries) {
+        skin.resources.push_back(viewResource(entry));
+    }
+    return load;
+}
+
+std::string printable(const std::uint8_t* bytes, std::size_t size) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t k = 0; k < size; ++k) {
+        const std::uint8_t c = bytes[k];
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            text += static_cast<char>(c);
+        } else {
+            text += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+        }
+    }
+    return text;
+}
+
+std::string databaseNameText(const DatabaseHeader& header) {
+    const auto end = std::find(header.name.begin(), header.name.end(), std::uint8_t{0});
+    return printable(header.name.data(), static_cast<std::size_t>(end - header.name.begin()));
+}
+
+}  // namespace lumen

@@ -1,0 +1,63 @@
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "bitmap_text.h"
+#include "commands.h"
+#include "file_access.h"
+#include "same_file.h"
+#include "skin_view.h"
+
+namespace lumen {
+
+int unpackSkin(const std::string& path, const std::string& outputPath) {
+    SkinLoad load = loadSkin(path);
+    if (!load.skin) {
+        reportFailure(path, load.error);
+        return 1;
+    }
+    if (isSameFile(path, outputPath)) {
+        reportFailure(outputPath, "is the skin itself; Lumen never writes over its input");
+        return 1;
+    }
+    SkinView& skin = *load.skin;
+    std::size_t unpacked = 0;
+    bool damaged = false;
+    for (std::size_t k = 0; k < skin.resources.size(); ++k) {
+        ResourceView& view = skin.resources[k];
+        if (view.form != StoredForm::container) {
+            continue;
+        }
+        if (!view.containerError.empty()) {
+            reportFailure(path, resourceName(view) + ": " + damageOf(view));
+            damaged = true;
+            continue;
+        }
+        skin.table.entries[k].data = std::move(view.bitmap);
+        ++unpacked;
+    }
+    if (damaged) {
+        reportFailure(outputPath, "not written: a container cannot be unpacked");
+        return 1;
+    }
+    // The writer lays out directory and data afresh; the header is the skin's own.
+    std::size_t length = prc::kHeaderSize + prc::kDirectoryEntrySize * skin.table.entries.size();
+    for (const prc::ResourceEntry& entry : skin.table.entries) {
+        length += entry.data.size();
+    }
+    if (length > UINT32_MAX) {
+        reportFailure(outputPath, "not written: the unpacked skin would not fit 32-bit offsets");
+        return 1;
+    }
+    std::vector<std::uint8_t> file = prc::serializeResourceDatabase(skin.table);
+    std::copy_n(skin.file.begin(), prc::kHeaderSize, file.begin());
+    if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
+        reportFailure(outputPath, "cannot write the file");
+        return 1;
+    }
+    std::printf("%s: %zu containers unpacked, %zu bytes written to %s\n", path.c_str(), unpacked,
+                file.size(), outputPath.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace lumen

@@ -1,0 +1,380 @@
+#include "palm_bitmap.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "bitmap_compression.h"
+#include "system_palette.h"
+
+namespace palmbitmap {
+namespace {
+
+constexpr std::uint16_t kCompressedFlag = 0x8000;
+constexpr std::uint16_t kHasColorTableFlag = 0x4000;
+constexpr std::uint16_t kHasTransparencyFlag = 0x2000;
+
+constexpr std::size_t kOldHeaderSize = 16;  // versions 0 to 2, and the density marker
+constexpr std::size_t kVersion3HeaderSize = 24;
+constexpr std::size_t kDirectInfoSize =
+    8;  // before version 3: bits per channel, transparent colour
+constexpr int kDensityMarkerDepth = 0xFF;
+
+// Version 3 pixel formats.
+constexpr std::uint8_t kIndexed = 0;
+constexpr std::uint8_t kRgb565 = 1;
+constexpr std::uint8_t kRgb565LittleEndian = 2;
+
+std::uint16_t load16(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]);
+}
+
+std::uint32_t load32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return (std::uint32_t{load16(bytes, at)} << 16) | load16(bytes, at + 2);
+}
+
+std::string describe(const char* what, std::size_t need, std::size_t have) {
+    return std::string(what) + " needs " + std::to_string(need) + " bytes, " +
+           std::to_string(have) + " left";
+}
+
+// A member's layout once its header has been read: where its parts lie
+// within the member's bytes, and where the next member begins (0: none).
+struct Layout {
+    std::size_t headerSize = kOldHeaderSize;
+    std::size_t nextOffset = 0;
+    std::uint8_t pixelFormat = kIndexed;
+    std::vector<Rgb> colors;  // the member's own colour table
+};
+
+std::optional<Compression> compressionOf(std::uint8_t type) {
+    switch (type) {
+        case 0:
+            return Compression::scanLine;
+        case 1:
+            return Compression::rle;
+        case 2:
+            return Compression::packBits;
+        case 0xFF:
+            return Compression::none;
+        default:
+            return std::nullopt;
+    }
+}
+
+bool isValidDepth(int depth) {
+    return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+}
+
+// Fills in the header fields and returns the layout, or sets member.error.
+std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, BitmapMember& member) {
+    Layout layout;
+    member.width = load16(bytes, 0);
+    member.height = load16(bytes, 2);
+    member.rowBytes = load16(bytes, 4);
+    member.flags = load16(bytes, 6);
+    member.version = bytes[9];
+    member.depth = member.version == 0 ? 1 : bytes[8];
+    const bool compressed = (member.flags & kCompressedFlag) != 0;
+    std::uint8_t compressionType = 0;  // before version 2 a compressed bitmap is scan line
+    switch (member.version) {
+        case 0:
+            break;
+        case 1:
+            layout.nextOffset = std::size_t{load16(bytes, 10)} * 4;
+            break;
+        case 2:
+            layout.nextOffset = std::size_t{load16(bytes, 10)} * 4;
+            member.transparentIndex = bytes[12];
+            compressionType = bytes[13];
+            break;
+        case 3: {
+            if (bytes.size() < kVersion3HeaderSize) {
+                member.error = describe("version 3 header", kVersion3HeaderSize, bytes.size());
+                return std::nullopt;
+            }
+            layout.headerSize = bytes[10];
+            layout.pixelFormat = bytes[11];
+            compressionType = bytes[13];
+            member.density = load16(bytes, 14);
+            const std::uint32_t transparentValue = load32(bytes, 16);
+            member.transparentIndex = static_cast<std::uint8_t>(transparentValue);
+            member.transparentColor = {static_cast<std::uint8_t>(transparentValue >> 16),
+                                       static_cast<std::uint8_t>(transparentValue >> 8),
+                                       static_cast<std::uint8_t>(transparentValue)};
+            layout.nextOffset = load32(bytes, 20);
+            if (layout.headerSize < kVersion3HeaderSize || layout.headerSize > bytes.size()) {
+                member.error = "header size " + std::to_string(layout.headerSize) + " is wrong";
+                return std::nullopt;
+            }
+            break;
+        }
+        default:
+            member.error = "unknown bitmap version " + std::to_string(member.version);
+            return std::nullopt;
+    }
+    if (!isValidDepth(member.depth)) {
+        member.error = "unknown depth " + std::to_string(member.depth);
+        return std::nullopt;
+    }
+    if (member.version < 3) {
+        member.directColor = member.depth == 16;
+    } else if (member.depth == 16) {
+        if (layout.pixelFormat != kRgb565 && layout.pixelFormat != kRgb565LittleEndian) {
+            member.error = "pixel format " + std::to_string(layout.pixelFormat) + " at 16 bits";
+            return std::nullopt;
+        }
+        member.directColor = true;
+    } else if (layout.pixelFormat != kIndexed) {
+        member.error = "pixel format " + std::to_string(layout.pixelFormat) + " is not supported";
+        return std::nullopt;
+    }
+    member.transparent = member.version >= 2 && (member.flags & kHasTransparencyFlag) != 0;
+    if (compressed) {
+        const auto compression = compressionOf(compressionType);
+        if (!compression) {
+            member.error = "unknown compression " + std::to_string(compressionType);
+            return std::nullopt;
+        }
+        member.compression = *compression;
+    }
+    if (member.width == 0 || member.height == 0) {
+        member.error = "bitmap has no pixels";
+        return std::nullopt;
+    }
+    if (std::size_t{static_cast<unsigned>(member.rowBytes)} * 8 <
+        std::size_t{static_cast<unsigned>(member.width)} * static_cast<unsigned>(member.depth)) {
+        member.error = "rows of " + std::to_string(member.rowBytes) + " bytes cannot hold " +
+                       std::to_string(member.width) + " pixels";
+        return std::nullopt;
+    }
+    const std::size_t imageBytes =
+        std::size_t{static_cast<unsigned>(member.width)} * static_cast<unsigned>(member.height) * 4;
+    const std::size_t pixelBytes =
+        std::size_t{static_cast<unsigned>(member.rowBytes)} * static_cast<unsigned>(member.height);
+    if (imageBytes > kMaxImageBytes || pixelBytes > kMaxImageBytes) {
+        member.error = "dimensions " + std::to_string(member.width) + "x" +
+                       std::to_string(member.height) + " exceed the limit";
+        return std::nullopt;
+    }
+    return layout;
+}
+
+// Reads the colour table and the direct-colour block that may follow the
+// header; returns where the pixel data begin, or sets member.error.
+std::optional<std::size_t> readColorInfo(std::span<const std::uint8_t> bytes, BitmapMember& member,
+                                         Layout& layout) {
+    std::size_t pos = layout.headerSize;
+    if ((member.flags & kHasColorTableFlag) != 0 && member.version >= 1) {
+        if (bytes.size() - pos < 2) {
+            member.error = describe("colour table", 2, bytes.size() - pos);
+            return std::nullopt;
+        }
+        const std::size_t entries = load16(bytes, pos);
+        pos += 2;
+        if (entries > 256) {
+            member.error = "colour table of " + std::to_string(entries) + " entries";
+            return std::nullopt;
+        }
+        if (bytes.size() - pos < entries * 4) {
+            member.error = describe("colour table", entries * 4, bytes.size() - pos);
+            return std::nullopt;
+        }
+        // Entry k is colour k; its first byte repeats the index and is not trusted.
+        for (std::size_t k = 0; k < entries; ++k, pos += 4) {
+            layout.colors.push_back({bytes[pos + 1], bytes[pos + 2], bytes[pos + 3]});
+        }
+        member.colorTableEntries = static_cast<int>(entries);
+    }
+    if (member.directColor && member.version < 3) {
+        if (bytes.size() - pos < kDirectInfoSize) {
+            member.error =
+                describe("direct colour information", kDirectInfoSize, bytes.size() - pos);
+            return std::nullopt;
+        }
+        if (bytes[pos] != 5 || bytes[pos + 1] != 6 || bytes[pos + 2] != 5) {
+            member.error = "direct colour that is not 5-6-5";
+            return std::nullopt;
+        }
+        member.transparentColor = {bytes[pos + 5], bytes[pos + 6], bytes[pos + 7]};
+        pos += kDirectInfoSize;
+    }
+    return pos;
+}
+
+// The plain pixel rows, from the member's bytes at pos; sets storedSize.
+PixelRows readPixelRows(std::span<const std::uint8_t> bytes, std::size_t pos,
+                        BitmapMember& member) {
+    const auto rowBytes = static_cast<std::size_t>(member.rowBytes);
+    const auto rows = static_cast<std::size_t>(member.height);
+    const std::size_t left = bytes.size() - pos;
+    if (member.compression == Compression::none) {
+        if (left < rowBytes * rows) {
+            member.error = describe("pixel data", rowBytes * rows, left);
+            return std::nullopt;
+        }
+        member.storedSize = pos + rowBytes * rows;
+        return std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(pos),
+                                         bytes.begin() + static_cast<std::ptrdiff_t>(pos) +
+                                             static_cast<std::ptrdiff_t>(rowBytes * rows));
+    }
+    // The compressed data begin with their own size, the size field included.
+    const std::size_t fieldSize = member.version >= 3 ? 4 : 2;
+    if (left < fieldSize) {
+        member.error = describe("compressed size", fieldSize, left);
+        return std::nullopt;
+    }
+    const std::size_t dataSize = fieldSize == 4 ? load32(bytes, pos) : load16(bytes, pos);
+    if (dataSize < fieldSize || dataSize > left) {
+        member.error = "compressed data of " + std::to_string(dataSize) + " bytes, " +
+                       std::to_string(left) + " left";
+        return std::nullopt;
+    }
+    member.storedSize = pos + dataSize;
+    const auto data = bytes.subspan(pos + fieldSize, dataSize - fieldSize);
+    PixelRows pixels;
+    switch (member.compression) {
+        case Compression::scanLine:
+            pixels = expandScanLine(data, rowBytes, rows);
+            break;
+        case Compression::rle:
+            pixels = expandRle(data, rowBytes, rows);
+            break;
+        case Compression::packBits:
+            pixels = expandPackBits(data, member.depth == 16 ? 2 : 1, rowBytes, rows);
+            break;
+        case Compression::none:
+            break;
+    }
+    if (!pixels) {
+        member.error = "compressed data end before the last row";
+    }
+    return pixels;
+}
+
+Rgb expand565(std::uint16_t value) {
+    const unsigned red = value >> 11;
+    const unsigned green = (value >> 5) & 0x3F;
+    const unsigned blue = value & 0x1F;
+    // The high bits repeat in the low ones, so that full intensity stays 255.
+    return {static_cast<std::uint8_t>((red << 3) | (red >> 2)),
+            static_cast<std::uint8_t>((green << 2) | (green >> 4)),
+            static_cast<std::uint8_t>((blue << 3) | (blue >> 2))};
+}
+
+std::uint16_t pack565(Rgb color) {
+    return static_cast<std::uint16_t>(((color.red >> 3) << 11) | ((color.green >> 2) << 5) |
+                                      (color.blue >> 3));
+}
+
+void putPixel(std::vector<std::uint8_t>& rgba, Rgb color, bool clear) {
+    rgba.insert(rgba.end(),
+                {color.red, color.green, color.blue, static_cast<std::uint8_t>(clear ? 0 : 255)});
+}
+
+bool convertPixels(const std::vector<std::uint8_t>& rows, const Layout& layout,
+                   BitmapMember& member) {
+    Image& image = member.image;
+    image.width = member.width;
+    image.height = member.height;
+    image.rgba.reserve(static_cast<std::size_t>(member.width) *
+                       static_cast<std::size_t>(member.height) * 4);
+    const auto rowBytes = static_cast<std::size_t>(member.rowBytes);
+    const bool littleEndian = layout.pixelFormat == kRgb565LittleEndian;
+    const std::uint16_t transparent565 = pack565(member.transparentColor);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(member.height); ++y) {
+        const std::uint8_t* row = rows.data() + y * rowBytes;
+        for (std::size_t x = 0; x < static_cast<std::size_t>(member.width); ++x) {
+            if (member.directColor) {
+                const std::uint8_t high = row[2 * x + (littleEndian ? 1 : 0)];
+                const std::uint8_t low = row[2 * x + (littleEndian ? 0 : 1)];
+                const auto value = static_cast<std::uint16_t>((high << 8) | low);
+                putPixel(image.rgba, expand565(value),
+                         member.transparent && value == transparent565);
+                continue;
+            }
+            // The leftmost pixel sits in the highest bits of its byte.
+            const std::size_t bit = x * static_cast<std::size_t>(member.depth);
+            const unsigned shift = 8 - static_cast<unsigned>(member.depth) - bit % 8;
+            const unsigned index = (row[bit / 8] >> shift) & ((1u << member.depth) - 1);
+            Rgb color;
+            if (layout.colors.empty()) {
+                color = defaultColor(member.depth, index);
+            } else if (index < layout.colors.size()) {
+                color = layout.colors[index];
+            } else {
+                member.error = "pixel index " + std::to_string(index) +
+                               " beyond a colour table of " + std::to_string(layout.colors.size());
+                image = {};
+                return false;
+            }
+            putPixel(image.rgba, color, member.transparent && index == member.transparentIndex);
+        }
+    }
+    return true;
+}
+
+// Decodes the member whose bytes begin the span; returns the layout when its
+// header could be read (the chain may go on even if its pixels are damaged).
+std::optional<Layout> decodeMember(std::span<const std::uint8_t> bytes, BitmapMember& member) {
+    std::optional<Layout> layout = readHeader(bytes, member);
+    if (!layout) {
+        return std::nullopt;
+    }
+    const std::optional<std::size_t> pixelStart = readColorInfo(bytes, member, *layout);
+    if (!pixelStart) {
+        return layout;
+    }
+    const PixelRows rows = readPixelRows(bytes, *pixelStart, member);
+    if (rows) {
+        convertPixels(*rows, *layout, member);
+    }
+    return layout;
+}
+
+}  // namespace
+
+BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource) {
+    BitmapFamily family;
+    std::size_t offset = 0;
+    while (true) {
+        const auto bytes = resource.subspan(offset);
+        if (bytes.size() < kOldHeaderSize) {
+            family.error = describe(offset == 0 ? "bitmap header" : "next bitmap header",
+                                    kOldHeaderSize, bytes.size());
+            return family;
+        }
+        std::size_t next = 0;
+        if (bytes[9] == 1 && bytes[8] == kDensityMarkerDepth) {
+            // Not a bitmap: it tells older systems to stop, and the
+            // high-density members follow it.
+            next = load16(bytes, 10) != 0 ? std::size_t{load16(bytes, 10)} * 4 : kOldHeaderSize;
+        } else {
+            BitmapMember& member = family.members.emplace_back();
+            member.offset = offset;
+            const std::optional<Layout> layout = decodeMember(bytes, member);
+            if (!layout) {
+                return family;
+            }
+            next = layout->nextOffset;
+        }
+        if (next == 0) {
+            return family;
+        }
+        // Offsets only point forward, so the chain cannot loop.
+        if (next >= bytes.size()) {
+            family.error = "next bitmap at " + std::to_string(offset + next) +
+                           " lies beyond the resource of " + std::to_string(resource.size()) +
+                           " bytes";
+            return family;
+        }
+        offset += next;
+    }
+}
+
+bool isIntact(const BitmapFamily& family) {
+    return family.error.empty() && !family.members.empty() &&
+           std::all_of(family.members.begin(), family.members.end(),
+                       [](const BitmapMember& m) { return m.error.empty(); });
+}
+
+}  // namespace palmbitmap

@@ -1,0 +1,42 @@
+// netpbm as an independent reference: palmtopnm decodes Palm bitmaps and
+// pngtopam reads PNG files, both into RGBA for comparison.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct RgbaImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgba;
+};
+
+// True when the netpbm programs are installed.
+bool netpbmAvailable();
+
+#define REQUIRE_NETPBM()                                               \
+    do {                                                               \
+        if (!testsupport::netpbmAvailable()) {                         \
+            if (std::getenv("REQUIRE_NETPBM") != nullptr) {            \
+                FAIL() << "netpbm (palmtopnm, pngtopam) is missing";   \
+            }                                                          \
+            GTEST_SKIP() << "netpbm (palmtopnm, pngtopam) is missing"; \
+        }                                                              \
+    } while (false)
+
+// palmtopnm's reading of one rendition (1 is the first) of a bitmap, with
+// alpha 0 wherever it reports the transparent colour; nothing if it refuses.
+std::optional<RgbaImage> palmtopnmImage(const std::vector<std::uint8_t>& bitmap, int rendition = 1);
+
+// A PNG file read by pngtopam, with its alpha channel.
+std::optional<RgbaImage> pngImage(const std::string& path);
+
+// Where two images differ, as a line for a test failure; empty when they
+// agree within the tolerance per channel.
+std::string imageDifference(const RgbaImage& expected, const RgbaImage& actual, int tolerance = 0);
+
+}  // namespace testsupport
