@@ -14,6 +14,8 @@ namespace lumen {
 namespace {
 
 constexpr prc::TypeCode kSkinBitmapType = prc::typeCode("abmp");
+// Pictures and the contact sheet are documents: no execute bits.
+constexpr unsigned kDocumentMode = 0666;
 
 // Skin bitmaps are named by id alone; other bitmap types get their type in
 // front, so that 'Tbmp' 1000 and 'abmp' 1000 do not meet.
@@ -89,7 +91,7 @@ struct Writer {
         const std::string path = joined(folder, name);
         if (isSameFile(path, skinPath)) {
             reportFailure(path, "is the skin itself; Lumen never writes over its input");
-        } else if (prc::replaceFile(path, bytes) != prc::FileWriteStatus::ok) {
+        } else if (prc::replaceFile(path, bytes, kDocumentMode) != prc::FileWriteStatus::ok) {
             reportFailure(path, "cannot write the file");
         } else {
             return true;

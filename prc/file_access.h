@@ -27,12 +27,15 @@ enum class FileWriteStatus { ok, cannotOpen, cannotWrite, inUse };
 // Stores the bytes as the whole content of the file at the path. A regular
 // file (or a missing one) is written to a temporary file beside it and renamed
 // over it only when complete, so a failure leaves the old file as it was; an
-// existing file keeps its permission bits, a new one gets 0777 less the umask.
+// existing file keeps its permission bits, a new one gets newFileMode (0777
+// for databases, as they have always been made; 0666 suits plain documents)
+// less the umask.
 // A symbolic link is followed and stays a link. Anything else that exists (a
 // device, a FIFO) is opened and written directly: renaming over it would
 // replace the node itself. On Windows an existing file is replaced so that it
 // keeps its attributes, security, streams and creation time, and paths of any
 // length are accepted.
-FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
+FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                            unsigned newFileMode = 0777);
 
 }  // namespace prc

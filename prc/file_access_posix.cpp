@@ -74,10 +74,10 @@ bool resolveLinks(std::string& path) {
     return false;
 }
 
-mode_t modeForNewFile() {
+mode_t modeForNewFile(unsigned requested) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    return 0777 & ~mask;
+    return static_cast<mode_t>(requested) & 0777 & ~mask;
 }
 
 FileWriteStatus writeInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
@@ -156,7 +156,8 @@ FileContents readWholeFile(const std::string& path) {
     return contents;
 }
 
-FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                            unsigned newFileMode) {
     std::string target = path;
     if (target.empty() || !resolveLinks(target)) {
         return FileWriteStatus::cannotOpen;
@@ -171,7 +172,7 @@ FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_
     if (errno != ENOENT) {
         return FileWriteStatus::cannotOpen;
     }
-    return writeThroughTemporary(target, modeForNewFile(), bytes);
+    return writeThroughTemporary(target, modeForNewFile(newFileMode), bytes);
 }
 
 }  // namespace prc

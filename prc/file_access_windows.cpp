@@ -168,7 +168,9 @@ FileContents readWholeFile(const std::string& path) {
     return contents;
 }
 
-FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+// Windows has no mode bits: a new file inherits its folder's permissions.
+FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                            unsigned /*newFileMode*/) {
     if (path.empty()) {
         return FileWriteStatus::cannotOpen;
     }

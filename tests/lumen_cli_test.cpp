@@ -92,6 +92,11 @@ TEST(Lumen, ExportsEveryBitmapAsPalmtopnmReadsIt) {
         }
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(testsupport::folderContents(out), expected);
+        // Pictures are documents, not programs.
+        for (const std::string& name : expected) {
+            EXPECT_EQ(fs::status(out / name).permissions() & fs::perms::owner_exec, fs::perms::none)
+                << name;
+        }
     }
 }
 
