@@ -66,9 +66,7 @@ std::uint32_t markerLzEncodePlainScan(std::span<const std::uint8_t> source,
 
 std::uint32_t markerLzEncode(std::span<const std::uint8_t> source,
                              std::span<std::uint8_t> destination, std::uint32_t maximumDistance) {
-    FastSearch search;
-    search.source = source;
-    search.maximumDistance = maximumDistance;
+    FastSearch search = startFastSearch(source, maximumDistance);
     return encodeWith(source, destination,
                       [&](std::uint32_t p) { return fastSearchMatch(search, p); });
 }

@@ -7,13 +7,10 @@
 namespace bitmapcodec {
 namespace {
 
-// Intervals this small are read from the suffix array directly.
-constexpr std::int32_t kSmallInterval = 16;
-
 std::uint32_t commonPrefix(const MatchIndex& index, std::span<const std::uint8_t> source,
                            std::uint32_t q, std::uint32_t p, std::uint32_t cap) {
     // Most matches are short: compare a few bytes before asking the index.
-    const std::uint32_t direct = std::min<std::uint32_t>(cap, 32);
+    const std::uint32_t direct = std::min(cap, kDirectCompareBytes);
     std::uint32_t length = 0;
     while (length < direct && source[q + length] == source[p + length]) {
         ++length;
@@ -88,41 +85,89 @@ std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
     return longest;
 }
 
+// Inside a repetition of period P (the first overreach) and extent E, the
+// candidates at the multiples jP are records of jP + 1 bytes while jP + 1 < E,
+// and no candidate in between changes the state: one at a distance of
+// remainder r modulo P shares at most r < P bytes (the text at p has no
+// shorter period), and the stop right after a record that ran past its
+// distance would need source[p - 1], source[p] and source[p + 1] to be equal,
+// that is, period 1, where every distance is a multiple. So the search may
+// go straight to the last such record that lies inside the repetition and the
+// window.
+struct RepetitionJump {
+    bool tried = false;
+    std::uint32_t lastRecord = 0;  // a multiple of the period, or 0
+};
+
+std::uint32_t lastRecordInRepetition(const MatchIndex& index, std::span<const std::uint8_t> source,
+                                     std::uint32_t p, std::uint32_t window, std::uint32_t period) {
+    const auto remaining = static_cast<std::uint32_t>(source.size() - p);
+    const auto prefix = [&](std::uint32_t q, std::uint32_t cap) {
+        return commonPrefix(index, source, q, p, cap);
+    };
+    const std::uint32_t extent = prefix(p - period, remaining);
+    if (extent < period + 2) {
+        return 0;
+    }
+    const std::uint32_t wanted = std::min(extent - 2, window);
+    const Repetition repetition = findRepetition(source, p, period, wanted, prefix);
+    const auto inside = static_cast<std::uint32_t>(static_cast<std::int64_t>(p) - repetition.first);
+    return std::min(wanted, inside) / period * period;
+}
+
 }  // namespace
 
-// Goes on from where the short scan left off, candidate by candidate as the
-// plain scan would, but visiting only the distances that can matter: each new
-// best is the nearest earlier occurrence, beyond the distances examined, of one
-// byte more than the best so far; and besides such a record, the scan can only
-// end at the distance right after a record that ran one byte past its distance.
+// Goes on from wherever the earlier steps left off, as the plain scan would,
+// but visiting only the distances that can matter. Each new best is the
+// nearest earlier occurrence, beyond the distances examined, of more bytes
+// than the best so far; and besides such a record, the scan can only end at
+// the distance right after a record that ran one byte past its distance, which
+// is examined like any candidate. A query may ask for up to examined + 1 bytes
+// at once (and no more than any earlier position shares with p): any record
+// shorter than that lies beyond distance examined with fewer bytes than its
+// distance, so it can neither end the search nor outlast the record found.
 void continueWithIndex(const MatchIndex& index, std::span<const std::uint8_t> source,
                        std::uint32_t p, std::uint32_t window, SearchState& state) {
+    const std::uint8_t* here = source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
-    while (!state.stopped && state.best < remaining && state.examined < window) {
-        if (state.examined == state.bestDistance && state.best == state.bestDistance + 1) {
-            const std::uint32_t d = state.examined + 1;
-            if (d < remaining && source[p - d] == source[p] && source[p + d] == source[p] &&
-                commonPrefix(index, source, p - d, p, d + 1) <= d) {
-                state.examined = d;
-                state.stopped = true;
-                return;
+    // No candidate left in the window shares more bytes with p than this.
+    auto most = static_cast<std::uint32_t>(index.longestEarlierMatch[p]);
+    RepetitionJump jump;
+    while (!searchDecided(state, window, remaining)) {
+        if (state.bestDistance == state.examined && state.best == state.examined + 1) {
+            const std::uint32_t period = state.firstOverreach;
+            if (!jump.tried && period != 0 && state.examined % period == 0) {
+                jump.tried = true;
+                jump.lastRecord = lastRecordInRepetition(index, source, p, window, period);
             }
+            if (jump.lastRecord > state.examined) {
+                state.best = jump.lastRecord + 1;
+                state.bestDistance = jump.lastRecord;
+                state.examined = jump.lastRecord;
+            }
+            const std::uint32_t d = state.examined + 1;
+            if (passesByteTests(here, d, state.best, remaining)) {
+                takeCandidate(state, d,
+                              commonPrefix(index, source, p - d, p, std::min(remaining, d + 1)),
+                              remaining);
+            } else {
+                state.examined = d;
+            }
+            continue;
         }
-        if (state.best + 1 > static_cast<std::uint32_t>(index.longestEarlierMatch[p])) {
+        if (state.best >= most) {
             state.examined = window;
-            return;
+            break;
         }
-        const std::uint32_t lowest = p - window;
-        const std::int64_t q = nearestSharing(index, p, state.best + 1, p - state.examined - 1);
-        if (q < static_cast<std::int64_t>(lowest)) {
-            state.examined = window;
-            return;
+        const std::uint32_t k = std::max(state.best + 1, std::min(most, state.examined + 1));
+        const std::int64_t q = nearestSharing(index, p, k, p - state.examined - 1);
+        if (q < static_cast<std::int64_t>(p - window)) {
+            most = k - 1;  // nothing left shares k bytes
+            continue;
         }
         const std::uint32_t d = p - static_cast<std::uint32_t>(q);
-        state.best = commonPrefix(index, source, p - d, p, std::min(remaining, d + 1));
-        state.bestDistance = d;
-        state.examined = d;
-        state.stopped = state.best == std::min(remaining, d);
+        takeCandidate(state, d, commonPrefix(index, source, p - d, p, std::min(remaining, d + 1)),
+                      remaining);
     }
 }
 
