@@ -36,18 +36,23 @@ void skipRun(std::span<const std::uint8_t> source, std::uint32_t p, std::uint32_
 }
 
 // The plain scan over distances up to lastDistance, with the candidates inside
-// a repetition answered without comparing. Returns the work done.
+// a repetition answered without comparing. Returns the work done: distances
+// examined plus bytes compared.
 std::uint64_t continuePlainly(std::span<const std::uint8_t> source, std::uint32_t p,
                               std::uint32_t lastDistance, SearchState& state) {
     const std::uint8_t* here = source.data() + p;
+    std::uint64_t compared = 0;
     const auto compare = [&](std::uint32_t q, std::uint32_t cap) {
-        return directPrefix(source.data() + q, here, cap);
+        const std::uint32_t length = directPrefix(source.data() + q, here, cap);
+        compared += length;
+        return length;
     };
     Repetition repetition;
     const auto prefixAt = [&](std::uint32_t d, std::uint32_t cap) {
         return prefixUsingRepetition(repetition, state, source, p, lastDistance, d, cap, compare);
     };
-    return scanDistancesWith(source, p, state, lastDistance, prefixAt);
+    const std::uint64_t distances = scanDistancesWith(source, p, state, lastDistance, prefixAt);
+    return distances + compared;
 }
 
 }  // namespace
@@ -65,6 +70,12 @@ Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
     const std::uint32_t window = std::min(search.maximumDistance, p);
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
     SearchState state;
+    // No earlier position shares enough bytes with p for a match that could
+    // be written: the position becomes a literal whatever the scan would find.
+    if (search.index &&
+        search.index->longestEarlierMatch[p] < static_cast<std::int32_t>(kShortestPayingMatch)) {
+        return {state.best, state.bestDistance};
+    }
     skipRun(source, p, window, state);
     scanDistances(source, p, state,
                   std::max(state.examined, std::min(window, search.shortScanDistances)));

@@ -38,8 +38,7 @@ std::uint32_t encodeWith(std::span<const std::uint8_t> source, std::span<std::ui
     std::uint32_t p = 1;
     while (p < n) {
         const Match match = findMatch(p);
-        // A match pays only when it is longer than the marker and its two varints.
-        if (match.length > varintSize(match.distance) + varintSize(match.length) + 1) {
+        if (matchPays(match.length, match.distance)) {
             *out++ = marker;
             out += writeVarint(match.length, out);
             out += writeVarint(match.distance, out);

@@ -26,13 +26,19 @@ std::uint32_t commonPrefix(const MatchIndex& index, std::span<const std::uint8_t
 }
 
 // The largest position q <= highest among the suffixes that share k bytes with
-// the one at p, or -1.
-std::int64_t nearestSharing(const MatchIndex& index, std::uint32_t p, std::uint32_t k,
+// the one at p, or -1. Large intervals are read directly too until that has
+// cost about as much as the wavelet matrix would: many inputs never need it.
+std::int64_t nearestSharing(MatchIndex& index, std::uint32_t p, std::uint32_t k,
                             std::uint32_t highest) {
     const std::int32_t rank = index.rank[p];
     const std::int32_t first = intervalStart(index.lcp, rank, static_cast<std::int32_t>(k));
     const std::int32_t last = intervalEnd(index.lcp, rank, static_cast<std::int32_t>(k));
-    if (last - first < kSmallInterval) {
+    const auto size = static_cast<std::uint64_t>(last - first + 1);
+    const bool small = size <= kSmallInterval;
+    if (small || (!index.positionsByRank && size <= index.directReadsLeft)) {
+        if (!small) {
+            index.directReadsLeft -= size;
+        }
         std::int64_t nearest = -1;
         for (std::int32_t r = first; r <= last; ++r) {
             const std::int32_t q = index.suffixArray[r];
@@ -42,7 +48,14 @@ std::int64_t nearestSharing(const MatchIndex& index, std::uint32_t p, std::uint3
         }
         return nearest;
     }
-    return largestValueBelow(index.positionsByRank, static_cast<std::uint32_t>(first),
+    if (!index.positionsByRank) {
+        const std::span<const std::uint32_t> positions(
+            reinterpret_cast<const std::uint32_t*>(index.suffixArray.data()),
+            index.suffixArray.size());
+        index.positionsByRank = buildWaveletMatrix(
+            positions, std::bit_width(static_cast<std::uint32_t>(positions.size())));
+    }
+    return largestValueBelow(*index.positionsByRank, static_cast<std::uint32_t>(first),
                              static_cast<std::uint32_t>(last) + 1, highest + 1);
 }
 
@@ -126,8 +139,10 @@ std::uint32_t lastRecordInRepetition(const MatchIndex& index, std::span<const st
 // at once (and no more than any earlier position shares with p): any record
 // shorter than that lies beyond distance examined with fewer bytes than its
 // distance, so it can neither end the search nor outlast the record found.
-void continueWithIndex(const MatchIndex& index, std::span<const std::uint8_t> source,
-                       std::uint32_t p, std::uint32_t window, SearchState& state) {
+// Where no earlier position shares enough bytes with p for a match that could
+// be written, the search ends with what it has.
+void continueWithIndex(MatchIndex& index, std::span<const std::uint8_t> source, std::uint32_t p,
+                       std::uint32_t window, SearchState& state) {
     const std::uint8_t* here = source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
     // No candidate left in the window shares more bytes with p than this.
@@ -155,7 +170,9 @@ void continueWithIndex(const MatchIndex& index, std::span<const std::uint8_t> so
             }
             continue;
         }
-        if (state.best >= most) {
+        // Nothing left could be longer than the best, or long enough to be
+        // written: the rest of the window cannot change the token.
+        if (state.best >= most || most < kShortestPayingMatch) {
             state.examined = window;
             break;
         }
@@ -181,10 +198,7 @@ MatchIndex buildMatchIndex(std::span<const std::uint8_t> source) {
     }
     index.lcp = buildLcpIntervals(buildLcpArray(source, index.suffixArray, index.rank));
     index.longestEarlierMatch = longestEarlierMatches(index);
-    const std::span<const std::uint32_t> positions(
-        reinterpret_cast<const std::uint32_t*>(index.suffixArray.data()), source.size());
-    index.positionsByRank =
-        buildWaveletMatrix(positions, std::bit_width(static_cast<std::uint32_t>(n)));
+    index.directReadsLeft = kDirectReadsPerByte * source.size();
     return index;
 }
 

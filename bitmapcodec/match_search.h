@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lcp_intervals.h"
+#include "marker_lz.h"
 #include "search_tuning.h"
 #include "wavelet_matrix.h"
 
@@ -18,6 +19,17 @@ struct Match {
     std::uint32_t length = 0;
     std::uint32_t distance = 0;
 };
+
+// Whether a match that a search found gives the same token as the plain
+// scan's: the same match where that one is long enough to be written, and
+// otherwise one too short to be written too (the position then becomes a
+// literal whatever the match).
+inline bool sameToken(const Match& found, const Match& plain) {
+    if (plain.length < kShortestPayingMatch) {
+        return found.length < kShortestPayingMatch;
+    }
+    return found.length == plain.length && found.distance == plain.distance;
+}
 
 // Where a search at one position stands: the best match so far, the largest
 // distance examined, and whether the search has ended.
@@ -78,32 +90,28 @@ inline std::uint32_t directPrefix(const std::uint8_t* candidate, const std::uint
 // The plain scan over distances examined + 1 .. lastDistance, in increasing
 // order, with the common prefix of the candidate at distance d and p (at most
 // cap bytes) taken from prefixAt(d, cap), so that a search that knows some
-// prefixes need not compare them. Returns the work done: distances examined
-// plus bytes compared.
+// prefixes need not compare them. Returns the number of distances examined.
 template <typename Prefix>
-std::uint64_t scanDistancesWith(std::span<const std::uint8_t> source, std::uint32_t p,
+std::uint32_t scanDistancesWith(std::span<const std::uint8_t> source, std::uint32_t p,
                                 SearchState& state, std::uint32_t lastDistance,
                                 const Prefix& prefixAt) {
     const std::uint8_t* here = source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
     const std::uint32_t from = state.examined;
-    std::uint64_t compared = 0;
     std::uint32_t d = from;
     while (!state.stopped && d < lastDistance) {
         ++d;
         if (!passesByteTests(here, d, state.best, remaining)) {
             continue;
         }
-        const std::uint32_t length = prefixAt(d, std::min(remaining, d + 1));
-        compared += length;
-        takeCandidate(state, d, length, remaining);
+        takeCandidate(state, d, prefixAt(d, std::min(remaining, d + 1)), remaining);
     }
     state.examined = d;
-    return (d - from) + compared;
+    return d - from;
 }
 
 // The same, comparing every candidate byte by byte.
-std::uint64_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t p,
+std::uint32_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t p,
                             SearchState& state, std::uint32_t lastDistance);
 
 // The reference: the plain scan over every distance of the window.
@@ -119,7 +127,10 @@ struct MatchIndex {
     // no record can be longer, so most searches end without a query.
     std::vector<std::int32_t> longestEarlierMatch;
     LcpIntervals lcp;
-    WaveletMatrix positionsByRank;
+    // Built once reading large intervals directly has used up its budget of
+    // suffix-array entries.
+    std::optional<WaveletMatrix> positionsByRank;
+    std::uint64_t directReadsLeft = 0;
 };
 
 MatchIndex buildMatchIndex(std::span<const std::uint8_t> source);
@@ -141,6 +152,8 @@ struct FastSearch {
 
 FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance);
 
+// The plain scan's match at p wherever it is long enough to be written; where
+// it is not, possibly another match that is not either (sameToken).
 Match fastSearchMatch(FastSearch& search, std::uint32_t p);
 
 }  // namespace bitmapcodec

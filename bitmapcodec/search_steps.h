@@ -10,8 +10,8 @@
 namespace bitmapcodec {
 
 // Goes on with the index from the state that the earlier steps left.
-void continueWithIndex(const MatchIndex& index, std::span<const std::uint8_t> source,
-                       std::uint32_t p, std::uint32_t window, SearchState& state);
+void continueWithIndex(MatchIndex& index, std::span<const std::uint8_t> source, std::uint32_t p,
+                       std::uint32_t window, SearchState& state);
 
 // Once a match runs past its own distance P, the text around p repeats with
 // period P: from where that repetition begins up to the extent E of the match

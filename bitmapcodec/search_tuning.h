@@ -14,12 +14,11 @@ namespace bitmapcodec {
 inline constexpr std::uint32_t kShortScanDistances = 32;
 
 // Plain-scan work (distances examined plus bytes compared) that one input may
-// spend beyond the short scans, per input byte, before the index is built:
-// about what the index costs to build, in the same units (index build time
-// per byte over plain-scan time per unit of work, measured on random bytes
-// and on the corpus), so that no input pays more than twice the cheaper of
-// the two.
-inline constexpr std::uint64_t kPlainWorkPerByte = 48;
+// spend beyond the short scans, per input byte, before the index is built.
+// Counted per input in the benchmark: periodic inputs and the Fibonacci word
+// need at most 13 and then never pay for the index; every corpus bitmap needs
+// 270 or more, and there the index costs about as much as 100 units per byte.
+inline constexpr std::uint64_t kPlainWorkPerByte = 32;
 
 // Below this size the plain scan is cheap whatever the data (at most a
 // million steps), and the index's fixed-size parts would not fit the
@@ -30,6 +29,12 @@ inline constexpr std::size_t kSmallestIndexedInput = 1024;
 // rather than through the wavelet matrix; 8 and 32 were slower on the
 // two-value and near-periodic inputs.
 inline constexpr std::int32_t kSmallInterval = 16;
+
+// Suffix-array entries that the queries of one input may read directly in
+// intervals too large for the above, per input byte, before the wavelet
+// matrix is built: reading an entry costs about half a nanosecond, building
+// the matrix about 38 per input byte (both measured on a 1.2 MB input).
+inline constexpr std::uint64_t kDirectReadsPerByte = 32;
 
 // Bytes compared directly before the LCP structure is asked for a common
 // prefix: most prefixes are shorter, and comparing them is cheaper than the

@@ -1,4 +1,4 @@
-// The fast search must find exactly what the plain scan finds, everywhere.
+// The fast search must give the same tokens as the plain scan, everywhere.
 #include "match_search.h"
 
 #include <gtest/gtest.h>
@@ -62,8 +62,9 @@ std::vector<NamedInput> smallInputs() {
 // Compares the fast search with the plain scan at every position, along each
 // of its paths: as the encoder runs it (the index built once the plain work
 // has used up its budget, never below a kilobyte); with the index built up
-// front, after the short scan and from the first distance on; and with a tiny
-// budget that hands searches over to the index halfway through the window.
+// front, after the short scan and from the first distance on (with its wavelet
+// matrix from the first large interval); and with a tiny budget that hands
+// searches over to the index halfway through the window.
 void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
     struct Variant {
         const char* name;
@@ -87,6 +88,9 @@ void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
         search.shortScanDistances = variant.shortScanDistances;
         if (variant.indexUpFront && !input.empty()) {
             search.index = bitmapcodec::buildMatchIndex(input);
+            if (variant.shortScanDistances == 0) {
+                search.index->directReadsLeft = 0;  // the wavelet matrix from the first query
+            }
         }
         searches.push_back(std::move(search));
     }
@@ -94,7 +98,7 @@ void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
         const bitmapcodec::Match plain = bitmapcodec::plainScanMatch(input, p, maximumDistance);
         for (std::size_t k = 0; k < searches.size(); ++k) {
             const bitmapcodec::Match fast = bitmapcodec::fastSearchMatch(searches[k], p);
-            if (fast.length != plain.length || fast.distance != plain.distance) {
+            if (!bitmapcodec::sameToken(fast, plain)) {
                 ADD_FAILURE() << "position " << p << ": plain " << plain.length << "@"
                               << plain.distance << ", fast " << fast.length << "@" << fast.distance
                               << " (" << variants[k].name << ")";

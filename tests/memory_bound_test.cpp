@@ -41,16 +41,29 @@ TEST(EncoderMemory, StaysWithin64BytesPerInputByteAndIsFreed) {
 }
 
 // The index at the smallest input that it is built for, where its fixed-size
-// parts weigh most per input byte.
+// parts weigh most per input byte, with its wavelet matrix (built at the
+// first large interval when no direct reads are allowed).
 TEST(EncoderMemory, TheIndexOfTheSmallestIndexedInputStaysWithinTheBound) {
     const inputclasses::Bytes input =
         inputclasses::randomTwoValues(bitmapcodec::kSmallestIndexedInput, 9);
     const testsupport::AllocationWatch watch;
-    { const bitmapcodec::MatchIndex index = bitmapcodec::buildMatchIndex(input); }
+    bool wavelet = false;
+    {
+        bitmapcodec::FastSearch search =
+            bitmapcodec::startFastSearch(input, bitmapcodec::kBitmapMaxDistance);
+        search.index = bitmapcodec::buildMatchIndex(input);
+        search.index->directReadsLeft = 0;
+        search.shortScanDistances = 0;
+        for (std::uint32_t p = 1; p < input.size(); ++p) {
+            bitmapcodec::fastSearchMatch(search, p);
+        }
+        wavelet = search.index->positionsByRank.has_value();
+    }
     const std::size_t working = watch.peak();
     std::printf("index          %7zu bytes: peak working memory %9zu bytes (%.1f per input byte)\n",
                 input.size(), working,
                 static_cast<double>(working) / static_cast<double>(input.size()));
+    EXPECT_TRUE(wavelet);
     EXPECT_LE(working, 64 * input.size());
     EXPECT_EQ(watch.stillHeld(), 0u);
 }
