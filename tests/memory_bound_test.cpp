@@ -1,4 +1,4 @@
-// The encoder's working memory stays within 64 bytes per input byte and is
+// The encoder's working memory stays within 40 bytes per input byte and is
 // all given back when the call returns.
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ struct Case {
     inputclasses::Bytes input;
 };
 
-TEST(EncoderMemory, StaysWithin64BytesPerInputByteAndIsFreed) {
+TEST(EncoderMemory, StaysWithin40BytesPerInputByteAndIsFreed) {
     const std::vector<Case> cases = {
         {"tiny", inputclasses::randomOverAlphabet(100, 3, 4)},
         {"small", inputclasses::randomOverAlphabet(3000, 2, 4)},
@@ -35,7 +35,7 @@ TEST(EncoderMemory, StaysWithin64BytesPerInputByteAndIsFreed) {
         std::printf("%-14s %7zu bytes: peak working memory %9zu bytes (%.1f per input byte)\n",
                     c.name, c.input.size(), working,
                     static_cast<double>(working) / static_cast<double>(c.input.size()));
-        EXPECT_LE(working, 64 * c.input.size()) << c.name;
+        EXPECT_LE(working, 40 * c.input.size()) << c.name;
         EXPECT_EQ(watch.stillHeld(), 0u) << c.name;
     }
 }
@@ -64,7 +64,7 @@ TEST(EncoderMemory, TheIndexOfTheSmallestIndexedInputStaysWithinTheBound) {
                 input.size(), working,
                 static_cast<double>(working) / static_cast<double>(input.size()));
     EXPECT_TRUE(wavelet);
-    EXPECT_LE(working, 64 * input.size());
+    EXPECT_LE(working, 40 * input.size());
     EXPECT_EQ(watch.stillHeld(), 0u);
 }
 
