@@ -139,8 +139,12 @@ std::uint32_t lastRecordInRepetition(const MatchIndex& index, std::span<const st
 // at once (and no more than any earlier position shares with p): any record
 // shorter than that lies beyond distance examined with fewer bytes than its
 // distance, so it can neither end the search nor outlast the record found.
-// Where no earlier position shares enough bytes with p for a match that could
-// be written, the search ends with what it has.
+// Where that finds nothing in the window (the longest earlier matches may lie
+// beyond it), any smaller count is as good a question: the search then asks
+// for one byte fewer, then two, four and so on, since the longest match in the
+// window is most often just short of the longest of all. Where no earlier
+// position shares enough bytes with p for a match that could be written, it
+// ends with what it has.
 void continueWithIndex(MatchIndex& index, std::span<const std::uint8_t> source, std::uint32_t p,
                        std::uint32_t window, SearchState& state) {
     const std::uint8_t* here = source.data() + p;
@@ -148,6 +152,9 @@ void continueWithIndex(MatchIndex& index, std::span<const std::uint8_t> source, 
     // No candidate left in the window shares more bytes with p than this.
     auto most = static_cast<std::uint32_t>(index.longestEarlierMatch[p]);
     RepetitionJump jump;
+    // How far below the highest count still possible to ask, after misses.
+    std::uint32_t backOff = 0;
+    std::uint32_t nextBackOff = 0;
     while (!searchDecided(state, window, remaining)) {
         if (state.bestDistance == state.examined && state.best == state.examined + 1) {
             const std::uint32_t period = state.firstOverreach;
@@ -176,10 +183,14 @@ void continueWithIndex(MatchIndex& index, std::span<const std::uint8_t> source, 
             state.examined = window;
             break;
         }
-        const std::uint32_t k = std::max(state.best + 1, std::min(most, state.examined + 1));
+        const std::uint32_t lowest = state.best + 1;
+        const std::uint32_t highest = std::max(lowest, std::min(most, state.examined + 1));
+        const std::uint32_t k = std::max(lowest, highest - std::min(highest, backOff));
         const std::int64_t q = nearestSharing(index, p, k, p - state.examined - 1);
         if (q < static_cast<std::int64_t>(p - window)) {
             most = k - 1;  // nothing left shares k bytes
+            backOff = nextBackOff;
+            nextBackOff = 2 * nextBackOff + 1;
             continue;
         }
         const std::uint32_t d = p - static_cast<std::uint32_t>(q);
