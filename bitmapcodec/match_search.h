@@ -1,5 +1,6 @@
 // The encoder's match search at one position. Its result is part of the
-// stream format: any search must return exactly what the plain scan returns.
+// stream format: any search must give the token that the plain scan gives,
+// which is its match wherever that is long enough to be written (sameToken).
 #pragma once
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 // the index only for inputs of a kilobyte or more), or with the index built
 // from the start (after the short scan, or from the first distance), or built
 // once a tiny budget of plain work is spent, halfway through a search; all
-// compared with the plain scan match by match.
+// compared with the plain scan position by position (sameToken).
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
