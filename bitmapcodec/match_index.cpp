@@ -166,6 +166,7 @@ void continueWithIndex(MatchIndex& index, std::span<const std::uint8_t> source, 
                 state.best = jump.lastRecord + 1;
                 state.bestDistance = jump.lastRecord;
                 state.examined = jump.lastRecord;
+                continue;  // the jump may have reached the end of the window
             }
             const std::uint32_t d = state.examined + 1;
             if (passesByteTests(here, d, state.best, remaining)) {
