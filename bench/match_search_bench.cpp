@@ -1,6 +1,11 @@
-// Times the plain scan and the fast search on the same inputs and prints the
-// ratio per input:  match_search_bench [corpus folder] [Google Benchmark flags]
+// Times the plain scan, the fast search and, as a reference point, zstd at
+// level 19 on the same inputs, and prints a table of the results:
+//   match_search_bench [corpus folder] [Google Benchmark flags]
 #include <benchmark/benchmark.h>
+
+#if HAVE_ZSTD
+#include <zstd.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -59,7 +64,6 @@ std::vector<Input> generatedInputs() {
         {"flat colour 320x480", flatColour(320, 480)},
         {"gradient 320x480", gradient(320, 480)},
         {"random bytes 300K", randomBytes(307200, 1)},
-        {"two values 300K", randomTwoValues(307200, 2)},
         {"fibonacci word 300K", fibonacciWord(307200)},
         {"tiled sprites 320x480", tiledSprites(320, 480, 3)},
         {"beyond the window 500K", beyondTheWindow(500000, 4)},
@@ -68,27 +72,65 @@ std::vector<Input> generatedInputs() {
         inputs.push_back({"periodic " + std::to_string(period) + " 300K",
                           periodic(307200, period, static_cast<std::uint32_t>(period))});
     }
+    // The classes that are each given at 300 KB and at 1.2 MB: 16-bit ones at
+    // 320x480 and 640x960, the 2-bit one at 1280x960 and 2560x1920.
+    for (const int scale : {1, 2}) {
+        const std::size_t n = 307200 * scale * scale;
+        const std::string size = scale == 1 ? " 300K" : " 1.2M";
+        const int width = 320 * scale;
+        const int height = 480 * scale;
+        inputs.push_back({"two values" + size, randomTwoValues(n, 2)});
+        const std::pair<std::size_t, std::size_t> nearPeriods[] = {
+            {2, 200}, {3, 96}, {4, 128}, {5, 160}, {6, 64}};
+        for (const auto& [period, spacing] : nearPeriods) {
+            inputs.push_back(
+                {"period " + std::to_string(period) + ", 1 in " + std::to_string(spacing) + size,
+                 nearPeriodic(n, period, spacing, static_cast<std::uint32_t>(period))});
+        }
+        inputs.push_back({"ordered dither" + size, orderedDither(width, height)});
+        inputs.push_back({"speckled 1 in 8" + size, speckledColour(width, height, 8, 5)});
+        inputs.push_back({"speckled 1 in 32" + size, speckledColour(width, height, 32, 6)});
+        inputs.push_back({"2-bit diffusion" + size, errorDiffusion2Bit(4 * width, 2 * height)});
+        inputs.push_back({"varied sprites" + size, variedSprites(width, height, 7)});
+    }
     return inputs;
 }
 
-void encode(benchmark::State& state, const Bytes* input, bool plain) {
+enum class Method { plain, fast, zstd };
+
+void encode(benchmark::State& state, const Bytes* input, Method method) {
     Bytes stream(bitmapcodec::markerLzStreamBound(input->size()));
     for (auto _ : state) {
         const std::uint32_t size =
-            plain ? bitmapcodec::markerLzEncodePlainScan(*input, stream,
-                                                         bitmapcodec::kBitmapMaxDistance)
-                  : bitmapcodec::markerLzEncode(*input, stream, bitmapcodec::kBitmapMaxDistance);
+            method == Method::plain
+                ? bitmapcodec::markerLzEncodePlainScan(*input, stream,
+                                                       bitmapcodec::kBitmapMaxDistance)
+                : bitmapcodec::markerLzEncode(*input, stream, bitmapcodec::kBitmapMaxDistance);
         benchmark::DoNotOptimize(size);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input->size()));
 }
+
+#if HAVE_ZSTD
+void compressWithZstd(benchmark::State& state, const Bytes* input) {
+    Bytes out(ZSTD_compressBound(input->size()));
+    ZSTD_CCtx* context = ZSTD_createCCtx();
+    for (auto _ : state) {
+        const std::size_t size =
+            ZSTD_compressCCtx(context, out.data(), out.size(), input->data(), input->size(), 19);
+        benchmark::DoNotOptimize(size);
+    }
+    ZSTD_freeCCtx(context);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input->size()));
+}
+#endif
 
 // Collects the mean time of every run so that the ratios can be printed last.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            seconds_[run.benchmark_name()] = run.GetAdjustedCPUTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -117,36 +159,67 @@ int main(int argc, char** argv) {
     }
     for (const Input& input : inputs) {
         // The plain scan takes seconds on a large input: one iteration is enough.
-        benchmark::RegisterBenchmark(("plain/" + input.name).c_str(), encode, &input.bytes, true)
+        benchmark::RegisterBenchmark(("plain/" + input.name).c_str(), encode, &input.bytes,
+                                     Method::plain)
             ->Unit(benchmark::kMillisecond)
             ->Iterations(1);
-        benchmark::RegisterBenchmark(("fast/" + input.name).c_str(), encode, &input.bytes, false)
+        benchmark::RegisterBenchmark(("fast/" + input.name).c_str(), encode, &input.bytes,
+                                     Method::fast)
             ->Unit(benchmark::kMillisecond);
+#if HAVE_ZSTD
+        benchmark::RegisterBenchmark(("zstd/" + input.name).c_str(), compressWithZstd, &input.bytes)
+            ->Unit(benchmark::kMillisecond);
+#endif
     }
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
+#if !HAVE_ZSTD
+    std::printf("\n(built without libzstd: no zstd column)\n");
+#endif
     double plainCorpus = 0;
     double fastCorpus = 0;
-    std::printf("\n| input | bytes | plain scan (ms) | fast search (ms) | ratio |\n");
-    std::printf("|---|---:|---:|---:|---:|\n");
+    double zstdCorpus = 0;
+    std::printf(
+        "\n| input | bytes | plain scan (ms) | fast search (ms) | zstd -19 (ms) | plain / fast "
+        "| fast / zstd |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+    std::map<std::string, double> fastByName;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         const double plain = reporter.seconds("plain/" + inputs[i].name + "/iterations:1");
         const double fast = reporter.seconds("fast/" + inputs[i].name);
+        const double zstd = reporter.seconds("zstd/" + inputs[i].name);
         if (plain == 0 || fast == 0) {
             continue;  // filtered out
         }
+        fastByName[inputs[i].name] = fast;
         if (i < corpusCount) {
             plainCorpus += plain;
             fastCorpus += fast;
+            zstdCorpus += zstd;
         }
-        std::printf("| %s | %zu | %.1f | %.2f | %.0f |\n", inputs[i].name.c_str(),
-                    inputs[i].bytes.size(), plain, fast, plain / fast);
+        std::printf("| %s | %zu | %.1f | %.2f | %.2f | %.1f | %.2f |\n", inputs[i].name.c_str(),
+                    inputs[i].bytes.size(), plain, fast, zstd, plain / fast,
+                    zstd > 0 ? fast / zstd : 0.0);
     }
     if (fastCorpus > 0) {
-        std::printf("| all corpus bitmaps | | %.1f | %.2f | %.0f |\n", plainCorpus, fastCorpus,
-                    plainCorpus / fastCorpus);
+        std::printf("| all corpus bitmaps | | %.1f | %.2f | %.2f | %.1f | %.2f |\n", plainCorpus,
+                    fastCorpus, zstdCorpus, plainCorpus / fastCorpus,
+                    zstdCorpus > 0 ? fastCorpus / zstdCorpus : 0.0);
+    }
+    std::printf("\n| class | fast search, 300 KB (ms) | 1.2 MB (ms) | growth |\n");
+    std::printf("|---|---:|---:|---:|\n");
+    for (const auto& [name, fast] : fastByName) {
+        const std::size_t at = name.rfind(" 300K");
+        if (at == std::string::npos || at + 5 != name.size()) {
+            continue;
+        }
+        const auto larger = fastByName.find(name.substr(0, at) + " 1.2M");
+        if (larger != fastByName.end()) {
+            std::printf("| %s | %.2f | %.2f | %.1f |\n", name.substr(0, at).c_str(), fast,
+                        larger->second, larger->second / fast);
+        }
     }
     benchmark::Shutdown();
     return 0;

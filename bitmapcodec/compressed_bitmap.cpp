@@ -42,6 +42,11 @@ std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::
     if (plrcRemoved && size > kRewrittenByteOffset && data[kRewrittenByteOffset] == 2) {
         data[kRewrittenByteOffset] = 1;
     }
+    // A kept bitmap is stored as its plain copy whatever the stream would be:
+    // encoding it would only cost time.
+    if (keepRaw) {
+        return placePlainCopy(data, out);
+    }
     std::copy(kContainerMagic.begin(), kContainerMagic.end(), out.begin());
     storeLittleEndian32(static_cast<std::uint32_t>(size), &out[4]);
     const std::uint32_t streamSize =
@@ -49,7 +54,7 @@ std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::
     storeLittleEndian32(streamSize, &out[8]);
 
     const std::size_t containerSize = kContainerHeaderSize + streamSize;
-    if (containerSize < size && !keepRaw) {
+    if (containerSize < size) {
         return static_cast<std::uint32_t>(containerSize);
     }
     return placePlainCopy(data, out);

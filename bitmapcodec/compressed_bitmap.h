@@ -27,8 +27,8 @@ constexpr std::size_t compressedBitmapBound(std::size_t size) {
 // equals data.size()). Data that already are a container are copied as they
 // are. When an id-0 'PlRC' resource was removed (plrcRemoved), a byte 2 at
 // offset 27 becomes 1 in data itself, whatever is stored. keepRaw forces the
-// plain copy. out must hold compressedBitmapBound(data.size()) bytes, else
-// nothing is placed and the result is 0.
+// plain copy, without running the encoder. out must hold compressedBitmapBound(data.size()) bytes,
+// else nothing is placed and the result is 0.
 std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::uint8_t> out,
                                    bool plrcRemoved, bool keepRaw);
 

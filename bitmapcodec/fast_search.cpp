@@ -5,15 +5,6 @@
 namespace bitmapcodec {
 namespace {
 
-// What building the index costs, per input byte, in units of plain-scan work
-// (a distance examined or a byte compared); measured, rounded up.
-constexpr std::uint64_t kIndexCostPerByte = 256;
-constexpr std::uint64_t kChainCostPerByte = 64;
-
-// Below this size the plain scan is cheap whatever the data, and the chains'
-// fixed-size tables would not fit the working-memory bound.
-constexpr std::size_t kSmallestIndexedInput = 1024;
-
 // Inside a run of one byte value the scan's course is known without looking:
 // every distance d up to the run's length before p finds the r bytes of the
 // run that start at p (the byte after them differs), so the candidates 1, 2,
@@ -44,65 +35,69 @@ void skipRun(std::span<const std::uint8_t> source, std::uint32_t p, std::uint32_
     state.firstOverreach = 1;  // distance 1 matched 2 bytes
 }
 
-// The plain scan over the rest of the window, with the candidates inside a
-// repetition answered without comparing. Returns the work done.
+// The plain scan over distances up to lastDistance, with the candidates inside
+// a repetition answered without comparing. Returns the work done: distances
+// examined plus bytes compared.
 std::uint64_t continuePlainly(std::span<const std::uint8_t> source, std::uint32_t p,
-                              std::uint32_t window, SearchState& state) {
+                              std::uint32_t lastDistance, SearchState& state) {
     const std::uint8_t* here = source.data() + p;
+    std::uint64_t compared = 0;
     const auto compare = [&](std::uint32_t q, std::uint32_t cap) {
-        return directPrefix(source.data() + q, here, cap);
+        const std::uint32_t length = directPrefix(source.data() + q, here, cap);
+        compared += length;
+        return length;
     };
     Repetition repetition;
     const auto prefixAt = [&](std::uint32_t d, std::uint32_t cap) {
-        return prefixUsingRepetition(repetition, state, source, p, window, d, cap, compare);
+        return prefixUsingRepetition(repetition, state, source, p, lastDistance, d, cap, compare);
     };
-    return scanDistancesWith(source, p, state, window, prefixAt);
-}
-
-// Whether a structure that costs costPerByte per input byte is worth building
-// at p: when the plain work counted since `from`, extrapolated to the rest of
-// the input, comes to twice that.
-bool worthBuilding(std::uint64_t work, std::uint32_t from, std::uint32_t p, std::size_t n,
-                   std::uint64_t costPerByte) {
-    const std::uint64_t passed = std::max<std::uint64_t>(1, p - from);
-    return static_cast<double>(work) * static_cast<double>(n - p) / static_cast<double>(passed) >=
-           2.0 * static_cast<double>(costPerByte) * static_cast<double>(n);
+    const std::uint64_t distances = scanDistancesWith(source, p, state, lastDistance, prefixAt);
+    return distances + compared;
 }
 
 }  // namespace
 
+FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance) {
+    FastSearch search;
+    search.source = source;
+    search.maximumDistance = maximumDistance;
+    search.plainWorkLeft = kPlainWorkPerByte * source.size();
+    return search;
+}
+
 Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
+    const std::span<const std::uint8_t> source = search.source;
     const std::uint32_t window = std::min(search.maximumDistance, p);
+    const auto remaining = static_cast<std::uint32_t>(source.size() - p);
     SearchState state;
-    skipRun(search.source, p, window, state);
-    scanDistances(search.source, p, state,
+    // No earlier position shares enough bytes with p for a match that could
+    // be written: the position becomes a literal whatever the scan would find.
+    if (search.index &&
+        search.index->longestEarlierMatch[p] < static_cast<std::int32_t>(kShortestPayingMatch)) {
+        return {state.best, state.bestDistance};
+    }
+    skipRun(source, p, window, state);
+    scanDistances(source, p, state,
                   std::max(state.examined, std::min(window, search.shortScanDistances)));
-    if (state.stopped || state.examined == window) {
+    if (searchDecided(state, window, remaining)) {
         return {state.best, state.bestDistance};
     }
-    const std::size_t n = search.source.size();
-    if (!search.chains && !search.index) {
-        if (n < kSmallestIndexedInput ||
-            !worthBuilding(search.workWithoutChains, 0, p, n, kChainCostPerByte)) {
-            search.workWithoutChains += continuePlainly(search.source, p, window, state);
-            return {state.best, state.bestDistance};
+    if (!search.index) {
+        const bool mayIndex = source.size() >= search.smallestIndexedInput;
+        if (!mayIndex || search.plainWorkLeft > 0) {
+            // Each distance costs at least one unit of work, so the scan may go
+            // as far as the budget reaches; what it spends is counted after.
+            const std::uint64_t reach = mayIndex ? state.examined + search.plainWorkLeft : window;
+            const auto last = static_cast<std::uint32_t>(std::min<std::uint64_t>(window, reach));
+            const std::uint64_t work = continuePlainly(source, p, last, state);
+            search.plainWorkLeft -= std::min(work, search.plainWorkLeft);
+            if (!mayIndex || searchDecided(state, window, remaining)) {
+                return {state.best, state.bestDistance};
+            }
         }
-        search.chains = buildMatchChains(search.source);
-        search.chainsFrom = p;
+        search.index = buildMatchIndex(source);
     }
-    if (search.chains && continueWithChains(*search.chains, search.source, p, window,
-                                            search.chainBudget, state) == ChainOutcome::finished) {
-        return {state.best, state.bestDistance};
-    }
-    if (!search.index &&
-        worthBuilding(search.workWithoutIndex, search.chainsFrom, p, n, kIndexCostPerByte)) {
-        search.index = buildMatchIndex(search.source);
-    }
-    if (search.index) {
-        continueWithIndex(*search.index, search.source, p, window, state);
-    } else {
-        search.workWithoutIndex += continuePlainly(search.source, p, window, state);
-    }
+    continueWithIndex(*search.index, source, p, window, state);
     return {state.best, state.bestDistance};
 }
 

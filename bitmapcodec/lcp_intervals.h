@@ -5,15 +5,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "search_tuning.h"
+
 namespace bitmapcodec {
 
 struct LcpIntervals {
     std::vector<std::int32_t> lcp;
-    // Minima of blocks of kBlock entries, then of 2^j consecutive blocks.
+    // Minima of blocks of kLcpBlock entries, then of 2^j consecutive blocks.
     std::vector<std::vector<std::int32_t>> blockMinima;
 };
-
-inline constexpr std::int32_t kLcpBlock = 32;
 
 LcpIntervals buildLcpIntervals(std::vector<std::int32_t> lcp);
 

@@ -7,10 +7,22 @@
 #include <span>
 #include <vector>
 
+#include "varint.h"
+
 namespace bitmapcodec {
 
 // The largest distance that the handheld's reader accepts in a bitmap.
 inline constexpr std::uint32_t kBitmapMaxDistance = 409600;
+
+// A match is written only when it is longer than the marker byte and its two
+// varints; otherwise its first byte is written as a literal.
+constexpr bool matchPays(std::uint32_t length, std::uint32_t distance) {
+    return length > varintSize(distance) + varintSize(length) + 1;
+}
+
+// No shorter match pays, whatever its distance.
+inline constexpr std::uint32_t kShortestPayingMatch = 4;
+static_assert(!matchPays(kShortestPayingMatch - 1, 1) && matchPays(kShortestPayingMatch, 1));
 
 // The longest stream for n input bytes: literals cost one byte, escaped
 // markers two, and the marker value is the rarest, so it occurs at most

@@ -38,8 +38,7 @@ std::uint32_t encodeWith(std::span<const std::uint8_t> source, std::span<std::ui
     std::uint32_t p = 1;
     while (p < n) {
         const Match match = findMatch(p);
-        // A match pays only when it is longer than the marker and its two varints.
-        if (match.length > varintSize(match.distance) + varintSize(match.length) + 1) {
+        if (matchPays(match.length, match.distance)) {
             *out++ = marker;
             out += writeVarint(match.length, out);
             out += writeVarint(match.distance, out);
@@ -66,9 +65,7 @@ std::uint32_t markerLzEncodePlainScan(std::span<const std::uint8_t> source,
 
 std::uint32_t markerLzEncode(std::span<const std::uint8_t> source,
                              std::span<std::uint8_t> destination, std::uint32_t maximumDistance) {
-    FastSearch search;
-    search.source = source;
-    search.maximumDistance = maximumDistance;
+    FastSearch search = startFastSearch(source, maximumDistance);
     return encodeWith(source, destination,
                       [&](std::uint32_t p) { return fastSearchMatch(search, p); });
 }

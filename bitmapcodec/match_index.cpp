@@ -7,13 +7,10 @@
 namespace bitmapcodec {
 namespace {
 
-// Intervals this small are read from the suffix array directly.
-constexpr std::int32_t kSmallInterval = 16;
-
 std::uint32_t commonPrefix(const MatchIndex& index, std::span<const std::uint8_t> source,
                            std::uint32_t q, std::uint32_t p, std::uint32_t cap) {
     // Most matches are short: compare a few bytes before asking the index.
-    const std::uint32_t direct = std::min<std::uint32_t>(cap, 32);
+    const std::uint32_t direct = std::min(cap, kDirectCompareBytes);
     std::uint32_t length = 0;
     while (length < direct && source[q + length] == source[p + length]) {
         ++length;
@@ -29,13 +26,19 @@ std::uint32_t commonPrefix(const MatchIndex& index, std::span<const std::uint8_t
 }
 
 // The largest position q <= highest among the suffixes that share k bytes with
-// the one at p, or -1.
-std::int64_t nearestSharing(const MatchIndex& index, std::uint32_t p, std::uint32_t k,
+// the one at p, or -1. Large intervals are read directly too until that has
+// cost about as much as the wavelet matrix would: many inputs never need it.
+std::int64_t nearestSharing(MatchIndex& index, std::uint32_t p, std::uint32_t k,
                             std::uint32_t highest) {
     const std::int32_t rank = index.rank[p];
     const std::int32_t first = intervalStart(index.lcp, rank, static_cast<std::int32_t>(k));
     const std::int32_t last = intervalEnd(index.lcp, rank, static_cast<std::int32_t>(k));
-    if (last - first < kSmallInterval) {
+    const auto size = static_cast<std::uint64_t>(last - first + 1);
+    const bool small = size <= kSmallInterval;
+    if (small || (!index.positionsByRank && size <= index.directReadsLeft)) {
+        if (!small) {
+            index.directReadsLeft -= size;
+        }
         std::int64_t nearest = -1;
         for (std::int32_t r = first; r <= last; ++r) {
             const std::int32_t q = index.suffixArray[r];
@@ -45,7 +48,14 @@ std::int64_t nearestSharing(const MatchIndex& index, std::uint32_t p, std::uint3
         }
         return nearest;
     }
-    return largestValueBelow(index.positionsByRank, static_cast<std::uint32_t>(first),
+    if (!index.positionsByRank) {
+        const std::span<const std::uint32_t> positions(
+            reinterpret_cast<const std::uint32_t*>(index.suffixArray.data()),
+            index.suffixArray.size());
+        index.positionsByRank = buildWaveletMatrix(
+            positions, std::bit_width(static_cast<std::uint32_t>(positions.size())));
+    }
+    return largestValueBelow(*index.positionsByRank, static_cast<std::uint32_t>(first),
                              static_cast<std::uint32_t>(last) + 1, highest + 1);
 }
 
@@ -88,41 +98,105 @@ std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
     return longest;
 }
 
+// Inside a repetition of period P (the first overreach) and extent E, the
+// candidates at the multiples jP are records of jP + 1 bytes while jP + 1 < E,
+// and no candidate in between changes the state: one at a distance of
+// remainder r modulo P shares at most r < P bytes (the text at p has no
+// shorter period), and the stop right after a record that ran past its
+// distance would need source[p - 1], source[p] and source[p + 1] to be equal,
+// that is, period 1, where every distance is a multiple. So the search may
+// go straight to the last such record that lies inside the repetition and the
+// window.
+struct RepetitionJump {
+    bool tried = false;
+    std::uint32_t lastRecord = 0;  // a multiple of the period, or 0
+};
+
+std::uint32_t lastRecordInRepetition(const MatchIndex& index, std::span<const std::uint8_t> source,
+                                     std::uint32_t p, std::uint32_t window, std::uint32_t period) {
+    const auto remaining = static_cast<std::uint32_t>(source.size() - p);
+    const auto prefix = [&](std::uint32_t q, std::uint32_t cap) {
+        return commonPrefix(index, source, q, p, cap);
+    };
+    const std::uint32_t extent = prefix(p - period, remaining);
+    if (extent < period + 2) {
+        return 0;
+    }
+    const std::uint32_t wanted = std::min(extent - 2, window);
+    const Repetition repetition = findRepetition(source, p, period, wanted, prefix);
+    const auto inside = static_cast<std::uint32_t>(static_cast<std::int64_t>(p) - repetition.first);
+    return std::min(wanted, inside) / period * period;
+}
+
 }  // namespace
 
-// Goes on from where the short scan left off, candidate by candidate as the
-// plain scan would, but visiting only the distances that can matter: each new
-// best is the nearest earlier occurrence, beyond the distances examined, of one
-// byte more than the best so far; and besides such a record, the scan can only
-// end at the distance right after a record that ran one byte past its distance.
-void continueWithIndex(const MatchIndex& index, std::span<const std::uint8_t> source,
-                       std::uint32_t p, std::uint32_t window, SearchState& state) {
+// Goes on from wherever the earlier steps left off, as the plain scan would,
+// but visiting only the distances that can matter. Each new best is the
+// nearest earlier occurrence, beyond the distances examined, of more bytes
+// than the best so far; and besides such a record, the scan can only end at
+// the distance right after a record that ran one byte past its distance, which
+// is examined like any candidate. A query may ask for up to examined + 1 bytes
+// at once (and no more than any earlier position shares with p): any record
+// shorter than that lies beyond distance examined with fewer bytes than its
+// distance, so it can neither end the search nor outlast the record found.
+// Where that finds nothing in the window (the longest earlier matches may lie
+// beyond it), any smaller count is as good a question: the search then asks
+// for one byte fewer, then two, four and so on, since the longest match in the
+// window is most often just short of the longest of all. Where no earlier
+// position shares enough bytes with p for a match that could be written, it
+// ends with what it has.
+void continueWithIndex(MatchIndex& index, std::span<const std::uint8_t> source, std::uint32_t p,
+                       std::uint32_t window, SearchState& state) {
+    const std::uint8_t* here = source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
-    while (!state.stopped && state.best < remaining && state.examined < window) {
-        if (state.examined == state.bestDistance && state.best == state.bestDistance + 1) {
-            const std::uint32_t d = state.examined + 1;
-            if (d < remaining && source[p - d] == source[p] && source[p + d] == source[p] &&
-                commonPrefix(index, source, p - d, p, d + 1) <= d) {
-                state.examined = d;
-                state.stopped = true;
-                return;
+    // No candidate left in the window shares more bytes with p than this.
+    auto most = static_cast<std::uint32_t>(index.longestEarlierMatch[p]);
+    RepetitionJump jump;
+    // How far below the highest count still possible to ask, after misses.
+    std::uint32_t backOff = 0;
+    std::uint32_t nextBackOff = 0;
+    while (!searchDecided(state, window, remaining)) {
+        if (state.bestDistance == state.examined && state.best == state.examined + 1) {
+            const std::uint32_t period = state.firstOverreach;
+            if (!jump.tried && period != 0 && state.examined % period == 0) {
+                jump.tried = true;
+                jump.lastRecord = lastRecordInRepetition(index, source, p, window, period);
             }
+            if (jump.lastRecord > state.examined) {
+                state.best = jump.lastRecord + 1;
+                state.bestDistance = jump.lastRecord;
+                state.examined = jump.lastRecord;
+                continue;  // the jump may have reached the end of the window
+            }
+            const std::uint32_t d = state.examined + 1;
+            if (passesByteTests(here, d, state.best, remaining)) {
+                takeCandidate(state, d,
+                              commonPrefix(index, source, p - d, p, std::min(remaining, d + 1)),
+                              remaining);
+            } else {
+                state.examined = d;
+            }
+            continue;
         }
-        if (state.best + 1 > static_cast<std::uint32_t>(index.longestEarlierMatch[p])) {
+        // Nothing left could be longer than the best, or long enough to be
+        // written: the rest of the window cannot change the token.
+        if (state.best >= most || most < kShortestPayingMatch) {
             state.examined = window;
-            return;
+            break;
         }
-        const std::uint32_t lowest = p - window;
-        const std::int64_t q = nearestSharing(index, p, state.best + 1, p - state.examined - 1);
-        if (q < static_cast<std::int64_t>(lowest)) {
-            state.examined = window;
-            return;
+        const std::uint32_t lowest = state.best + 1;
+        const std::uint32_t highest = std::max(lowest, std::min(most, state.examined + 1));
+        const std::uint32_t k = std::max(lowest, highest - std::min(highest, backOff));
+        const std::int64_t q = nearestSharing(index, p, k, p - state.examined - 1);
+        if (q < static_cast<std::int64_t>(p - window)) {
+            most = k - 1;  // nothing left shares k bytes
+            backOff = nextBackOff;
+            nextBackOff = 2 * nextBackOff + 1;
+            continue;
         }
         const std::uint32_t d = p - static_cast<std::uint32_t>(q);
-        state.best = commonPrefix(index, source, p - d, p, std::min(remaining, d + 1));
-        state.bestDistance = d;
-        state.examined = d;
-        state.stopped = state.best == std::min(remaining, d);
+        takeCandidate(state, d, commonPrefix(index, source, p - d, p, std::min(remaining, d + 1)),
+                      remaining);
     }
 }
 
@@ -136,10 +210,7 @@ MatchIndex buildMatchIndex(std::span<const std::uint8_t> source) {
     }
     index.lcp = buildLcpIntervals(buildLcpArray(source, index.suffixArray, index.rank));
     index.longestEarlierMatch = longestEarlierMatches(index);
-    const std::span<const std::uint32_t> positions(
-        reinterpret_cast<const std::uint32_t*>(index.suffixArray.data()), source.size());
-    index.positionsByRank =
-        buildWaveletMatrix(positions, std::bit_width(static_cast<std::uint32_t>(n)));
+    index.directReadsLeft = kDirectReadsPerByte * source.size();
     return index;
 }
 

@@ -1,14 +1,17 @@
 // The encoder's match search at one position. Its result is part of the
-// stream format: any search must return exactly what the plain scan returns.
+// stream format: any search must give the token that the plain scan gives,
+// which is its match wherever that is long enough to be written (sameToken).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "lcp_intervals.h"
+#include "marker_lz.h"
+#include "search_tuning.h"
 #include "wavelet_matrix.h"
 
 namespace bitmapcodec {
@@ -17,6 +20,17 @@ struct Match {
     std::uint32_t length = 0;
     std::uint32_t distance = 0;
 };
+
+// Whether a match that a search found gives the same token as the plain
+// scan's: the same match where that one is long enough to be written, and
+// otherwise one too short to be written too (the position then becomes a
+// literal whatever the match).
+inline bool sameToken(const Match& found, const Match& plain) {
+    if (plain.length < kShortestPayingMatch) {
+        return found.length < kShortestPayingMatch;
+    }
+    return found.length == plain.length && found.distance == plain.distance;
+}
 
 // Where a search at one position stands: the best match so far, the largest
 // distance examined, and whether the search has ended.
@@ -30,6 +44,40 @@ struct SearchState {
     std::uint32_t firstOverreach = 0;
 };
 
+// Whether the candidate at distance d passes the scan's two single-byte tests:
+// its first byte, and its byte at the length to beat. Every candidate that
+// can change the state passes them.
+inline bool passesByteTests(const std::uint8_t* here, std::uint32_t d, std::uint32_t best,
+                            std::uint32_t remaining) {
+    const std::uint8_t* candidate = here - d;
+    return candidate[0] == here[0] && best < remaining && candidate[best] == here[best];
+}
+
+// The rule that fixes the stream, for the candidate at distance d, the next
+// after those examined, that passed the byte tests and shares `length` bytes
+// with p (counted up to min(remaining, d + 1): a match may run one byte past
+// its distance, which is how runs are coded). It replaces the best only when
+// strictly longer, so among equal lengths the nearest wins; and the search ends
+// at the first candidate that leaves the best equal to min(remaining, d).
+// Every path of the search decides through here.
+inline void takeCandidate(SearchState& state, std::uint32_t d, std::uint32_t length,
+                          std::uint32_t remaining) {
+    if (length > state.best) {
+        state.best = length;
+        state.bestDistance = d;
+        if (length == d + 1 && state.firstOverreach == 0) {
+            state.firstOverreach = d;
+        }
+    }
+    state.examined = d;
+    state.stopped = state.best == std::min(remaining, d);
+}
+
+// Whether nothing the search could still do would change its result.
+inline bool searchDecided(const SearchState& state, std::uint32_t window, std::uint32_t remaining) {
+    return state.stopped || state.examined >= window || state.best >= remaining;
+}
+
 // How many leading bytes of candidate equal those of here, at most cap.
 inline std::uint32_t directPrefix(const std::uint8_t* candidate, const std::uint8_t* here,
                                   std::uint32_t cap) {
@@ -41,50 +89,31 @@ inline std::uint32_t directPrefix(const std::uint8_t* candidate, const std::uint
 }
 
 // The plain scan over distances examined + 1 .. lastDistance, in increasing
-// order. A match at distance d may run one byte past d (the overreach that
-// codes runs); only a strictly longer match replaces the best; the scan stops
-// at the first candidate whose match leaves best equal to min(remaining, d).
-// Returns the work done: distances examined plus bytes compared.
-std::uint64_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t p,
-                            SearchState& state, std::uint32_t lastDistance);
-
-// The same scan with the common prefix of the candidate at distance d and p
-// (at most cap bytes) taken from prefixAt(d, cap), so that a search that knows
-// some prefixes need not compare them.
+// order, with the common prefix of the candidate at distance d and p (at most
+// cap bytes) taken from prefixAt(d, cap), so that a search that knows some
+// prefixes need not compare them. Returns the number of distances examined.
 template <typename Prefix>
-std::uint64_t scanDistancesWith(std::span<const std::uint8_t> source, std::uint32_t p,
+std::uint32_t scanDistancesWith(std::span<const std::uint8_t> source, std::uint32_t p,
                                 SearchState& state, std::uint32_t lastDistance,
                                 const Prefix& prefixAt) {
     const std::uint8_t* here = source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
-    std::uint64_t compared = 0;
-    std::uint32_t d = state.examined;
+    const std::uint32_t from = state.examined;
+    std::uint32_t d = from;
     while (!state.stopped && d < lastDistance) {
         ++d;
-        const std::uint8_t* candidate = here - d;
-        // Two single-byte tests reject almost every candidate before the byte
-        // loop: its first byte, and its byte at the length to beat.
-        if (candidate[0] != here[0]) {
+        if (!passesByteTests(here, d, state.best, remaining)) {
             continue;
         }
-        if (state.best >= remaining || candidate[state.best] != here[state.best]) {
-            continue;
-        }
-        const std::uint32_t length = prefixAt(d, remaining < d + 1 ? remaining : d + 1);
-        compared += length;
-        if (length > state.best) {
-            state.best = length;
-            state.bestDistance = d;
-            if (length == d + 1 && state.firstOverreach == 0) {
-                state.firstOverreach = d;
-            }
-        }
-        state.stopped = state.best == (remaining < d ? remaining : d);
+        takeCandidate(state, d, prefixAt(d, std::min(remaining, d + 1)), remaining);
     }
-    const std::uint64_t work = (d - state.examined) + compared;
     state.examined = d;
-    return work;
+    return d - from;
 }
+
+// The same, comparing every candidate byte by byte.
+std::uint32_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t p,
+                            SearchState& state, std::uint32_t lastDistance);
 
 // The reference: the plain scan over every distance of the window.
 Match plainScanMatch(std::span<const std::uint8_t> source, std::uint32_t p,
@@ -99,71 +128,33 @@ struct MatchIndex {
     // no record can be longer, so most searches end without a query.
     std::vector<std::int32_t> longestEarlierMatch;
     LcpIntervals lcp;
-    WaveletMatrix positionsByRank;
+    // Built once reading large intervals directly has used up its budget of
+    // suffix-array entries.
+    std::optional<WaveletMatrix> positionsByRank;
+    std::uint64_t directReadsLeft = 0;
 };
 
 MatchIndex buildMatchIndex(std::span<const std::uint8_t> source);
 
-// One position per input byte, allocated without being cleared: every entry
-// that is read has been written, and clearing megabytes would cost more than
-// many a search.
-struct PositionArray {
-    std::unique_ptr<std::int32_t[]> values;
-    std::int32_t& operator[](std::size_t i) { return values[i]; }
-    std::int32_t operator[](std::size_t i) const { return values[i]; }
-};
-
-inline PositionArray uninitializedPositions(std::size_t n) {
-    return {std::make_unique_for_overwrite<std::int32_t[]>(n)};
-}
-
-// For each position, the nearest earlier position that starts with the same
-// byte, the same 2 bytes, and the same hash of 4 and of 8 bytes (-1 where
-// none): walked from the nearest, these visit candidates in the scan's own
-// order, skipping only those that cannot match as long.
-struct MatchChains {
-    // The first and last position of the run of one value that holds each
-    // position, and at a run's last position the last position of the
-    // previous run of the same value.
-    PositionArray runFirst;
-    PositionArray runLast;
-    PositionArray previousRun;
-    PositionArray sameByte;
-    PositionArray samePair;
-    PositionArray sameQuadHash;
-    PositionArray sameOctetHash;
-};
-
-MatchChains buildMatchChains(std::span<const std::uint8_t> source);
-
-// Every position first scans this many distances plainly: most searches that
-// end early end there, without touching the index.
-inline constexpr std::uint32_t kShortScanDistances = 32;
-
-// The work that the chains may spend at one position on candidates that come
-// to nothing, before the search goes over to the index (or the plain scan):
-// candidates visited, plus compared bytes in eighths.
-inline constexpr std::uint64_t kChainBudget = 65536;
-
-// The search state of one encoding pass: a short plain scan at every
-// position; then the chains, within a budget of work per position; then the
-// index, built once the searches beyond the chains' budget have proved
-// expensive on this input.
+// The search state of one encoding pass: at every position a short plain
+// scan; then the plain scan goes on while the input's budget of plain work
+// lasts, and once it is spent the index is built and answers the rest, from
+// wherever the scan stood. The budget is fixed before the first position, so
+// the index is built exactly when plain work has cost about as much as the
+// index would, whatever the input.
 struct FastSearch {
     std::span<const std::uint8_t> source;
     std::uint32_t maximumDistance = 0;
     std::uint32_t shortScanDistances = kShortScanDistances;
-    std::uint64_t chainBudget = kChainBudget;
-    // Plain-scan work spent beyond the short scans while the chains did not
-    // exist, and where they gave up while the index did not; and the positions
-    // from which each was counted.
-    std::uint64_t workWithoutChains = 0;
-    std::uint64_t workWithoutIndex = 0;
-    std::uint32_t chainsFrom = 0;
-    std::optional<MatchChains> chains;
+    std::size_t smallestIndexedInput = kSmallestIndexedInput;
+    std::uint64_t plainWorkLeft = 0;
     std::optional<MatchIndex> index;
 };
 
+FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance);
+
+// The plain scan's match at p wherever it is long enough to be written; where
+// it is not, possibly another match that is not either (sameToken).
 Match fastSearchMatch(FastSearch& search, std::uint32_t p);
 
 }  // namespace bitmapcodec

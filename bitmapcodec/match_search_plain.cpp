@@ -4,7 +4,7 @@
 
 namespace bitmapcodec {
 
-std::uint64_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t p,
+std::uint32_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t p,
                             SearchState& state, std::uint32_t lastDistance) {
     const std::uint8_t* here = source.data() + p;
     return scanDistancesWith(

@@ -47,28 +47,29 @@ WaveletMatrix buildWaveletMatrix(std::span<const std::uint32_t> values, int bits
     for (int b = bits - 1; b >= 0; --b) {
         WaveletLevel level;
         level.blocks.resize(n / 64 + 1);
+        // One pass packs the bits and partitions the values stably, those
+        // with a 0 bit from the front and those with a 1 from the back (their
+        // order then reversed): the bits are close to random, so the loop
+        // must not branch on them.
         std::uint32_t ones = 0;
+        std::uint32_t zeroAt = 0;
+        std::uint32_t oneAt = n;
         for (std::uint32_t w = 0; w < level.blocks.size(); ++w) {
             const std::uint32_t end = std::min(n, (w + 1) * 64);
             std::uint64_t word = 0;
             for (std::uint32_t i = w * 64; i < end; ++i) {
-                word |= std::uint64_t{(current[i] >> b) & 1u} << (i % 64);
+                const std::uint32_t value = current[i];
+                const std::uint32_t bit = (value >> b) & 1u;
+                word |= std::uint64_t{bit} << (i % 64);
+                oneAt -= bit;
+                next[zeroAt + ((oneAt - zeroAt) & (0u - bit))] = value;
+                zeroAt += bit ^ 1u;
             }
             level.blocks[w] = {word, ones};
             ones += countOnes(word);
         }
         level.zeros = n - ones;
-        // Stable partition: values with a 0 bit first, then those with a 1.
-        // The bits are close to random, so the loop must not branch on them.
-        std::uint32_t zeroAt = 0;
-        std::uint32_t oneAt = level.zeros;
-        for (std::uint32_t i = 0; i < n; ++i) {
-            const std::uint32_t bit = (current[i] >> b) & 1u;
-            const std::uint32_t at = zeroAt + ((oneAt - zeroAt) & (0u - bit));
-            next[at] = current[i];
-            oneAt += bit;
-            zeroAt += bit ^ 1u;
-        }
+        std::reverse(next.begin() + level.zeros, next.end());
         current.swap(next);
         matrix.levels.push_back(std::move(level));
     }

@@ -4,9 +4,10 @@
 // container that gives it back. The fuzzer chooses the bytes, the maximum
 // distance (the first three bytes, taken modulo 409600, plus one) and, with
 // the fourth byte, the search's path: as the encoder takes it (which builds
-// chains and index only for inputs of a kilobyte or more), or with chains,
-// index, or both built from the start and compared with the plain scan match
-// by match.
+// the index only for inputs of a kilobyte or more), or with the index built
+// from the start (after the short scan, or from the first distance), or built
+// once a tiny budget of plain work is spent, halfway through a search; all
+// compared with the plain scan position by position (sameToken).
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -61,32 +62,31 @@ void checkBitmapResource(std::span<const std::uint8_t> input) {
     require(decoded.error == nullptr && sameBytes(decoded.bytes, input));
 }
 
-enum class Path { asEncoding, chains, index, chainsThenIndex };
+enum class Path { asEncoding, index, indexFromFirstDistance, indexAfterPlainWork };
 
 void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maximumDistance,
                         Path path) {
     if (input.empty()) {
         return;
     }
-    bitmapcodec::FastSearch search;
-    search.source = input;
-    search.maximumDistance = maximumDistance;
-    search.shortScanDistances = 0;
-    if (path == Path::chains || path == Path::chainsThenIndex) {
-        search.chains = bitmapcodec::buildMatchChains(input);
-    }
-    if (path == Path::index || path == Path::chainsThenIndex) {
+    bitmapcodec::FastSearch search = bitmapcodec::startFastSearch(input, maximumDistance);
+    if (path == Path::indexAfterPlainWork) {
+        search.shortScanDistances = 3;
+        search.plainWorkLeft = 40;
+        search.smallestIndexedInput = 1;
+    } else {
         search.index = bitmapcodec::buildMatchIndex(input);
     }
-    if (path == Path::chainsThenIndex) {
-        search.chainBudget = 1;  // hands most searches over to the index
+    if (path == Path::indexFromFirstDistance) {
+        search.shortScanDistances = 0;
+        search.index->directReadsLeft = 0;  // the wavelet matrix from the first query
     }
     // Positions are visited as a stream visits them, past each match, so that
     // a long run costs what encoding it costs rather than its length cubed.
     for (std::uint32_t p = 1; p < input.size();) {
         const bitmapcodec::Match fast = bitmapcodec::fastSearchMatch(search, p);
         const bitmapcodec::Match plain = bitmapcodec::plainScanMatch(input, p, maximumDistance);
-        require(fast.length == plain.length && fast.distance == plain.distance);
+        require(bitmapcodec::sameToken(fast, plain));
         p += std::max<std::uint32_t>(1, plain.length);
     }
 }

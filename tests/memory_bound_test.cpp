@@ -1,4 +1,4 @@
-// The encoder's working memory stays within 64 bytes per input byte and is
+// The encoder's working memory stays within 40 bytes per input byte and is
 // all given back when the call returns.
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ struct Case {
     inputclasses::Bytes input;
 };
 
-TEST(EncoderMemory, StaysWithin64BytesPerInputByteAndIsFreed) {
+TEST(EncoderMemory, StaysWithin40BytesPerInputByteAndIsFreed) {
     const std::vector<Case> cases = {
         {"tiny", inputclasses::randomOverAlphabet(100, 3, 4)},
         {"small", inputclasses::randomOverAlphabet(3000, 2, 4)},
@@ -35,28 +35,36 @@ TEST(EncoderMemory, StaysWithin64BytesPerInputByteAndIsFreed) {
         std::printf("%-14s %7zu bytes: peak working memory %9zu bytes (%.1f per input byte)\n",
                     c.name, c.input.size(), working,
                     static_cast<double>(working) / static_cast<double>(c.input.size()));
-        EXPECT_LE(working, 64 * c.input.size()) << c.name;
+        EXPECT_LE(working, 40 * c.input.size()) << c.name;
         EXPECT_EQ(watch.stillHeld(), 0u) << c.name;
     }
 }
 
-// The most the encoder ever holds: the chains and the index at once, which
-// it builds only for inputs that need both.
-TEST(EncoderMemory, ChainsAndIndexTogetherStayWithinTheBound) {
-    const inputclasses::Bytes input = inputclasses::tiledSprites(320, 480, 9);
+// The index at the smallest input that it is built for, where its fixed-size
+// parts weigh most per input byte, with its wavelet matrix (built at the
+// first large interval when no direct reads are allowed).
+TEST(EncoderMemory, TheIndexOfTheSmallestIndexedInputStaysWithinTheBound) {
+    const inputclasses::Bytes input =
+        inputclasses::randomTwoValues(bitmapcodec::kSmallestIndexedInput, 9);
     const testsupport::AllocationWatch watch;
+    bool wavelet = false;
     {
-        bitmapcodec::FastSearch search;
-        search.source = input;
-        search.maximumDistance = bitmapcodec::kBitmapMaxDistance;
-        search.chains = bitmapcodec::buildMatchChains(input);
+        bitmapcodec::FastSearch search =
+            bitmapcodec::startFastSearch(input, bitmapcodec::kBitmapMaxDistance);
         search.index = bitmapcodec::buildMatchIndex(input);
+        search.index->directReadsLeft = 0;
+        search.shortScanDistances = 0;
+        for (std::uint32_t p = 1; p < input.size(); ++p) {
+            bitmapcodec::fastSearchMatch(search, p);
+        }
+        wavelet = search.index->positionsByRank.has_value();
     }
     const std::size_t working = watch.peak();
-    std::printf("chains + index %7zu bytes: peak working memory %9zu bytes (%.1f per input byte)\n",
+    std::printf("index          %7zu bytes: peak working memory %9zu bytes (%.1f per input byte)\n",
                 input.size(), working,
                 static_cast<double>(working) / static_cast<double>(input.size()));
-    EXPECT_LE(working, 64 * input.size());
+    EXPECT_TRUE(wavelet);
+    EXPECT_LE(working, 40 * input.size());
     EXPECT_EQ(watch.stillHeld(), 0u);
 }
 

@@ -47,7 +47,7 @@ PassRun runPass(const Bytes& input) {
 // the table and the file it writes, bookkeeping per resource, and the
 // encoder's scratch and working memory for the largest bitmap.
 std::size_t memoryBound(std::size_t fileSize, std::size_t resources, std::size_t largestBitmap) {
-    return 3 * fileSize + 128 * resources + 66 * largestBitmap + 4096;
+    return 3 * fileSize + 128 * resources + 42 * largestBitmap + 4096;
 }
 
 void patch32(Bytes& file, std::size_t at, std::uint32_t value) {

@@ -19,6 +19,14 @@ Bytes periodic(std::size_t n, std::size_t period, std::uint32_t seed);
 Bytes nearPeriodic(std::size_t n, std::size_t period, std::size_t spacing, std::uint32_t seed);
 Bytes fibonacciWord(std::size_t n);
 Bytes tiledSprites(int width, int height, std::uint32_t seed);  // 16-bit, 16x16 tiles
+// 16-bit, two colours in an 8x8 ordered (Bayer) dither of a gradient.
+Bytes orderedDither(int width, int height);
+// 16-bit, one colour with a random colour at one pixel in `oneIn` on average.
+Bytes speckledColour(int width, int height, int oneIn, std::uint32_t seed);
+// 2 bits per pixel, four to a byte: an error-diffusion dither of a gradient.
+Bytes errorDiffusion2Bit(int width, int height);
+// tiledSprites with one pixel in 256 (one a tile, on average) of another colour.
+Bytes variedSprites(int width, int height, std::uint32_t seed);
 // Longer than the largest distance: a random block repeats only beyond it.
 Bytes beyondTheWindow(std::size_t n, std::uint32_t seed);
 

@@ -104,8 +104,8 @@ bool writeBitmapSeeds(const std::filesystem::path& folder) {
 // The encoder's seeds start with the maximum distance (three bytes) and the
 // search's path (one byte).
 bool writeEncoderSeeds(const std::filesystem::path& folder, const Bytes& input) {
-    const char* const paths[] = {"bitmap", "bitmap-chains", "bitmap-index",
-                                 "bitmap-chains-then-index"};
+    const char* const paths[] = {"bitmap", "bitmap-index", "bitmap-index-from-first-distance",
+                                 "bitmap-index-after-plain-work"};
     for (std::uint8_t path = 0; path < 4; ++path) {
         if (!writeSeed(folder / paths[path], prefixed({0xFF, 0xFF, 0xFF, path}, input))) {
             return false;

@@ -1,0 +1,54 @@
+// Every tuned number of the fast match search, with how it was chosen. None
+// of them changes a byte of output: the differential tests run the search
+// with other values too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace bitmapcodec {
+
+// Distances scanned plainly at every position before anything else; many
+// searches on bitmaps end there. Measured side by side (whole processes) on
+// the three large corpus bitmaps and on 300 KB of two-value bytes, 16 and 64
+// came within 6 per cent of 32 either way, inside the machine's noise.
+inline constexpr std::uint32_t kShortScanDistances = 32;
+
+// Plain-scan work (distances examined plus bytes compared) that one input may
+// spend beyond the short scans, per input byte, before the index is built.
+// Counted per input in the benchmark: periodic inputs and the Fibonacci word
+// need at most 13 and then never pay for the index; every corpus bitmap needs
+// 270 or more, and there the index costs about as much as 100 units per byte.
+inline constexpr std::uint64_t kPlainWorkPerByte = 32;
+
+// Below this size the plain scan is cheap whatever the data (at most a
+// million steps). Not a timing: at this size the index with its wavelet
+// matrix measures 28 bytes per input byte (tests/memory_bound_test.cpp), and
+// its fixed-size parts weigh more per byte below it.
+inline constexpr std::size_t kSmallestIndexedInput = 1024;
+
+// Suffix-array intervals of at most this many entries are always read
+// directly rather than through the wavelet matrix. Measured like the short
+// scan: 8 and 32 came within the noise of 16 (8: 1.17 times on the corpus
+// bitmaps, 0.90 on two-value bytes; 32: 1.02 and 0.97).
+inline constexpr std::int32_t kSmallInterval = 16;
+
+// Suffix-array entries that the queries of one input may read directly in
+// intervals larger than kSmallInterval, per input byte, before the wavelet
+// matrix is built. Of 0, 2, 8, 32 and 128, 2 was the fastest on the corpus
+// bitmaps (0 cost a third more on one that never needs the matrix; 32 and
+// more only delayed it on those that do).
+inline constexpr std::uint64_t kDirectReadsPerByte = 2;
+
+// Bytes compared directly before the LCP structure is asked for a common
+// prefix: most prefixes are shorter, and comparing them is cheaper than the
+// range minimum. Not tuned: the comparison is under 3 per cent of the
+// profiles of the corpus bitmaps.
+inline constexpr std::uint32_t kDirectCompareBytes = 32;
+
+// LCP entries per block of the range-minimum structure: up to this many
+// entries (128 bytes) are scanned at either end of a query, before the table
+// of block minima is used. Not tuned.
+inline constexpr std::int32_t kLcpBlock = 32;
+
+}  // namespace bitmapcodec
