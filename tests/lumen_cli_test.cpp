@@ -14,6 +14,7 @@
 #include "compressed_bitmap.h"
 #include "files.h"
 #include "netpbm_reference.h"
+#include "required_tool.h"
 #include "resource_database.h"
 
 namespace {
@@ -258,12 +259,7 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
 // Chromium loads a page that opens the contact sheet in a frame and writes
 // into its own DOM how many of the sheet's images decoded.
 TEST(Lumen, ContactSheetLoadsWithEveryImageInChromium) {
-    if (!fs::exists(CHROMIUM_PATH)) {
-        if (std::getenv("REQUIRE_CHROMIUM") != nullptr) {
-            FAIL() << "chromium is not installed";
-        }
-        GTEST_SKIP() << "chromium is not installed";
-    }
+    REQUIRE_TOOL(fs::exists(CHROMIUM_PATH), "REQUIRE_CHROMIUM", "chromium is not installed");
     TempFolder folder;
     ASSERT_EQ(lumen({"export", SAMPLE_SKIN_PATH, folder / "sheet"}).exitStatus, 0);
     const std::string checker = R"(<!DOCTYPE html><body><script>

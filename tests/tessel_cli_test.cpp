@@ -11,6 +11,7 @@
 
 #include "compressed_bitmap.h"
 #include "files.h"
+#include "required_tool.h"
 #include "skin_builder.h"
 #include "tessel_oracle.h"
 
@@ -39,12 +40,8 @@ RunResult tessel(const std::vector<std::string>& paths) {
 // Palm::PDB, an independent reader, must see what our reader sees.
 void expectPalmPdbAgrees(const fs::path& database) {
     const RunResult view = testsupport::runProgram({"/usr/bin/perl", PALM_PDB_VIEW, database});
-    if (view.exitStatus != 0 && view.err.find("Can't locate Palm") != std::string::npos) {
-        if (std::getenv("REQUIRE_PALM_PDB") != nullptr) {
-            FAIL() << "Palm::PDB (libpalm-perl) is not installed";
-        }
-        GTEST_SKIP() << "Palm::PDB (libpalm-perl) is not installed";
-    }
+    REQUIRE_TOOL(view.exitStatus == 0 || view.err.find("Can't locate Palm") == std::string::npos,
+                 "REQUIRE_PALM_PDB", "Palm::PDB (libpalm-perl) is not installed");
     ASSERT_EQ(view.exitStatus, 0) << view.err;
     EXPECT_EQ(view.out, testsupport::palmPdbView(readFile(database))) << database;
 }

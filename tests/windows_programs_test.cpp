@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "files.h"
+#include "required_tool.h"
 #include "skin_builder.h"
 
 namespace {
@@ -54,15 +55,9 @@ bool wineAvailable() {
     return available;
 }
 
-#define REQUIRE_WINE()                                                               \
-    do {                                                                             \
-        if (!wineAvailable()) {                                                      \
-            if (std::getenv("REQUIRE_WINE") != nullptr) {                            \
-                FAIL() << "Wine or the Windows programs are missing";                \
-            }                                                                        \
-            GTEST_SKIP() << "Wine or the Windows programs (preset windows) missing"; \
-        }                                                                            \
-    } while (false)
+#define REQUIRE_WINE()                            \
+    REQUIRE_TOOL(wineAvailable(), "REQUIRE_WINE", \
+                 "Wine or the Windows programs (preset windows) missing")
 
 // The path as a Windows program under Wine sees it: drive Z: is the root.
 std::string windowsPath(const fs::path& path) {
@@ -408,12 +403,8 @@ RunResult lumen(bool windows, const std::string& command, const std::vector<fs::
 
 TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
     REQUIRE_WINE();
-    if (!fs::exists(WINDOWS_BIN "/Lumen.exe") || !fs::exists(NATIVE_BIN "/Lumen")) {
-        if (std::getenv("REQUIRE_WINE") != nullptr) {
-            FAIL() << "Lumen.exe or the native Lumen is missing";
-        }
-        GTEST_SKIP() << "Lumen.exe or the native Lumen is missing";
-    }
+    REQUIRE_TOOL(fs::exists(WINDOWS_BIN "/Lumen.exe") && fs::exists(NATIVE_BIN "/Lumen"),
+                 "REQUIRE_WINE", "Lumen.exe or the native Lumen is missing");
     TempFolder folder;
     ASSERT_EQ(native("Tessel", {SAMPLE_SKIN_PATH, folder / "compressed.prc"}).exitStatus, 0);
     // The first container declares more bytes than its stream gives.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "required_tool.h"
+
 namespace testsupport {
 
 struct RgbaImage {
@@ -18,15 +20,9 @@ struct RgbaImage {
 // True when the netpbm programs are installed.
 bool netpbmAvailable();
 
-#define REQUIRE_NETPBM()                                               \
-    do {                                                               \
-        if (!testsupport::netpbmAvailable()) {                         \
-            if (std::getenv("REQUIRE_NETPBM") != nullptr) {            \
-                FAIL() << "netpbm (palmtopnm, pngtopam) is missing";   \
-            }                                                          \
-            GTEST_SKIP() << "netpbm (palmtopnm, pngtopam) is missing"; \
-        }                                                              \
-    } while (false)
+#define REQUIRE_NETPBM()                                           \
+    REQUIRE_TOOL(testsupport::netpbmAvailable(), "REQUIRE_NETPBM", \
+                 "netpbm (palmtopnm, pngtopam) is missing")
 
 // palmtopnm's reading of one rendition (1 is the first) of a bitmap, with
 // alpha 0 wherever it reports the transparent colour; nothing if it refuses.
