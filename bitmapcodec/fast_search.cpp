@@ -11,48 +11,68 @@ namespace {
 // ... are records of d + 1 bytes until the run is used up, and after that none
 // passes the test at the best length. Leaves the state as the scan would after
 // those distances.
-void skipRun(std::span<const std::uint8_t> source, std::uint32_t p, std::uint32_t window,
-             SearchState& state) {
-    const std::uint8_t value = source[p];
-    std::uint32_t before = 0;
-    while (before < window && source[p - before - 1] == value) {
-        ++before;
+void skipRun(FastSearch& search, std::uint32_t p, std::uint32_t window, SearchState& state) {
+    const std::span<const std::uint8_t> source = search.source;
+    ByteRun& run = search.run;
+    if (p < run.first || p >= run.end) {
+        const std::uint8_t value = source[p];
+        run.first = p;
+        while (run.first > 0 && source[run.first - 1] == value) {
+            --run.first;
+        }
+        run.end = firstDifference(source, p + 1, 1);
     }
+    const std::uint32_t before = std::min(window, p - run.first);
     if (before == 0) {
         return;
     }
-    std::uint32_t run = 1;
-    while (p + run < source.size() && source[p + run] == value) {
-        ++run;
-    }
-    if (run == 1) {
-        state = {1, 1, 1, true};  // the single byte matches at distance 1, its full limit
+    const std::uint32_t length = run.end - p;
+    if (length == 1) {
+        state.best = 1;  // the single byte matches at distance 1, its full limit
+        state.bestDistance = 1;
+        state.examined = 1;
+        state.stopped = true;
         return;
     }
-    state.best = std::min(run, before + 1);
-    state.bestDistance = std::min(before, run - 1);
+    state.best = std::min(length, before + 1);
+    state.bestDistance = std::min(before, length - 1);
     state.examined = before;
     state.firstOverreach = 1;  // distance 1 matched 2 bytes
 }
 
-// The plain scan over distances up to lastDistance, with the candidates inside
-// a repetition answered without comparing. Returns the work done: distances
+// The plain scan over distances up to lastDistance, with the records inside a
+// periodic stretch taken in one step. Returns the work done: distances
 // examined plus bytes compared.
-std::uint64_t continuePlainly(std::span<const std::uint8_t> source, std::uint32_t p,
-                              std::uint32_t lastDistance, SearchState& state) {
+std::uint64_t continuePlainly(FastSearch& search, std::uint32_t p, std::uint32_t lastDistance,
+                              SearchState& state) {
+    const std::span<const std::uint8_t> source = search.source;
     const std::uint8_t* here = source.data() + p;
-    std::uint64_t compared = 0;
-    const auto compare = [&](std::uint32_t q, std::uint32_t cap) {
-        const std::uint32_t length = directPrefix(source.data() + q, here, cap);
-        compared += length;
+    std::uint64_t work = 0;
+    const auto compare = [&](std::uint32_t d, std::uint32_t cap) {
+        const std::uint32_t length = directPrefix(here - d, here, cap);
+        work += length;
         return length;
     };
-    Repetition repetition;
-    const auto prefixAt = [&](std::uint32_t d, std::uint32_t cap) {
-        return prefixUsingRepetition(repetition, state, source, p, lastDistance, d, cap, compare);
-    };
-    const std::uint64_t distances = scanDistancesWith(source, p, state, lastDistance, prefixAt);
-    return distances + compared;
+    while (!state.stopped && state.examined < lastDistance) {
+        // Until a record runs past its distance, the scan looks for one every
+        // kStretchCheck distances, so that a stretch is not scanned through.
+        std::uint32_t until =
+            state.jumpTried ? lastDistance : std::min(lastDistance, state.examined + kStretchCheck);
+        const std::uint32_t period = state.firstOverreach;
+        if (!state.jumpTried && period != 0) {
+            if (state.examined % period == 0) {
+                // Where the jump does not apply at this multiple, the search
+                // gives it up rather than retry at every multiple.
+                if (!jumpThroughStretch(search.stretch, source, p, lastDistance, state)) {
+                    state.jumpTried = true;
+                }
+                continue;
+            }
+            until = std::min(lastDistance, (state.examined / period + 1) * period);
+        }
+        work += scanDistancesWith(source, p, state, until, compare);
+    }
+    return work;
 }
 
 }  // namespace
@@ -76,7 +96,7 @@ Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
         search.index->longestEarlierMatch[p] < static_cast<std::int32_t>(kShortestPayingMatch)) {
         return {state.best, state.bestDistance};
     }
-    skipRun(source, p, window, state);
+    skipRun(search, p, window, state);
     scanDistances(source, p, state,
                   std::max(state.examined, std::min(window, search.shortScanDistances)));
     if (searchDecided(state, window, remaining)) {
@@ -89,7 +109,7 @@ Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
             // as far as the budget reaches; what it spends is counted after.
             const std::uint64_t reach = mayIndex ? state.examined + search.plainWorkLeft : window;
             const auto last = static_cast<std::uint32_t>(std::min<std::uint64_t>(window, reach));
-            const std::uint64_t work = continuePlainly(source, p, last, state);
+            const std::uint64_t work = continuePlainly(search, p, last, state);
             search.plainWorkLeft -= std::min(work, search.plainWorkLeft);
             if (!mayIndex || searchDecided(state, window, remaining)) {
                 return {state.best, state.bestDistance};
@@ -97,7 +117,7 @@ Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
         }
         search.index = buildMatchIndex(source);
     }
-    continueWithIndex(*search.index, source, p, window, state);
+    continueWithIndex(search, p, window, state);
     return {state.best, state.bestDistance};
 }
 

@@ -98,36 +98,6 @@ std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
     return longest;
 }
 
-// Inside a repetition of period P (the first overreach) and extent E, the
-// candidates at the multiples jP are records of jP + 1 bytes while jP + 1 < E,
-// and no candidate in between changes the state: one at a distance of
-// remainder r modulo P shares at most r < P bytes (the text at p has no
-// shorter period), and the stop right after a record that ran past its
-// distance would need source[p - 1], source[p] and source[p + 1] to be equal,
-// that is, period 1, where every distance is a multiple. So the search may
-// go straight to the last such record that lies inside the repetition and the
-// window.
-struct RepetitionJump {
-    bool tried = false;
-    std::uint32_t lastRecord = 0;  // a multiple of the period, or 0
-};
-
-std::uint32_t lastRecordInRepetition(const MatchIndex& index, std::span<const std::uint8_t> source,
-                                     std::uint32_t p, std::uint32_t window, std::uint32_t period) {
-    const auto remaining = static_cast<std::uint32_t>(source.size() - p);
-    const auto prefix = [&](std::uint32_t q, std::uint32_t cap) {
-        return commonPrefix(index, source, q, p, cap);
-    };
-    const std::uint32_t extent = prefix(p - period, remaining);
-    if (extent < period + 2) {
-        return 0;
-    }
-    const std::uint32_t wanted = std::min(extent - 2, window);
-    const Repetition repetition = findRepetition(source, p, period, wanted, prefix);
-    const auto inside = static_cast<std::uint32_t>(static_cast<std::int64_t>(p) - repetition.first);
-    return std::min(wanted, inside) / period * period;
-}
-
 }  // namespace
 
 // Goes on from wherever the earlier steps left off, as the plain scan would,
@@ -145,27 +115,20 @@ std::uint32_t lastRecordInRepetition(const MatchIndex& index, std::span<const st
 // window is most often just short of the longest of all. Where no earlier
 // position shares enough bytes with p for a match that could be written, it
 // ends with what it has.
-void continueWithIndex(MatchIndex& index, std::span<const std::uint8_t> source, std::uint32_t p,
-                       std::uint32_t window, SearchState& state) {
+void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window,
+                       SearchState& state) {
+    MatchIndex& index = *search.index;
+    const std::span<const std::uint8_t> source = search.source;
     const std::uint8_t* here = source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
     // No candidate left in the window shares more bytes with p than this.
     auto most = static_cast<std::uint32_t>(index.longestEarlierMatch[p]);
-    RepetitionJump jump;
     // How far below the highest count still possible to ask, after misses.
     std::uint32_t backOff = 0;
     std::uint32_t nextBackOff = 0;
     while (!searchDecided(state, window, remaining)) {
         if (state.bestDistance == state.examined && state.best == state.examined + 1) {
-            const std::uint32_t period = state.firstOverreach;
-            if (!jump.tried && period != 0 && state.examined % period == 0) {
-                jump.tried = true;
-                jump.lastRecord = lastRecordInRepetition(index, source, p, window, period);
-            }
-            if (jump.lastRecord > state.examined) {
-                state.best = jump.lastRecord + 1;
-                state.bestDistance = jump.lastRecord;
-                state.examined = jump.lastRecord;
+            if (jumpThroughStretch(search.stretch, source, p, window, state)) {
                 continue;  // the jump may have reached the end of the window
             }
             const std::uint32_t d = state.examined + 1;

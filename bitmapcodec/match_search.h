@@ -42,6 +42,7 @@ struct SearchState {
     // The first record that ran one byte past its distance (0: none yet): the
     // shortest period of the text at p.
     std::uint32_t firstOverreach = 0;
+    bool jumpTried = false;  // through the stretch of that period
 };
 
 // Whether the candidate at distance d passes the scan's two single-byte tests:
@@ -136,6 +137,20 @@ struct MatchIndex {
 
 MatchIndex buildMatchIndex(std::span<const std::uint8_t> source);
 
+// A stretch of the input that repeats with one period (see stretchThrough).
+struct PeriodicStretch {
+    std::uint32_t period = 0;  // 0: none found yet
+    std::uint32_t first = 0;
+    std::uint32_t end = 0;
+    bool reachedStart = false;  // first is where the stretch begins, not a limit
+};
+
+// A run of one byte value, [first, end).
+struct ByteRun {
+    std::uint32_t first = 0;
+    std::uint32_t end = 0;
+};
+
 // The search state of one encoding pass: at every position a short plain
 // scan; then the plain scan goes on while the input's budget of plain work
 // lasts, and once it is spent the index is built and answers the rest, from
@@ -149,6 +164,10 @@ struct FastSearch {
     std::size_t smallestIndexedInput = kSmallestIndexedInput;
     std::uint64_t plainWorkLeft = 0;
     std::optional<MatchIndex> index;
+    // Kept from search to search: positions come in order, and runs and
+    // stretches hold many of them.
+    ByteRun run;
+    PeriodicStretch stretch;
 };
 
 FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "match_search.h"
@@ -10,55 +11,100 @@
 namespace bitmapcodec {
 
 // Goes on with the index from the state that the earlier steps left.
-void continueWithIndex(MatchIndex& index, std::span<const std::uint8_t> source, std::uint32_t p,
-                       std::uint32_t window, SearchState& state);
+void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window,
+                       SearchState& state);
 
-// Once a match runs past its own distance P, the text around p repeats with
-// period P: from where that repetition begins up to the extent E of the match
-// found, every candidate at a multiple of P shares exactly E bytes with p.
-// Knowing that spares comparing each of those candidates byte by byte, which
-// would make periodic data quadratic.
-struct Repetition {
-    std::uint32_t period = 0;  // 0: none known
-    std::uint32_t extent = 0;
-    std::int64_t first = 0;  // the lowest position of a candidate in it
-};
-
-// The repetition of the given period at p, looked for back to distance
-// `reach` at most (its first candidate then lies no lower than p - reach).
-// extent comes from prefix(q, cap), the common prefix of q and p.
-template <typename Prefix>
-Repetition findRepetition(std::span<const std::uint8_t> source, std::uint32_t p,
-                          std::uint32_t period, std::uint32_t reach, const Prefix& prefix) {
-    Repetition repetition;
-    repetition.period = period;
-    repetition.extent = prefix(p - period, static_cast<std::uint32_t>(source.size() - p));
-    const std::int64_t lowest = static_cast<std::int64_t>(p) - reach;
-    std::int64_t y = static_cast<std::int64_t>(p) - period;
-    while (y > lowest && source[y - 1] == source[y - 1 + period]) {
-        --y;
+// Where bytes [from, ...) and [from - distance, ...) first differ, or the end.
+inline std::uint32_t firstDifference(std::span<const std::uint8_t> source, std::uint32_t from,
+                                     std::uint32_t distance) {
+    const std::uint8_t* bytes = source.data();
+    const auto n = static_cast<std::uint32_t>(source.size());
+    std::uint32_t i = from;
+    // Eight bytes at a time: a stretch may be the whole input.
+    while (i + 8 <= n) {
+        std::uint64_t a = 0;
+        std::uint64_t b = 0;
+        std::memcpy(&a, bytes + i, 8);
+        std::memcpy(&b, bytes + i - distance, 8);
+        if (a != b) {
+            break;
+        }
+        i += 8;
     }
-    repetition.first = y;
-    return repetition;
+    while (i < n && bytes[i] == bytes[i - distance]) {
+        ++i;
+    }
+    return i;
 }
 
-// The common prefix of the candidate at distance d and p, at most cap: from
-// the repetition where the candidate lies at a multiple of its period inside
-// it, else from prefix(q, cap). The repetition is found (with prefix, back to
-// distance reach) once the search has met its first overreach.
-template <typename Prefix>
-std::uint32_t prefixUsingRepetition(Repetition& repetition, const SearchState& state,
-                                    std::span<const std::uint8_t> source, std::uint32_t p,
-                                    std::uint32_t reach, std::uint32_t d, std::uint32_t cap,
-                                    const Prefix& prefix) {
-    if (repetition.period == 0 && state.firstOverreach != 0) {
-        repetition = findRepetition(source, p, state.firstOverreach, reach, prefix);
+// The stretch of the given period through p: the lowest `first` (no lower
+// than p - reach) and the end such that source[i] == source[i - period] for
+// every i in [first + period, end). It is kept between searches, since a
+// stretch holds many positions and finding it costs its length.
+inline const PeriodicStretch& stretchThrough(PeriodicStretch& cached,
+                                             std::span<const std::uint8_t> source, std::uint32_t p,
+                                             std::uint32_t period, std::uint32_t reach) {
+    const std::int64_t lowest = static_cast<std::int64_t>(p) - reach;
+    const bool holds = cached.period == period && p >= cached.first + period && p < cached.end &&
+                       (cached.reachedStart || cached.first <= std::max<std::int64_t>(lowest, 0));
+    if (holds) {
+        return cached;
     }
-    if (repetition.period != 0 && d % repetition.period == 0 &&
-        static_cast<std::int64_t>(p - d) >= repetition.first) {
-        return std::min(repetition.extent, cap);
+    std::int64_t y = static_cast<std::int64_t>(p) - period;
+    while (y > lowest && y > 0 && source[y - 1] == source[y - 1 + period]) {
+        --y;
     }
-    return prefix(p - d, cap);
+    cached.period = period;
+    cached.first = static_cast<std::uint32_t>(y);
+    cached.reachedStart = y > lowest;
+    cached.end = firstDifference(source, p, period);
+    return cached;
+}
+
+// Inside a stretch of period P (the first overreach) that runs E bytes on
+// from p, the candidates at the multiples jP are records of jP + 1 bytes
+// while jP + 1 < E, and no candidate in between changes the state: one at a
+// distance of remainder r modulo P shares at most r < P bytes (the text at p
+// has no shorter period), and the stop right after a record that ran past its
+// distance would need source[p - 1], source[p] and source[p + 1] to be equal,
+// that is, period 1, where every distance is a multiple. So the search may go
+// straight to the last such record that lies inside the stretch and below
+// lastDistance. Returns that multiple of P, or 0.
+inline std::uint32_t lastRecordInStretch(PeriodicStretch& cached,
+                                         std::span<const std::uint8_t> source, std::uint32_t p,
+                                         std::uint32_t lastDistance, std::uint32_t period) {
+    const PeriodicStretch& stretch = stretchThrough(cached, source, p, period, lastDistance);
+    if (p < stretch.first + period || p >= stretch.end) {
+        return 0;
+    }
+    const std::uint32_t extent = stretch.end - p;
+    if (extent < period + 2) {
+        return 0;
+    }
+    const std::uint32_t wanted = std::min({extent - 2, lastDistance, p - stretch.first});
+    return wanted / period * period;
+}
+
+// Where the last record taken ran one byte past its distance at a multiple of
+// the first overreach, the records up to the end of its stretch are taken in
+// one step (lastRecordInStretch). Tried once per search; returns whether it
+// moved the search on.
+inline bool jumpThroughStretch(PeriodicStretch& cached, std::span<const std::uint8_t> source,
+                               std::uint32_t p, std::uint32_t lastDistance, SearchState& state) {
+    const std::uint32_t period = state.firstOverreach;
+    if (state.jumpTried || period == 0 || state.bestDistance != state.examined ||
+        state.best != state.examined + 1 || state.examined % period != 0) {
+        return false;
+    }
+    state.jumpTried = true;
+    const std::uint32_t last = lastRecordInStretch(cached, source, p, lastDistance, period);
+    if (last <= state.examined) {
+        return false;
+    }
+    state.best = last + 1;
+    state.bestDistance = last;
+    state.examined = last;
+    return true;
 }
 
 }  // namespace bitmapcodec
