@@ -98,6 +98,45 @@ std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
     return longest;
 }
 
+// The longest common prefix of p with any position at most `window` before
+// it. The window's ranks are kept from search to search: positions come in
+// order, so each enters and leaves the set once.
+std::uint32_t longestMatchInWindow(MatchIndex& index, std::uint32_t p, std::uint32_t window) {
+    const std::uint32_t first = p - window;
+    if (index.inWindow.levels.empty()) {
+        index.inWindow = makeRankSet(static_cast<std::uint32_t>(index.rank.size()));
+    }
+    if (p < index.windowEnd || first < index.windowFirst) {
+        for (std::uint32_t q = index.windowFirst; q < index.windowEnd; ++q) {
+            eraseRank(index.inWindow, static_cast<std::uint32_t>(index.rank[q]));
+        }
+        index.windowFirst = first;
+        index.windowEnd = first;
+    }
+    const std::uint32_t keptFrom = std::min(first, index.windowEnd);
+    for (std::uint32_t q = index.windowFirst; q < keptFrom; ++q) {
+        eraseRank(index.inWindow, static_cast<std::uint32_t>(index.rank[q]));
+    }
+    index.windowFirst = first;
+    index.windowEnd = std::max(index.windowEnd, first);
+    for (std::uint32_t q = index.windowEnd; q < p; ++q) {
+        insertRank(index.inWindow, static_cast<std::uint32_t>(index.rank[q]));
+    }
+    index.windowEnd = p;
+    const std::int32_t rank = index.rank[p];
+    std::int32_t most = 0;
+    const std::int64_t below = memberBelow(index.inWindow, static_cast<std::uint32_t>(rank));
+    if (below >= 0) {
+        most = lcpRangeMinimum(index.lcp, static_cast<std::int32_t>(below) + 1, rank);
+    }
+    const std::int64_t above = memberAbove(index.inWindow, static_cast<std::uint32_t>(rank));
+    if (above >= 0) {
+        most =
+            std::max(most, lcpRangeMinimum(index.lcp, rank + 1, static_cast<std::int32_t>(above)));
+    }
+    return static_cast<std::uint32_t>(most);
+}
+
 }  // namespace
 
 // Goes on from wherever the earlier steps left off, as the plain scan would,
@@ -119,26 +158,20 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
                        SearchState& state) {
     MatchIndex& index = *search.index;
     const std::span<const std::uint8_t> source = search.source;
-    const std::uint8_t* here = source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
+    const auto prefixAt = [&](std::uint32_t d, std::uint32_t cap) {
+        return commonPrefix(index, source, p - d, p, cap);
+    };
     // No candidate left in the window shares more bytes with p than this.
     auto most = static_cast<std::uint32_t>(index.longestEarlierMatch[p]);
+    if (window < p && most >= kShortestPayingMatch) {
+        most = std::min(most, longestMatchInWindow(index, p, window));
+    }
     // How far below the highest count still possible to ask, after misses.
     std::uint32_t backOff = 0;
     std::uint32_t nextBackOff = 0;
     while (!searchDecided(state, window, remaining)) {
-        if (state.bestDistance == state.examined && state.best == state.examined + 1) {
-            if (jumpThroughStretch(search.stretch, source, p, window, state)) {
-                continue;  // the jump may have reached the end of the window
-            }
-            const std::uint32_t d = state.examined + 1;
-            if (passesByteTests(here, d, state.best, remaining)) {
-                takeCandidate(state, d,
-                              commonPrefix(index, source, p - d, p, std::min(remaining, d + 1)),
-                              remaining);
-            } else {
-                state.examined = d;
-            }
+        if (stepAfterOverreach(search.stretch, source, p, window, state, prefixAt)) {
             continue;
         }
         // Nothing left could be longer than the best, or long enough to be
@@ -158,8 +191,7 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
             continue;
         }
         const std::uint32_t d = p - static_cast<std::uint32_t>(q);
-        takeCandidate(state, d, commonPrefix(index, source, p - d, p, std::min(remaining, d + 1)),
-                      remaining);
+        takeCandidate(state, d, prefixAt(d, std::min(remaining, d + 1)), remaining);
     }
 }
 

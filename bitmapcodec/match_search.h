@@ -11,6 +11,7 @@
 
 #include "lcp_intervals.h"
 #include "marker_lz.h"
+#include "rank_set.h"
 #include "search_tuning.h"
 #include "wavelet_matrix.h"
 
@@ -133,6 +134,12 @@ struct MatchIndex {
     // suffix-array entries.
     std::optional<WaveletMatrix> positionsByRank;
     std::uint64_t directReadsLeft = 0;
+    // Past the largest distance, the ranks of the positions in the window
+    // [windowFirst, windowEnd): the nearest of them on either side of p's
+    // rank share the most with p within the window.
+    RankSet inWindow;
+    std::uint32_t windowFirst = 0;
+    std::uint32_t windowEnd = 0;
 };
 
 MatchIndex buildMatchIndex(std::span<const std::uint8_t> source);

@@ -107,4 +107,29 @@ inline bool jumpThroughStretch(PeriodicStretch& cached, std::span<const std::uin
     return true;
 }
 
+// Right after a record that ran one byte past its distance, the next distance
+// is the only one besides records that can end the search (fact 2 of
+// doc/match-search.md): it is examined directly, unless the records of the
+// stretch are taken in one step. prefixAt(d, cap) gives the common prefix of
+// the candidate at distance d and p, at most cap. Returns whether it applied.
+template <typename Prefix>
+bool stepAfterOverreach(PeriodicStretch& stretch, std::span<const std::uint8_t> source,
+                        std::uint32_t p, std::uint32_t window, SearchState& state,
+                        const Prefix& prefixAt) {
+    if (state.bestDistance != state.examined || state.best != state.examined + 1) {
+        return false;
+    }
+    if (jumpThroughStretch(stretch, source, p, window, state)) {
+        return true;
+    }
+    const auto remaining = static_cast<std::uint32_t>(source.size() - p);
+    const std::uint32_t d = state.examined + 1;
+    if (passesByteTests(source.data() + p, d, state.best, remaining)) {
+        takeCandidate(state, d, prefixAt(d, std::min(remaining, d + 1)), remaining);
+    } else {
+        state.examined = d;
+    }
+    return true;
+}
+
 }  // namespace bitmapcodec

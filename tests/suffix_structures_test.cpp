@@ -5,10 +5,12 @@
 #include <bit>
 #include <numeric>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "input_classes.h"
 #include "lcp_intervals.h"
+#include "rank_set.h"
 #include "suffix_array.h"
 #include "wavelet_matrix.h"
 
@@ -89,6 +91,33 @@ TEST(WaveletMatrix, FindsTheLargestValueBelowABound) {
             }
             ASSERT_EQ(bitmapcodec::largestValueBelow(matrix, first, last, bound), expected)
                 << n << " [" << first << ", " << last << ") below " << bound;
+        }
+    }
+}
+
+TEST(RankSet, FindsTheNearestMembersAsTheSetChanges) {
+    std::mt19937 random(12);
+    for (std::uint32_t n : {1u, 63u, 64u, 65u, 4097u, 300000u}) {
+        bitmapcodec::RankSet set = bitmapcodec::makeRankSet(n);
+        std::set<std::uint32_t> members;
+        for (int step = 0; step < 3000; ++step) {
+            const std::uint32_t value = random() % n;
+            if (random() % 3 == 0) {
+                bitmapcodec::eraseRank(set, value);
+                members.erase(value);
+            } else {
+                bitmapcodec::insertRank(set, value);
+                members.insert(value);
+            }
+            const std::uint32_t probe = random() % n;
+            const auto above = members.upper_bound(probe);
+            const auto notBelow = members.lower_bound(probe);
+            ASSERT_EQ(bitmapcodec::memberAbove(set, probe),
+                      above == members.end() ? -1 : std::int64_t{*above})
+                << n << " above " << probe;
+            ASSERT_EQ(bitmapcodec::memberBelow(set, probe),
+                      notBelow == members.begin() ? -1 : std::int64_t{*std::prev(notBelow)})
+                << n << " below " << probe;
         }
     }
 }
