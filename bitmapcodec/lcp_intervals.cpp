@@ -60,10 +60,21 @@ std::int32_t intervalStart(const LcpIntervals& index, std::int32_t rank, std::in
             return j;
         }
     }
-    // Find the nearest earlier block whose minimum is below k: skip runs of
-    // 2^level blocks whose minimum is not.
+    // The nearest earlier block whose minimum is below k: skip ever longer
+    // runs of blocks whose minimum is not, then narrow the last run down.
+    // Starting small keeps a short interval to a few lookups.
     std::int32_t block = rank / kLcpBlock - 1;
-    for (int level = static_cast<int>(index.blockMinima.size()) - 1; level >= 0; --level) {
+    int level = 0;
+    while (level < static_cast<int>(index.blockMinima.size())) {
+        const std::int32_t first = block - (1 << level) + 1;
+        if (first < 0 || index.blockMinima[level][first] < k) {
+            break;
+        }
+        block = first - 1;
+        ++level;
+    }
+    while (level > 0) {
+        --level;
         const std::int32_t first = block - (1 << level) + 1;
         if (first >= 0 && index.blockMinima[level][first] >= k) {
             block = first - 1;
@@ -87,7 +98,17 @@ std::int32_t intervalEnd(const LcpIntervals& index, std::int32_t rank, std::int3
     }
     const auto blocks = static_cast<std::int32_t>(index.blockMinima[0].size());
     std::int32_t block = rank / kLcpBlock + 1;
-    for (int level = static_cast<int>(index.blockMinima.size()) - 1; level >= 0; --level) {
+    int level = 0;
+    while (level < static_cast<int>(index.blockMinima.size())) {
+        const std::int32_t last = block + (1 << level) - 1;
+        if (last >= blocks || index.blockMinima[level][block] < k) {
+            break;
+        }
+        block = last + 1;
+        ++level;
+    }
+    while (level > 0) {
+        --level;
         const std::int32_t last = block + (1 << level) - 1;
         if (last < blocks && index.blockMinima[level][block] >= k) {
             block = last + 1;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "search_steps.h"
 #include "suffix_array.h"
@@ -25,16 +26,65 @@ std::uint32_t commonPrefix(const MatchIndex& index, std::span<const std::uint8_t
     return std::min(shared, cap);
 }
 
+// Where a search stands on the chain of positions that share p's first four
+// bytes: the chain is walked nearest first, and the queries of one search look
+// ever farther back, so what lies nearer than the last query's bound is never
+// needed again.
+struct ChainCursor {
+    std::uint32_t at;  // a position on the chain (p itself to begin with)
+};
+
+// The nearest position on the chain at most `highest` whose rank lies in
+// [first, last], found within kChainSteps links and the input's budget of
+// them: the position, -1 where the chain leaves the window or ends first (no
+// position there shares k >= 4 bytes), or nothing where the steps run out.
+std::optional<std::int64_t> nearestOnChain(MatchIndex& index, ChainCursor& cursor,
+                                           std::int32_t first, std::int32_t last,
+                                           std::uint32_t highest, std::uint32_t lowest) {
+    std::uint64_t steps = 0;
+    std::optional<std::int64_t> found;
+    while (cursor.at != kNoPosition && cursor.at > highest) {
+        cursor.at = index.sameKey[cursor.at];
+        ++steps;
+    }
+    std::uint32_t q = cursor.at;
+    const std::uint64_t limit = std::min<std::uint64_t>(kChainSteps, index.chainStepsLeft);
+    for (; steps < limit; ++steps) {
+        if (q == kNoPosition || q < lowest) {
+            found = -1;
+            break;
+        }
+        const std::int32_t rank = index.rank[q];
+        if (rank >= first && rank <= last) {
+            found = q;
+            break;
+        }
+        q = index.sameKey[q];
+    }
+    index.chainStepsLeft -= std::min(steps, index.chainStepsLeft);
+    return found;
+}
+
 // The largest position q <= highest among the suffixes that share k bytes with
-// the one at p, or -1. Large intervals are read directly too until that has
-// cost about as much as the wavelet matrix would: many inputs never need it.
-std::int64_t nearestSharing(MatchIndex& index, std::uint32_t p, std::uint32_t k,
-                            std::uint32_t highest) {
+// the one at p, or -1 (or a position below lowest, which is as good). Small
+// intervals are read directly; larger ones are looked for first along the
+// chain of p's first four bytes, where the nearest one most often lies within
+// a few links, then read directly too until that has cost about as much as
+// the wavelet matrix would: many inputs never need it.
+std::int64_t nearestSharing(MatchIndex& index, ChainCursor& cursor, std::uint32_t p,
+                            std::uint32_t k, std::uint32_t highest, std::uint32_t lowest) {
     const std::int32_t rank = index.rank[p];
     const std::int32_t first = intervalStart(index.lcp, rank, static_cast<std::int32_t>(k));
     const std::int32_t last = intervalEnd(index.lcp, rank, static_cast<std::int32_t>(k));
     const auto size = static_cast<std::uint64_t>(last - first + 1);
     const bool small = size <= kSmallInterval;
+    if (!small && k >= kChainKeyBytes && index.chainStepsLeft > 0) {
+        const std::optional<std::int64_t> onChain =
+            nearestOnChain(index, cursor, first, last, highest, lowest);
+        if (onChain) {
+            return *onChain;
+        }
+    }
     if (small || (!index.positionsByRank && size <= index.directReadsLeft)) {
         if (!small) {
             index.directReadsLeft -= size;
@@ -59,42 +109,60 @@ std::int64_t nearestSharing(MatchIndex& index, std::uint32_t p, std::uint32_t k,
                              static_cast<std::uint32_t>(last) + 1, highest + 1);
 }
 
-// The nearest earlier suffixes in rank order on either side (the previous and
-// next ranks with a smaller position) share the most with each suffix among
-// all earlier ones. One stack pass per side; each stack entry keeps its common
-// prefix with the entry above it, so popping keeps those values exact.
+// Tables no larger than the input needs: clearing a big one would cost more
+// than a small bitmap's whole search.
+std::vector<std::uint32_t> chainByKey(std::span<const std::uint8_t> source) {
+    const int bits = std::clamp(static_cast<int>(std::bit_width(source.size())), 8, 17);
+    std::vector<std::uint32_t> previous(source.size(), kNoPosition);
+    std::vector<std::uint32_t> last(std::size_t{1} << bits, kNoPosition);
+    for (std::size_t q = 0; q + kChainKeyBytes <= source.size(); ++q) {
+        std::uint32_t key = 0;
+        std::memcpy(&key, source.data() + q, sizeof key);
+        std::uint32_t& head = last[(key * 2654435761u) >> (32 - bits)];
+        previous[q] = head;
+        head = static_cast<std::uint32_t>(q);
+    }
+    return previous;
+}
+
+// Among all earlier suffixes, the nearest ones in rank order on either side
+// (the previous and the next rank with a smaller position) share the most with
+// each suffix. One pass in rank order with a stack of positions that grow
+// upwards finds both: an entry's previous smaller is the entry below it, and
+// its next smaller is the rank that pops it. Each entry keeps its common
+// prefix with the one below it (the previous side) and with the one above it
+// or the current rank (the next side), so that popping keeps them exact.
 std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
     const auto n = static_cast<std::int32_t>(index.suffixArray.size());
-    std::vector<std::int32_t> longest(index.suffixArray.size(), 0);
+    std::vector<std::int32_t> longest(index.suffixArray.size());
     struct Entry {
-        std::int32_t rank;
-        std::int32_t shared;
+        std::int32_t position;
+        std::int32_t withBelow;
+        std::int32_t withAbove;
     };
     std::vector<Entry> stack;
-    const auto sweep = [&](std::int32_t from, std::int32_t to, std::int32_t step) {
-        stack.clear();
-        for (std::int32_t r = from; r != to; r += step) {
-            if (!stack.empty()) {
-                // Common prefix of this rank and the one visited before it.
-                const std::int32_t adjacent = step > 0 ? index.lcp.lcp[r] : index.lcp.lcp[r - step];
-                stack.back().shared = std::min(stack.back().shared, adjacent);
-            }
-            const std::int32_t position = index.suffixArray[r];
-            while (!stack.empty() && index.suffixArray[stack.back().rank] > position) {
-                const std::int32_t popped = stack.back().shared;
-                stack.pop_back();
-                if (!stack.empty()) {
-                    stack.back().shared = std::min(stack.back().shared, popped);
-                }
-            }
-            if (!stack.empty()) {
-                longest[position] = std::max(longest[position], stack.back().shared);
-            }
-            stack.push_back({r, INT32_MAX});
+    for (std::int32_t r = 0; r < n; ++r) {
+        const std::int32_t position = index.suffixArray[r];
+        std::int32_t withCurrent = 0;  // of the top entry, with rank r
+        if (!stack.empty()) {
+            withCurrent = std::min(stack.back().withAbove, index.lcp.lcp[r]);
         }
-    };
-    sweep(0, n, 1);
-    sweep(n - 1, -1, -1);
+        while (!stack.empty() && stack.back().position > position) {
+            const Entry popped = stack.back();
+            stack.pop_back();
+            longest[popped.position] = std::max(popped.withBelow, withCurrent);
+            if (!stack.empty()) {
+                withCurrent = std::min(stack.back().withAbove, withCurrent);
+            }
+        }
+        if (!stack.empty()) {
+            stack.back().withAbove = withCurrent;
+        }
+        stack.push_back({position, stack.empty() ? 0 : withCurrent, INT32_MAX});
+    }
+    for (const Entry& entry : stack) {
+        longest[entry.position] = entry.withBelow;
+    }
     return longest;
 }
 
@@ -167,6 +235,7 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
     if (window < p && most >= kShortestPayingMatch) {
         most = std::min(most, longestMatchInWindow(index, p, window));
     }
+    ChainCursor cursor{p};
     // How far below the highest count still possible to ask, after misses.
     std::uint32_t backOff = 0;
     std::uint32_t nextBackOff = 0;
@@ -183,7 +252,8 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
         const std::uint32_t lowest = state.best + 1;
         const std::uint32_t highest = std::max(lowest, std::min(most, state.examined + 1));
         const std::uint32_t k = std::max(lowest, highest - std::min(highest, backOff));
-        const std::int64_t q = nearestSharing(index, p, k, p - state.examined - 1);
+        const std::int64_t q =
+            nearestSharing(index, cursor, p, k, p - state.examined - 1, p - window);
         if (q < static_cast<std::int64_t>(p - window)) {
             most = k - 1;  // nothing left shares k bytes
             backOff = nextBackOff;
@@ -203,9 +273,11 @@ MatchIndex buildMatchIndex(std::span<const std::uint8_t> source) {
     for (std::int32_t r = 0; r < n; ++r) {
         index.rank[index.suffixArray[r]] = r;
     }
-    index.lcp = buildLcpIntervals(buildLcpArray(source, index.suffixArray, index.rank));
+    index.lcp = buildLcpIntervals(buildLcpArray(source, index.suffixArray));
     index.longestEarlierMatch = longestEarlierMatches(index);
+    index.sameKey = chainByKey(source);
     index.directReadsLeft = kDirectReadsPerByte * source.size();
+    index.chainStepsLeft = kChainStepsPerByte * source.size();
     return index;
 }
 

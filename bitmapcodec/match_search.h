@@ -123,6 +123,9 @@ Match plainScanMatch(std::span<const std::uint8_t> source, std::uint32_t p,
 
 // A suffix array of the whole input with what it takes to find, for any
 // position, the nearest earlier occurrence of its first k bytes.
+inline constexpr std::uint32_t kNoPosition = UINT32_MAX;
+inline constexpr std::uint32_t kChainKeyBytes = 4;
+
 struct MatchIndex {
     std::vector<std::int32_t> suffixArray;
     std::vector<std::int32_t> rank;
@@ -130,10 +133,14 @@ struct MatchIndex {
     // no record can be longer, so most searches end without a query.
     std::vector<std::int32_t> longestEarlierMatch;
     LcpIntervals lcp;
+    // For each position, the nearest earlier one whose first four bytes hash
+    // alike, or kNoPosition (also for the last three positions).
+    std::vector<std::uint32_t> sameKey;
     // Built once reading large intervals directly has used up its budget of
     // suffix-array entries.
     std::optional<WaveletMatrix> positionsByRank;
     std::uint64_t directReadsLeft = 0;
+    std::uint64_t chainStepsLeft = 0;
     // Past the largest distance, the ranks of the positions in the window
     // [windowFirst, windowEnd): the nearest of them on either side of p's
     // rank share the most with p within the window.

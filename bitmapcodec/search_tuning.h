@@ -25,7 +25,7 @@ inline constexpr std::uint32_t kStretchCheck = 32;
 // Counted per input in the benchmark: periodic inputs and the Fibonacci word
 // need at most 13 and then never pay for the index; every corpus bitmap needs
 // 270 or more, and there the index costs about as much as 100 units per byte.
-inline constexpr std::uint64_t kPlainWorkPerByte = 32;
+inline constexpr std::uint64_t kPlainWorkPerByte = 16;
 
 // Below this size the plain scan is cheap whatever the data (at most a
 // million steps). Not a timing: at this size the index with its wavelet
@@ -39,12 +39,19 @@ inline constexpr std::size_t kSmallestIndexedInput = 1024;
 // bitmaps, 0.90 on two-value bytes; 32: 1.02 and 0.97).
 inline constexpr std::int32_t kSmallInterval = 16;
 
+// Links of the chain of a position's first four bytes that a query for a large
+// interval follows before it reads the suffix array. Not tuned yet.
+inline constexpr std::uint32_t kChainSteps = 1024;
+
+// Links that all the queries of one input may follow, per input byte.
+inline constexpr std::uint64_t kChainStepsPerByte = 8;
+
 // Suffix-array entries that the queries of one input may read directly in
 // intervals larger than kSmallInterval, per input byte, before the wavelet
 // matrix is built. Of 0, 2, 8, 32 and 128, 2 was the fastest on the corpus
 // bitmaps (0 cost a third more on one that never needs the matrix; 32 and
 // more only delayed it on those that do).
-inline constexpr std::uint64_t kDirectReadsPerByte = 2;
+inline constexpr std::uint64_t kDirectReadsPerByte = 8;
 
 // Bytes compared directly before the LCP structure is asked for a common
 // prefix: most prefixes are shorter, and comparing them is cheaper than the

@@ -186,24 +186,39 @@ std::vector<std::int32_t> buildSuffixArray(std::span<const std::uint8_t> text) {
 }
 
 std::vector<std::int32_t> buildLcpArray(std::span<const std::uint8_t> text,
-                                        std::span<const std::int32_t> suffixArray,
-                                        std::span<const std::int32_t> rank) {
+                                        std::span<const std::int32_t> suffixArray) {
+    // In text order (Kärkkäinen, Manzini and Puglisi's permuted LCP): each
+    // suffix is compared with the one ranked just before it, and the common
+    // prefix shrinks by at most one from one position to the next. Text order
+    // makes the comparisons nearly sequential; Kasai's rank order does not.
     const auto n = static_cast<std::int32_t>(text.size());
-    std::vector<std::int32_t> lcp(text.size(), 0);
+    std::vector<std::int32_t> permuted(text.size());
+    if (n == 0) {
+        return permuted;
+    }
+    permuted[suffixArray[0]] = -1;
+    for (std::int32_t r = 1; r < n; ++r) {
+        permuted[suffixArray[r]] = suffixArray[r - 1];
+    }
     std::int32_t h = 0;
     for (std::int32_t i = 0; i < n; ++i) {
-        if (rank[i] == 0) {
+        const std::int32_t j = permuted[i];
+        if (j < 0) {
             h = 0;
+            permuted[i] = 0;
             continue;
         }
-        const std::int32_t j = suffixArray[rank[i] - 1];
         while (i + h < n && j + h < n && text[i + h] == text[j + h]) {
             ++h;
         }
-        lcp[rank[i]] = h;
+        permuted[i] = h;
         if (h > 0) {
             --h;
         }
+    }
+    std::vector<std::int32_t> lcp(text.size());
+    for (std::int32_t r = 0; r < n; ++r) {
+        lcp[r] = permuted[suffixArray[r]];
     }
     return lcp;
 }

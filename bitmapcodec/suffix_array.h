@@ -14,9 +14,8 @@ namespace bitmapcodec {
 std::vector<std::int32_t> buildSuffixArray(std::span<const std::uint8_t> text);
 
 // lcp[r] = length of the common prefix of the suffixes at ranks r - 1 and r;
-// lcp[0] = 0. rank is the inverse of suffixArray.
+// lcp[0] = 0.
 std::vector<std::int32_t> buildLcpArray(std::span<const std::uint8_t> text,
-                                        std::span<const std::int32_t> suffixArray,
-                                        std::span<const std::int32_t> rank);
+                                        std::span<const std::int32_t> suffixArray);
 
 }  // namespace bitmapcodec

@@ -10,6 +10,7 @@
 
 #include "input_classes.h"
 #include "lcp_intervals.h"
+#include "match_search.h"
 #include "rank_set.h"
 #include "suffix_array.h"
 #include "wavelet_matrix.h"
@@ -28,7 +29,7 @@ std::vector<std::int32_t> naiveSuffixArray(const Bytes& text) {
     return order;
 }
 
-TEST(SuffixArray, MatchesSortingTheSuffixes) {
+TEST(SuffixArray, MatchesSortingTheSuffixesAndComparingEveryEarlierOne) {
     std::vector<Bytes> texts = {
         {}, {7}, Bytes(50, 3), inputclasses::fibonacciWord(300), inputclasses::periodic(200, 7, 1),
     };
@@ -40,17 +41,25 @@ TEST(SuffixArray, MatchesSortingTheSuffixes) {
     for (const Bytes& text : texts) {
         const std::vector<std::int32_t> suffixArray = bitmapcodec::buildSuffixArray(text);
         ASSERT_EQ(suffixArray, naiveSuffixArray(text)) << text.size() << " bytes";
-        std::vector<std::int32_t> rank(text.size());
-        for (std::size_t r = 0; r < text.size(); ++r) {
-            rank[suffixArray[r]] = static_cast<std::int32_t>(r);
-        }
-        const std::vector<std::int32_t> lcp = bitmapcodec::buildLcpArray(text, suffixArray, rank);
+        const std::vector<std::int32_t> lcp = bitmapcodec::buildLcpArray(text, suffixArray);
         const bitmapcodec::LcpIntervals intervals = bitmapcodec::buildLcpIntervals(lcp);
         for (std::size_t r = 1; r < text.size(); ++r) {
             const auto a = text.begin() + suffixArray[r - 1];
             const auto b = text.begin() + suffixArray[r];
             const auto mismatch = std::mismatch(a, text.end(), b, text.end());
             ASSERT_EQ(lcp[r], mismatch.first - a);
+        }
+        if (!text.empty()) {
+            const bitmapcodec::MatchIndex index = bitmapcodec::buildMatchIndex(text);
+            for (std::size_t p = 0; p < text.size(); ++p) {
+                std::int32_t longest = 0;
+                for (std::size_t q = 0; q < p; ++q) {
+                    const auto shared =
+                        std::mismatch(text.begin() + q, text.end(), text.begin() + p, text.end());
+                    longest = std::max<std::int32_t>(longest, shared.first - text.begin() - q);
+                }
+                ASSERT_EQ(index.longestEarlierMatch[p], longest) << "position " << p;
+            }
         }
         // Interval ends agree with a walk over the LCP array.
         for (std::int32_t r = 0; r < static_cast<std::int32_t>(text.size()); r += 7) {
