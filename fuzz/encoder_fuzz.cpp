@@ -5,7 +5,8 @@
 // distance (the first three bytes, taken modulo 409600, plus one) and, with
 // the fourth byte, the search's path: as the encoder takes it (which builds
 // the index only for inputs of a kilobyte or more), or with the index built
-// from the start (after the short scan, or from the first distance), or built
+// from the start (after the short scan, reading large intervals directly, or
+// from the first distance, along the chain and the wavelet matrix), or built
 // once a tiny budget of plain work is spent, halfway through a search; all
 // compared with the plain scan position by position (sameToken).
 #include <algorithm>
@@ -77,9 +78,12 @@ void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maxim
     } else {
         search.index = bitmapcodec::buildMatchIndex(input);
     }
+    if (path == Path::index) {
+        search.index->chainStepsLeft = 0;  // large intervals read directly
+    }
     if (path == Path::indexFromFirstDistance) {
         search.shortScanDistances = 0;
-        search.index->directReadsLeft = 0;  // the wavelet matrix from the first query
+        search.index->directReadsLeft = 0;  // the wavelet matrix after the chain
     }
     // Positions are visited as a stream visits them, past each match, so that
     // a long run costs what encoding it costs rather than its length cubed.

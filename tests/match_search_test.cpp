@@ -62,9 +62,10 @@ std::vector<NamedInput> smallInputs() {
 // Compares the fast search with the plain scan at every position, along each
 // of its paths: as the encoder runs it (the index built once the plain work
 // has used up its budget, never below a kilobyte); with the index built up
-// front, after the short scan and from the first distance on (with its wavelet
-// matrix from the first large interval); and with a tiny budget that hands
-// searches over to the index halfway through the window.
+// front, after the short scan (large intervals read directly) and from the
+// first distance on (large intervals along the chain, then the wavelet
+// matrix); and with a tiny budget that hands searches over to the index
+// halfway through the window.
 void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
     struct Variant {
         const char* name;
@@ -89,7 +90,9 @@ void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
         if (variant.indexUpFront && !input.empty()) {
             search.index = bitmapcodec::buildMatchIndex(input);
             if (variant.shortScanDistances == 0) {
-                search.index->directReadsLeft = 0;  // the wavelet matrix from the first query
+                search.index->directReadsLeft = 0;  // the wavelet matrix after the chain
+            } else {
+                search.index->chainStepsLeft = 0;  // large intervals read directly
             }
         }
         searches.push_back(std::move(search));
