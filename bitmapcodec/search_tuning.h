@@ -22,14 +22,16 @@ inline constexpr std::uint32_t kStretchCheck = 32;
 
 // Plain-scan work (distances examined plus bytes compared) that one input may
 // spend beyond the short scans, per input byte, before the index is built.
-// Counted per input in the benchmark: periodic inputs and the Fibonacci word
-// need at most 13 and then never pay for the index; every corpus bitmap needs
-// 270 or more, and there the index costs about as much as 100 units per byte.
+// Counted per input in the benchmark: the Fibonacci word needs 13 and exact
+// periods, with their stretches taken in one step, far less, and then never
+// pay for the index; every corpus bitmap needs 270 or more. Timed on the three
+// large corpus bitmaps (best of 15 encodings each): 16 took 0.83 to 0.91 of
+// the time that 32 took, and 8 was no faster than 16.
 inline constexpr std::uint64_t kPlainWorkPerByte = 16;
 
 // Below this size the plain scan is cheap whatever the data (at most a
 // million steps). Not a timing: at this size the index with its wavelet
-// matrix measures 28 bytes per input byte (tests/memory_bound_test.cpp), and
+// matrix measures 32 bytes per input byte (tests/memory_bound_test.cpp), and
 // its fixed-size parts weigh more per byte below it.
 inline constexpr std::size_t kSmallestIndexedInput = 1024;
 
@@ -39,18 +41,24 @@ inline constexpr std::size_t kSmallestIndexedInput = 1024;
 // bitmaps, 0.90 on two-value bytes; 32: 1.02 and 0.97).
 inline constexpr std::int32_t kSmallInterval = 16;
 
-// Links of the chain of a position's first four bytes that a query for a large
-// interval follows before it reads the suffix array. Not tuned yet.
+// Links of the chain of a position's first four bytes that one query for a
+// large interval may follow before it reads the suffix array instead. Timed
+// on the three large corpus bitmaps (best of 15 encodings each) with
+// kDirectReadsPerByte = 8: 256 took 1.6 to 1.8 times as long as 1024 on
+// 31000, whose queries need the most links, and about the same on the other
+// two; 4096 came within the noise of 1024.
 inline constexpr std::uint32_t kChainSteps = 1024;
 
-// Links that all the queries of one input may follow, per input byte.
+// Links that all the queries of one input may follow, per input byte: the
+// bound that keeps the chains' share of the worst case linear. Counted in
+// the benchmark: no generated class or corpus bitmap follows more than 4.4.
 inline constexpr std::uint64_t kChainStepsPerByte = 8;
 
 // Suffix-array entries that the queries of one input may read directly in
 // intervals larger than kSmallInterval, per input byte, before the wavelet
-// matrix is built. Of 0, 2, 8, 32 and 128, 2 was the fastest on the corpus
-// bitmaps (0 cost a third more on one that never needs the matrix; 32 and
-// more only delayed it on those that do).
+// matrix is built. Timed like kChainSteps, with the chain in front of them: 8
+// and 32 came within the noise of each other, and 2 took 1.25 to 1.45 times
+// as long as 8 on two of the three bitmaps and about the same on the third.
 inline constexpr std::uint64_t kDirectReadsPerByte = 8;
 
 // Bytes compared directly before the LCP structure is asked for a common
