@@ -109,8 +109,9 @@ std::int64_t nearestSharing(MatchIndex& index, ChainCursor& cursor, std::uint32_
                              static_cast<std::uint32_t>(last) + 1, highest + 1);
 }
 
-// Tables no larger than the input needs: clearing a big one would cost more
-// than a small bitmap's whole search.
+// Links every position to the nearest earlier one whose first four bytes hash
+// alike. The table of last positions is no larger than the input needs:
+// clearing a big one would cost more than a small bitmap's whole search.
 std::vector<std::uint32_t> chainByKey(std::span<const std::uint8_t> source) {
     const int bits = std::clamp(static_cast<int>(std::bit_width(source.size())), 8, 17);
     std::vector<std::uint32_t> previous(source.size(), kNoPosition);

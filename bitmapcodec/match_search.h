@@ -121,11 +121,13 @@ std::uint32_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t 
 Match plainScanMatch(std::span<const std::uint8_t> source, std::uint32_t p,
                      std::uint32_t maximumDistance);
 
+inline constexpr std::uint32_t kNoPosition = UINT32_MAX;
+// The bytes that the index's chain links positions by: every match that can
+// be written shares them.
+inline constexpr std::uint32_t kChainKeyBytes = kShortestPayingMatch;
+
 // A suffix array of the whole input with what it takes to find, for any
 // position, the nearest earlier occurrence of its first k bytes.
-inline constexpr std::uint32_t kNoPosition = UINT32_MAX;
-inline constexpr std::uint32_t kChainKeyBytes = 4;
-
 struct MatchIndex {
     std::vector<std::int32_t> suffixArray;
     std::vector<std::int32_t> rank;
