@@ -9,16 +9,17 @@ namespace {
 // last symbol is a unique smallest sentinel. The bytes of the input are
 // sorted as 16-bit symbols, the reduced texts of the recursion as 32-bit ones:
 // the induction passes read the text at random places, and a text half the
-// size stays in a faster cache.
+// size stays in a faster cache. The sorter overwrites each symbol s with
+// 2s + 1 for an S-type suffix and 2s for an L-type one, so that the induction
+// passes learn both from one read at a random place.
 template <typename Symbol>
 class InducedSorter {
   public:
-    InducedSorter(const Symbol* text, std::int32_t* sa, std::int32_t n, std::int32_t alphabetSize)
+    InducedSorter(Symbol* text, std::int32_t* sa, std::int32_t n, std::int32_t alphabetSize)
         : s_(text),
           sa_(sa),
           n_(n),
           k_(alphabetSize),
-          isS_(static_cast<std::size_t>(n)),
           counts_(static_cast<std::size_t>(alphabetSize), 0),
           buckets_(static_cast<std::size_t>(alphabetSize)) {
         for (std::int32_t i = 0; i < n_; ++i) {
@@ -37,12 +38,17 @@ class InducedSorter {
     }
 
   private:
-    bool isLms(std::int32_t i) const { return i > 0 && isS_[i] && !isS_[i - 1]; }
+    Symbol symbol(std::int32_t i) const { return s_[i] >> 1; }
+    bool isS(std::int32_t i) const { return (s_[i] & 1) != 0; }
+    bool isLms(std::int32_t i) const { return i > 0 && isS(i) && !isS(i - 1); }
 
     void classify() {
-        isS_[n_ - 1] = 1;
+        s_[n_ - 1] = static_cast<Symbol>(2 * s_[n_ - 1] + 1);
         for (std::int32_t i = n_ - 2; i >= 0; --i) {
-            isS_[i] = s_[i] < s_[i + 1] || (s_[i] == s_[i + 1] && isS_[i + 1] != 0);
+            const Symbol next = s_[i + 1];
+            const Symbol here = s_[i];
+            const bool s = here < (next >> 1) || (here == (next >> 1) && (next & 1) != 0);
+            s_[i] = static_cast<Symbol>(2 * here + (s ? 1 : 0));
         }
     }
 
@@ -61,7 +67,7 @@ class InducedSorter {
         std::fill(sa_, sa_ + n_, -1);
         for (std::int32_t i = 1; i < n_; ++i) {
             if (isLms(i)) {
-                sa_[--buckets_[s_[i]]] = i;
+                sa_[--buckets_[symbol(i)]] = i;
             }
         }
     }
@@ -69,16 +75,22 @@ class InducedSorter {
     void induce() {
         bucketBounds(false);
         for (std::int32_t i = 0; i < n_; ++i) {
-            const std::int32_t j = sa_[i] - 1;
-            if (sa_[i] > 0 && !isS_[j]) {
-                sa_[buckets_[s_[j]]++] = j;
+            if (sa_[i] > 0) {
+                const std::int32_t j = sa_[i] - 1;
+                const Symbol code = s_[j];
+                if ((code & 1) == 0) {
+                    sa_[buckets_[code >> 1]++] = j;
+                }
             }
         }
         bucketBounds(true);
         for (std::int32_t i = n_ - 1; i >= 0; --i) {
-            const std::int32_t j = sa_[i] - 1;
-            if (sa_[i] > 0 && isS_[j]) {
-                sa_[--buckets_[s_[j]]] = j;
+            if (sa_[i] > 0) {
+                const std::int32_t j = sa_[i] - 1;
+                const Symbol code = s_[j];
+                if ((code & 1) != 0) {
+                    sa_[--buckets_[code >> 1]] = j;
+                }
             }
         }
     }
@@ -93,9 +105,10 @@ class InducedSorter {
         return count;
     }
 
+    // Symbols and types alike: the codes are compared as they stand.
     bool sameLmsSubstring(std::int32_t a, std::int32_t b) const {
         for (std::int32_t d = 0;; ++d) {
-            if (s_[a + d] != s_[b + d] || isS_[a + d] != isS_[b + d]) {
+            if (s_[a + d] != s_[b + d]) {
                 return false;
             }
             if (d > 0 && (isLms(a + d) || isLms(b + d))) {
@@ -131,6 +144,7 @@ class InducedSorter {
         std::int32_t* reduced = sa_ + n_ - lmsCount;
         std::int32_t* reducedSa = sa_;
         if (names < lmsCount) {
+            // The recursion codes its text in place: it is not needed after.
             InducedSorter<std::int32_t>(reduced, reducedSa, lmsCount, names).run();
         } else {
             for (std::int32_t i = 0; i < lmsCount; ++i) {
@@ -151,17 +165,14 @@ class InducedSorter {
         for (std::int32_t i = lmsCount - 1; i >= 0; --i) {
             const std::int32_t j = sa_[i];
             sa_[i] = -1;
-            sa_[--buckets_[s_[j]]] = j;
+            sa_[--buckets_[symbol(j)]] = j;
         }
     }
 
-    const Symbol* s_;
+    Symbol* s_;
     std::int32_t* sa_;
     std::int32_t n_;
     std::int32_t k_;
-    // One byte per type rather than a bit: the induction passes read it at
-    // random places, and extracting bits there was a measurable share.
-    std::vector<std::uint8_t> isS_;
     std::vector<std::int32_t> counts_;
     std::vector<std::int32_t> buckets_;
 };
