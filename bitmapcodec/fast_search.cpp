@@ -81,7 +81,7 @@ FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t m
     FastSearch search;
     search.source = source;
     search.maximumDistance = maximumDistance;
-    search.plainWorkLeft = kPlainWorkPerByte * source.size();
+    search.plainWorkLeft = kPlainWorkAtStart;
     return search;
 }
 
@@ -103,6 +103,9 @@ Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
         return {state.best, state.bestDistance};
     }
     if (!search.index) {
+        search.plainWorkLeft +=
+            search.plainWorkPerPosition * (p - std::min(p, search.creditedUpTo));
+        search.creditedUpTo = std::max(search.creditedUpTo, p);
         const bool mayIndex = source.size() >= search.smallestIndexedInput;
         if (!mayIndex || search.plainWorkLeft > 0) {
             // Each distance costs at least one unit of work, so the scan may go

@@ -168,17 +168,21 @@ struct ByteRun {
 };
 
 // The search state of one encoding pass: at every position a short plain
-// scan; then the plain scan goes on while the input's budget of plain work
-// lasts, and once it is spent the index is built and answers the rest, from
-// wherever the scan stood. The budget is fixed before the first position, so
-// the index is built exactly when plain work has cost about as much as the
-// index would, whatever the input.
+// scan; then the plain scan goes on while its budget of plain work lasts, and
+// once it is spent the index is built and answers the rest, from wherever the
+// scan stood. The budget is a fixed amount at the start and a fixed amount
+// more for each position that the pass moves past, so the index is built as
+// soon as plain work has cost more per byte so far than the index would cost
+// per byte, whatever the input, and plain work over the whole input stays
+// linear.
 struct FastSearch {
     std::span<const std::uint8_t> source;
     std::uint32_t maximumDistance = 0;
     std::uint32_t shortScanDistances = kShortScanDistances;
     std::size_t smallestIndexedInput = kSmallestIndexedInput;
     std::uint64_t plainWorkLeft = 0;
+    std::uint64_t plainWorkPerPosition = kPlainWorkPerByte;
+    std::uint32_t creditedUpTo = 0;  // the positions before it have added theirs
     std::optional<MatchIndex> index;
     // Kept from search to search: positions come in order, and runs and
     // stretches hold many of them.

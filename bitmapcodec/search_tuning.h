@@ -20,14 +20,27 @@ inline constexpr std::uint32_t kShortScanDistances = 32;
 // few instructions, and a stretch's candidates cost their length each.
 inline constexpr std::uint32_t kStretchCheck = 32;
 
-// Plain-scan work (distances examined plus bytes compared) that one input may
-// spend beyond the short scans, per input byte, before the index is built.
-// Counted per input in the benchmark: the Fibonacci word needs 13 and exact
-// periods, with their stretches taken in one step, far less, and then never
-// pay for the index; every corpus bitmap needs 270 or more. Timed on the three
-// large corpus bitmaps (best of 15 encodings each): 16 took 0.83 to 0.91 of
-// the time that 32 took, and 8 was no faster than 16.
+// Plain-scan work (distances examined plus bytes compared) that the search
+// may spend beyond the short scans, for each position the encoder moves past,
+// before the index is built. Counted per input in the benchmark: the Fibonacci
+// word needs 13 and exact periods, with their stretches taken in one step, far
+// less, and then never pay for the index; every corpus bitmap needs 270 or
+// more. Timed on the three large corpus bitmaps (best of 15 encodings each),
+// when this was a budget for the whole input given at the start: 16 took 0.83
+// to 0.91 of the time that 32 took, and 8 was no faster than 16.
 inline constexpr std::uint64_t kPlainWorkPerByte = 16;
+
+// Plain-scan work that the search may spend before the positions have added
+// theirs, so that the first searches, whose windows are short, need not pay
+// for the index. With the budget given per position rather than for the whole
+// input at the start, inputs that end up building the index waste less plain
+// work first: timed best of 5 encodings each, old and new in turn in one
+// process, 16384 took 0.75 to 1.0 of the time on the corpus bitmaps that
+// build the index, 0.7 to 0.9 on the generated 300 KB and 1.2 MB inputs that
+// do, and the same time on those that do not (the Fibonacci word and the exact
+// periods); 65536 came within the noise on most and gave 0.90 on the corpus
+// bitmaps together against about 0.85.
+inline constexpr std::uint64_t kPlainWorkAtStart = 16384;
 
 // Below this size the plain scan is cheap whatever the data (at most a
 // million steps). Not a timing: at this size the index with its wavelet

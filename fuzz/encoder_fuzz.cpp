@@ -74,6 +74,7 @@ void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maxim
     if (path == Path::indexAfterPlainWork) {
         search.shortScanDistances = 3;
         search.plainWorkLeft = 40;
+        search.plainWorkPerPosition = 0;
         search.smallestIndexedInput = 1;
     } else {
         search.index = bitmapcodec::buildMatchIndex(input);

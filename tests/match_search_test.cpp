@@ -84,6 +84,7 @@ void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
         bitmapcodec::FastSearch search = bitmapcodec::startFastSearch(input, maximumDistance);
         if (variant.plainWork != 0) {
             search.plainWorkLeft = variant.plainWork;
+            search.plainWorkPerPosition = 0;
             search.smallestIndexedInput = 1;
         }
         search.shortScanDistances = variant.shortScanDistances;
