@@ -233,9 +233,12 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
     };
     // No candidate left in the window shares more bytes with p than this.
     auto most = static_cast<std::uint32_t>(index.longestEarlierMatch[p]);
-    if (window < p && most >= kShortestPayingMatch) {
-        most = std::min(most, longestMatchInWindow(index, p, window));
-    }
+    // Past the largest distance the longest earlier match may lie beyond the
+    // window. The window's own longest match is looked up only once a query
+    // has found nothing in it: most searches never miss, and the window's
+    // ranks then catch up with the positions passed in one go, at no more
+    // cost than keeping them at every search.
+    bool windowChecked = window == p;
     ChainCursor cursor{p};
     // How far below the highest count still possible to ask, after misses.
     std::uint32_t backOff = 0;
@@ -257,6 +260,10 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
             nearestSharing(index, cursor, p, k, p - state.examined - 1, p - window);
         if (q < static_cast<std::int64_t>(p - window)) {
             most = k - 1;  // nothing left shares k bytes
+            if (!windowChecked && most >= kShortestPayingMatch) {
+                windowChecked = true;
+                most = std::min(most, longestMatchInWindow(index, p, window));
+            }
             backOff = nextBackOff;
             nextBackOff = 2 * nextBackOff + 1;
             continue;
