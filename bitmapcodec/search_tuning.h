@@ -32,14 +32,13 @@ inline constexpr std::uint64_t kPlainWorkPerByte = 16;
 
 // Plain-scan work that the search may spend before the positions have added
 // theirs, so that the first searches, whose windows are short, need not pay
-// for the index. With the budget given per position rather than for the whole
-// input at the start, inputs that end up building the index waste less plain
-// work first: timed best of 5 encodings each, old and new in turn in one
-// process, 16384 took 0.75 to 1.0 of the time on the corpus bitmaps that
-// build the index, 0.7 to 0.9 on the generated 300 KB and 1.2 MB inputs that
-// do, and the same time on those that do not (the Fibonacci word and the exact
-// periods); 65536 came within the noise on most and gave 0.90 on the corpus
-// bitmaps together against about 0.85.
+// for the index. Given per position rather than for the whole input at the
+// start, the budget wastes less plain work on inputs that build the index in
+// the end. Timed best of 5 encodings each, the whole-input budget and this
+// one in turn in one process: with 16384, 0.78 to 0.98 of the time on the
+// corpus bitmaps, 0.67 to 0.83 on the generated 300 KB and 1.2 MB inputs that
+// build the index, and the same time on the exact periods, which do not (nor
+// does the Fibonacci word); with 65536, 0.90 on the corpus bitmaps together.
 inline constexpr std::uint64_t kPlainWorkAtStart = 16384;
 
 // Below this size the plain scan is cheap whatever the data (at most a
