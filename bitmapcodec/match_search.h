@@ -172,9 +172,8 @@ struct ByteRun {
 // once it is spent the index is built and answers the rest, from wherever the
 // scan stood. The budget is a fixed amount at the start and a fixed amount
 // more for each position that the pass moves past, so the index is built as
-// soon as plain work has cost more per byte so far than the index would cost
-// per byte, whatever the input, and plain work over the whole input stays
-// linear.
+// soon as plain work has cost more than that amount per byte so far, whatever
+// the input, and plain work over the whole input stays linear.
 struct FastSearch {
     std::span<const std::uint8_t> source;
     std::uint32_t maximumDistance = 0;
