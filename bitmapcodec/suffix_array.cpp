@@ -30,11 +30,10 @@ class InducedSorter {
     void run() {
         classify();
         placeLmsSuffixes();
-        induce();
-        const std::int32_t lmsCount = compactSortedLms();
+        const std::int32_t lmsCount = induce(true);
         const std::int32_t names = nameLmsSubstrings(lmsCount);
         sortLmsSuffixes(lmsCount, names);
-        induce();
+        induce(false);
     }
 
   private:
@@ -42,13 +41,19 @@ class InducedSorter {
     bool isS(std::int32_t i) const { return (s_[i] & 1) != 0; }
     bool isLms(std::int32_t i) const { return i > 0 && isS(i) && !isS(i - 1); }
 
+    // The next symbol and its type are carried from step to step rather than
+    // read back from the code just written, which would make every step wait
+    // on the one before.
     void classify() {
-        s_[n_ - 1] = static_cast<Symbol>(2 * s_[n_ - 1] + 1);
+        Symbol next = s_[n_ - 1];
+        bool nextIsS = true;
+        s_[n_ - 1] = static_cast<Symbol>(2 * next + 1);
         for (std::int32_t i = n_ - 2; i >= 0; --i) {
-            const Symbol next = s_[i + 1];
             const Symbol here = s_[i];
-            const bool s = here < (next >> 1) || (here == (next >> 1) && (next & 1) != 0);
+            const bool s = here < next || (here == next && nextIsS);
             s_[i] = static_cast<Symbol>(2 * here + (s ? 1 : 0));
+            next = here;
+            nextIsS = s;
         }
     }
 
@@ -72,7 +77,14 @@ class InducedSorter {
         }
     }
 
-    void induce() {
+    // With gatherLms, the S pass also collects the LMS suffixes in the order
+    // it leaves them, which is what the naming needs, and the count is
+    // returned: it reads each suffix's type next to its predecessor's, which
+    // it reads anyway, instead of a pass of its own that reads both at random.
+    // They are kept in the slots the pass has already left, from the end:
+    // there is always one to spare, since the last suffix in order, in the
+    // bucket of the largest symbol, is of L type.
+    std::int32_t induce(bool gatherLms) {
         bucketBounds(false);
         for (std::int32_t i = 0; i < n_; ++i) {
             if (sa_[i] > 0) {
@@ -84,25 +96,20 @@ class InducedSorter {
             }
         }
         bucketBounds(true);
+        std::int32_t gathered = 0;
         for (std::int32_t i = n_ - 1; i >= 0; --i) {
             if (sa_[i] > 0) {
                 const std::int32_t j = sa_[i] - 1;
                 const Symbol code = s_[j];
                 if ((code & 1) != 0) {
                     sa_[--buckets_[code >> 1]] = j;
+                } else if (gatherLms && isS(j + 1)) {
+                    sa_[n_ - 1 - gathered++] = j + 1;
                 }
             }
         }
-    }
-
-    std::int32_t compactSortedLms() {
-        std::int32_t count = 0;
-        for (std::int32_t i = 0; i < n_; ++i) {
-            if (isLms(sa_[i])) {
-                sa_[count++] = sa_[i];
-            }
-        }
-        return count;
+        std::copy(sa_ + n_ - gathered, sa_ + n_, sa_);
+        return gathered;
     }
 
     // Symbols and types alike: the codes are compared as they stand.

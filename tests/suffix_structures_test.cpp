@@ -31,8 +31,26 @@ std::vector<std::int32_t> naiveSuffixArray(const Bytes& text) {
 
 TEST(SuffixArray, MatchesSortingTheSuffixesAndComparingEveryEarlierOne) {
     std::vector<Bytes> texts = {
-        {}, {7}, Bytes(50, 3), inputclasses::fibonacciWord(300), inputclasses::periodic(200, 7, 1),
+        {},
+        {7},
+        {255, 0},
+        {1, 2},
+        Bytes(50, 3),
+        inputclasses::fibonacciWord(300),
+        inputclasses::periodic(200, 7, 1),
+        inputclasses::periodic(101, 2, 3),
     };
+    // Every type change at one place: ever smaller, ever larger, and ending in
+    // a run of the largest value.
+    Bytes down(256);
+    Bytes up(256);
+    for (int i = 0; i < 256; ++i) {
+        down[i] = static_cast<std::uint8_t>(255 - i);
+        up[i] = static_cast<std::uint8_t>(i);
+    }
+    up.insert(up.end(), 9, 255);
+    texts.push_back(down);
+    texts.push_back(up);
     for (int alphabet : {1, 2, 4, 256}) {
         for (std::uint32_t seed = 0; seed < 5; ++seed) {
             texts.push_back(inputclasses::randomOverAlphabet(50 + 97 * seed, alphabet, seed));
