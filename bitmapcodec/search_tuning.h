@@ -79,6 +79,13 @@ inline constexpr std::uint64_t kDirectReadsPerByte = 8;
 // profiles of the corpus bitmaps.
 inline constexpr std::uint32_t kDirectCompareBytes = 32;
 
+// Entries ahead of the one being read at which each induction pass of the
+// suffix sort asks for the text's code that it will need. Timed on the
+// generated 1.2 MB inputs (best of 7 suffix sorts each): with 32, 0.94 to 1.0
+// of the time without; with 96, 0.97 to 1.05; at 300 KB, where the text
+// stays in the L2 cache, no difference.
+inline constexpr std::int32_t kInducePrefetch = 32;
+
 // LCP entries per block of the range-minimum structure: up to this many
 // entries (128 bytes) are scanned at either end of a query, before the table
 // of block minima is used. Not tuned.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "search_tuning.h"
+
 namespace bitmapcodec {
 namespace {
 
@@ -22,9 +24,7 @@ class InducedSorter {
           k_(alphabetSize),
           counts_(static_cast<std::size_t>(alphabetSize), 0),
           buckets_(static_cast<std::size_t>(alphabetSize)) {
-        for (std::int32_t i = 0; i < n_; ++i) {
-            ++counts_[s_[i]];
-        }
+        countSymbols();
     }
 
     void run() {
@@ -57,6 +57,33 @@ class InducedSorter {
         }
     }
 
+    // Bitmaps use few byte values, and counting them into one table makes
+    // each count wait on the one before: four tables for the bytes. The
+    // reduced texts of the recursion have many symbols and one table.
+    void countSymbols() {
+        if (k_ > 1024) {
+            for (std::int32_t i = 0; i < n_; ++i) {
+                ++counts_[s_[i]];
+            }
+            return;
+        }
+        std::vector<std::int32_t> partial(4 * static_cast<std::size_t>(k_), 0);
+        std::int32_t i = 0;
+        for (; i + 4 <= n_; i += 4) {
+            for (std::int32_t t = 0; t < 4; ++t) {
+                ++partial[static_cast<std::size_t>(t) * k_ + s_[i + t]];
+            }
+        }
+        for (; i < n_; ++i) {
+            ++counts_[s_[i]];
+        }
+        for (std::int32_t t = 0; t < 4; ++t) {
+            for (std::int32_t c = 0; c < k_; ++c) {
+                counts_[c] += partial[static_cast<std::size_t>(t) * k_ + c];
+            }
+        }
+    }
+
     // The counts are taken once: rescanning the text for every induction
     // pass cost more than the passes' own bookkeeping.
     void bucketBounds(bool ends) {
@@ -77,6 +104,9 @@ class InducedSorter {
         }
     }
 
+    // Each pass reads the code before the suffix of every entry, at random
+    // places in the text: the code kInducePrefetch entries on is asked for
+    // ahead (an entry not yet written there costs a wasted request).
     // With gatherLms, the S pass also collects the LMS suffixes in the order
     // it leaves them, which is what the naming needs, and the count is
     // returned: it reads each suffix's type next to its predecessor's, which
@@ -87,6 +117,9 @@ class InducedSorter {
     std::int32_t induce(bool gatherLms) {
         bucketBounds(false);
         for (std::int32_t i = 0; i < n_; ++i) {
+            if (i + kInducePrefetch < n_) {
+                __builtin_prefetch(s_ + std::max(sa_[i + kInducePrefetch] - 1, 0));
+            }
             if (sa_[i] > 0) {
                 const std::int32_t j = sa_[i] - 1;
                 const Symbol code = s_[j];
@@ -98,6 +131,9 @@ class InducedSorter {
         bucketBounds(true);
         std::int32_t gathered = 0;
         for (std::int32_t i = n_ - 1; i >= 0; --i) {
+            if (i >= kInducePrefetch) {
+                __builtin_prefetch(s_ + std::max(sa_[i - kInducePrefetch] - 1, 0));
+            }
             if (sa_[i] > 0) {
                 const std::int32_t j = sa_[i] - 1;
                 const Symbol code = s_[j];
@@ -118,8 +154,10 @@ class InducedSorter {
             if (s_[a + d] != s_[b + d]) {
                 return false;
             }
-            if (d > 0 && (isLms(a + d) || isLms(b + d))) {
-                return isLms(a + d) && isLms(b + d);
+            // The codes at d - 1 and d are the same on both sides, and with
+            // them the types: where one substring ends, so does the other.
+            if (d > 0 && isLms(a + d)) {
+                return true;
             }
         }
     }
