@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 
+#include "byte_counts.h"
 #include "marker_lz.h"
 #include "match_search.h"
 #include "varint.h"
@@ -10,24 +11,7 @@ namespace {
 
 // The rarest byte value; among equally rare values the lowest.
 std::uint8_t chooseMarker(std::span<const std::uint8_t> source) {
-    // Eight tables, so that a run of one value does not wait on one counter.
-    constexpr std::size_t kTables = 8;
-    std::array<std::array<std::uint32_t, 256>, kTables> partial{};
-    std::size_t i = 0;
-    for (; i + kTables <= source.size(); i += kTables) {
-        for (std::size_t t = 0; t < kTables; ++t) {
-            ++partial[t][source[i + t]];
-        }
-    }
-    for (; i < source.size(); ++i) {
-        ++partial[0][source[i]];
-    }
-    std::array<std::uint32_t, 256> counts{};
-    for (const auto& table : partial) {
-        for (int value = 0; value < 256; ++value) {
-            counts[value] += table[value];
-        }
-    }
+    const std::array<std::uint32_t, 256> counts = countByteValues(source);
     std::uint8_t marker = 0;
     for (int value = 1; value < 256; ++value) {
         if (counts[value] < counts[marker]) {

@@ -1,7 +1,10 @@
 #include "suffix_array.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
+#include "byte_counts.h"
 #include "search_tuning.h"
 
 namespace bitmapcodec {
@@ -17,15 +20,14 @@ namespace {
 template <typename Symbol>
 class InducedSorter {
   public:
-    InducedSorter(Symbol* text, std::int32_t* sa, std::int32_t n, std::int32_t alphabetSize)
+    // counts[c]: how often symbol c occurs in the text.
+    InducedSorter(Symbol* text, std::int32_t* sa, std::int32_t n, std::vector<std::int32_t> counts)
         : s_(text),
           sa_(sa),
           n_(n),
-          k_(alphabetSize),
-          counts_(static_cast<std::size_t>(alphabetSize), 0),
-          buckets_(static_cast<std::size_t>(alphabetSize)) {
-        countSymbols();
-    }
+          k_(static_cast<std::int32_t>(counts.size())),
+          counts_(std::move(counts)),
+          buckets_(counts_.size()) {}
 
     void run() {
         classify();
@@ -54,33 +56,6 @@ class InducedSorter {
             s_[i] = static_cast<Symbol>(2 * here + (s ? 1 : 0));
             next = here;
             nextIsS = s;
-        }
-    }
-
-    // Bitmaps use few byte values, and counting them into one table makes
-    // each count wait on the one before: four tables for the bytes. The
-    // reduced texts of the recursion have many symbols and one table.
-    void countSymbols() {
-        if (k_ > 1024) {
-            for (std::int32_t i = 0; i < n_; ++i) {
-                ++counts_[s_[i]];
-            }
-            return;
-        }
-        std::vector<std::int32_t> partial(4 * static_cast<std::size_t>(k_), 0);
-        std::int32_t i = 0;
-        for (; i + 4 <= n_; i += 4) {
-            for (std::int32_t t = 0; t < 4; ++t) {
-                ++partial[static_cast<std::size_t>(t) * k_ + s_[i + t]];
-            }
-        }
-        for (; i < n_; ++i) {
-            ++counts_[s_[i]];
-        }
-        for (std::int32_t t = 0; t < 4; ++t) {
-            for (std::int32_t c = 0; c < k_; ++c) {
-                counts_[c] += partial[static_cast<std::size_t>(t) * k_ + c];
-            }
         }
     }
 
@@ -190,7 +165,11 @@ class InducedSorter {
         std::int32_t* reducedSa = sa_;
         if (names < lmsCount) {
             // The recursion codes its text in place: it is not needed after.
-            InducedSorter<std::int32_t>(reduced, reducedSa, lmsCount, names).run();
+            std::vector<std::int32_t> counts(static_cast<std::size_t>(names), 0);
+            for (std::int32_t i = 0; i < lmsCount; ++i) {
+                ++counts[reduced[i]];
+            }
+            InducedSorter<std::int32_t>(reduced, reducedSa, lmsCount, std::move(counts)).run();
         } else {
             for (std::int32_t i = 0; i < lmsCount; ++i) {
                 reducedSa[reduced[i]] = i;
@@ -236,7 +215,12 @@ std::vector<std::int32_t> buildSuffixArray(std::span<const std::uint8_t> text) {
     }
     symbols[n] = 0;
     std::vector<std::int32_t> sa(static_cast<std::size_t>(n) + 1);
-    InducedSorter<std::uint16_t>(symbols.data(), sa.data(), n + 1, 257).run();
+    // The sentinel once, then each byte value shifted up by one.
+    const std::array<std::uint32_t, 256> bytes = countByteValues(text);
+    std::vector<std::int32_t> counts(257);
+    counts[0] = 1;
+    std::copy(bytes.begin(), bytes.end(), counts.begin() + 1);
+    InducedSorter<std::uint16_t>(symbols.data(), sa.data(), n + 1, std::move(counts)).run();
     sa.erase(sa.begin());  // the sentinel's suffix sorts first
     return sa;
 }
