@@ -87,3 +87,91 @@ PixelRows expandPackBits(std::span<const std::uint8_t> data, std::size_t unitSiz
 }
 
 }  // namespace palmbitmap
+
+namespace palmbitmap {
+
+std::vector<std::uint8_t> compressScanLine(std::span<const std::uint8_t> rows,
+                                           std::size_t rowBytes) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t rowStart = 0; rowStart < rows.size(); rowStart += rowBytes) {
+        for (std::size_t group = 0; group < rowBytes; group += 8) {
+            const std::size_t flagAt = out.size();
+            out.push_back(0);
+            const std::size_t groupEnd = std::min(group + 8, rowBytes);
+            for (std::size_t k = group; k < groupEnd; ++k) {
+                const std::uint8_t byte = rows[rowStart + k];
+                // Every byte of the first row is stored: readers differ on
+                // what lies above it.
+                if (rowStart == 0 || byte != rows[rowStart - rowBytes + k]) {
+                    out[flagAt] = static_cast<std::uint8_t>(out[flagAt] | (0x80 >> (k - group)));
+                    out.push_back(byte);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> compressRle(std::span<const std::uint8_t> rows, std::size_t rowBytes) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t rowStart = 0; rowStart < rows.size(); rowStart += rowBytes) {
+        const std::size_t rowEnd = rowStart + rowBytes;
+        for (std::size_t pos = rowStart; pos < rowEnd;) {
+            std::size_t run = 1;
+            while (run < 255 && pos + run < rowEnd && rows[pos + run] == rows[pos]) {
+                ++run;
+            }
+            out.push_back(static_cast<std::uint8_t>(run));
+            out.push_back(rows[pos]);
+            pos += run;
+        }
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> compressPackBits(std::span<const std::uint8_t> rows, std::size_t unitSize,
+                                           std::size_t rowBytes) {
+    std::vector<std::uint8_t> out;
+    // A repeat of two single bytes costs as much as a literal of them and
+    // breaks the literal that surrounds it; two 16-bit units it does not.
+    const std::size_t shortestRepeat = unitSize == 1 ? 3 : 2;
+    const std::size_t units = rowBytes / unitSize;
+    for (std::size_t rowStart = 0; rowStart < rows.size(); rowStart += rowBytes) {
+        const auto unit = [&](std::size_t k) {
+            return rows.subspan(rowStart + k * unitSize, unitSize);
+        };
+        const auto same = [&](std::size_t a, std::size_t b) {
+            return std::equal(unit(a).begin(), unit(a).end(), unit(b).begin());
+        };
+        const auto repeatAt = [&](std::size_t k) {
+            std::size_t run = 1;
+            while (run < 128 && k + run < units && same(k, k + run)) {
+                ++run;
+            }
+            return run;
+        };
+        std::size_t k = 0;
+        while (k < units) {
+            const std::size_t run = repeatAt(k);
+            if (run >= shortestRepeat) {
+                out.push_back(static_cast<std::uint8_t>(1 - static_cast<int>(run)));
+                out.insert(out.end(), unit(k).begin(), unit(k).end());
+                k += run;
+                continue;
+            }
+            std::size_t literal = 0;
+            while (literal < 128 && k + literal < units &&
+                   (literal == 0 || repeatAt(k + literal) < shortestRepeat)) {
+                ++literal;
+            }
+            out.push_back(static_cast<std::uint8_t>(literal - 1));
+            for (std::size_t j = 0; j < literal; ++j) {
+                out.insert(out.end(), unit(k + j).begin(), unit(k + j).end());
+            }
+            k += literal;
+        }
+    }
+    return out;
+}
+
+}  // namespace palmbitmap

@@ -1,6 +1,7 @@
-// The three compressions of Palm bitmaps. Each produces rowBytes × rows bytes
-// of plain pixel rows from the compressed data, or fails when the data run
-// short of that.
+// The three compressions of Palm bitmaps. Each expansion produces
+// rowBytes × rows bytes of plain pixel rows from the compressed data, or fails
+// when the data run short of that; each compression is its inverse, row by
+// row, so that no run crosses the end of a row.
 #pragma once
 
 #include <cstddef>
@@ -25,5 +26,13 @@ PixelRows expandRle(std::span<const std::uint8_t> data, std::size_t rowBytes, st
 // times, -128 does nothing. A unit is one byte, or two for 16-bit pixels.
 PixelRows expandPackBits(std::span<const std::uint8_t> data, std::size_t unitSize,
                          std::size_t rowBytes, std::size_t rows);
+
+// The compressed forms of whole plain rows (rows.size() a multiple of
+// rowBytes), without the size field that precedes them in a bitmap.
+std::vector<std::uint8_t> compressScanLine(std::span<const std::uint8_t> rows,
+                                           std::size_t rowBytes);
+std::vector<std::uint8_t> compressRle(std::span<const std::uint8_t> rows, std::size_t rowBytes);
+std::vector<std::uint8_t> compressPackBits(std::span<const std::uint8_t> rows, std::size_t unitSize,
+                                           std::size_t rowBytes);
 
 }  // namespace palmbitmap

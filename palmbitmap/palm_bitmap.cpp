@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "bitmap_compression.h"
+#include "rgb565.h"
 #include "system_palette.h"
 
 namespace palmbitmap {
@@ -98,9 +99,13 @@ std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, BitmapMemb
             member.density = load16(bytes, 14);
             const std::uint32_t transparentValue = load32(bytes, 16);
             member.transparentIndex = static_cast<std::uint8_t>(transparentValue);
-            member.transparentColor = {static_cast<std::uint8_t>(transparentValue >> 16),
-                                       static_cast<std::uint8_t>(transparentValue >> 8),
-                                       static_cast<std::uint8_t>(transparentValue)};
+            // Palm OS reads a 16-bit member's value as 5-6-5; netpbm's
+            // pnmtopalm writes 0x00RRGGBB, which no 5-6-5 value reaches above 0xFFFF.
+            member.transparentColor = transparentValue <= 0xFFFF
+                                          ? expand565(static_cast<std::uint16_t>(transparentValue))
+                                          : Rgb{static_cast<std::uint8_t>(transparentValue >> 16),
+                                                static_cast<std::uint8_t>(transparentValue >> 8),
+                                                static_cast<std::uint8_t>(transparentValue)};
             layout.nextOffset = load32(bytes, 20);
             if (layout.headerSize < kVersion3HeaderSize || layout.headerSize > bytes.size()) {
                 member.error = "header size " + std::to_string(layout.headerSize) + " is wrong";
@@ -249,16 +254,6 @@ PixelRows readPixelRows(std::span<const std::uint8_t> bytes, std::size_t pos,
         member.error = "compressed data end before the last row";
     }
     return pixels;
-}
-
-Rgb expand565(std::uint16_t value) {
-    const unsigned red = value >> 11;
-    const unsigned green = (value >> 5) & 0x3F;
-    const unsigned blue = value & 0x1F;
-    // The high bits repeat in the low ones, so that full intensity stays 255.
-    return {static_cast<std::uint8_t>((red << 3) | (red >> 2)),
-            static_cast<std::uint8_t>((green << 2) | (green >> 4)),
-            static_cast<std::uint8_t>((blue << 3) | (blue >> 2))};
 }
 
 std::uint16_t pack565(Rgb color) {

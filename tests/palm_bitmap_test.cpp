@@ -1,7 +1,8 @@
 // The bitmap decoder against netpbm's palmtopnm, an independent reader of the
 // same format: bitmaps that pnmtopalm writes at every depth, version and
 // compression it knows, and bitmaps of our own for what it does not write
-// (16-bit PackBits, families). Then the damage that must be refused.
+// (16-bit PackBits, families). Then the damage that must be refused. The
+// writer against both readers, and its colour reduction.
 #include "palm_bitmap.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "bitmap_writer.h"
+#include "color_reduction.h"
 #include "files.h"
 #include "netpbm_reference.h"
+#include "rgb565.h"
 
 namespace {
 
@@ -327,6 +331,274 @@ TEST(PalmBitmap, RefusesWhatDoesNotFitItsBytes) {
     }
     EXPECT_TRUE(palmbitmap::isIntact(palmbitmap::decodePalmBitmap(plain)));
     EXPECT_TRUE(palmbitmap::isIntact(palmbitmap::decodePalmBitmap(compressed(1, {9, 1, 3, 0}))));
+}
+
+// An RGBA test image: the colour image's pixels (all in the system palette's
+// cube), a few colours off every palette, and a transparent corner.
+palmbitmap::Image testImage(bool offColours, bool clearCorner) {
+    palmbitmap::Image image{kWidth, kHeight, {}};
+    const std::string ppm = colourImage();
+    const std::size_t start = ppm.size() - static_cast<std::size_t>(kWidth * kHeight * 3);
+    for (int p = 0; p < kWidth * kHeight; ++p) {
+        const int x = p % kWidth;
+        const int y = p / kWidth;
+        for (int c = 0; c < 3; ++c) {
+            image.rgba.push_back(static_cast<std::uint8_t>(ppm[start + 3 * p + c]));
+        }
+        image.rgba.push_back(clearCorner && x < 5 && y < 4 ? (x == 0 ? 0 : 100) : 255);
+        if (offColours && y == 5) {
+            image.rgba[4 * p] = static_cast<std::uint8_t>(x * 7);
+            image.rgba[4 * p + 1] = 0x21;
+        }
+    }
+    return image;
+}
+
+// What a member should show: each value's colour, alpha 0 where transparent.
+palmbitmap::Image expectedImage(const palmbitmap::ReducedImage& reduced,
+                                const std::vector<palmbitmap::Rgb>& palette) {
+    palmbitmap::Image image{kWidth, kHeight, {}};
+    for (const std::uint16_t value : reduced.values) {
+        const palmbitmap::Rgb c = palette.empty() ? palmbitmap::expand565(value) : palette[value];
+        image.rgba.insert(image.rgba.end(),
+                          {c.red, c.green, c.blue,
+                           static_cast<std::uint8_t>(reduced.transparentValue == value ? 0 : 255)});
+    }
+    return image;
+}
+
+struct Written {
+    const char* name;
+    palmbitmap::MemberFormat format;
+    bool colourTableOfImage;
+    bool dither;
+    bool transparent;
+    bool palmtopnmReads;  // no 16-bit PackBits, 5-6-5 transparent values or clear greys
+};
+
+TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
+    using C = palmbitmap::Compression;
+    const auto f = [](int version, int depth, std::optional<C> compression, int density = 72) {
+        palmbitmap::MemberFormat format;
+        format.version = version;
+        format.depth = depth;
+        format.compression = compression;
+        format.density = density;
+        return format;
+    };
+    const std::vector<Written> cases = {
+        {"1 bit, version 1", f(1, 1, C::none), false, false, false, true},
+        {"1 bit, version 1, scan line", f(1, 1, C::scanLine), false, true, false, true},
+        {"2 bits, RLE", f(2, 2, C::rle), false, false, false, true},
+        {"4 bits, RLE, transparent", f(2, 4, C::rle), false, false, true, false},
+        {"4 bits, PackBits, dithered", f(2, 4, C::packBits), false, true, false, true},
+        {"8 bits, system palette, scan line", f(2, 8, C::scanLine), false, false, true, true},
+        {"8 bits, own colour table, RLE", f(2, 8, C::rle), true, false, true, true},
+        {"8 bits, own colour table, PackBits", f(2, 8, C::packBits), true, false, false, true},
+        {"8 bits, smallest form", f(2, 8, std::nullopt), false, false, false, true},
+        {"8 bits, version 3, density 144", f(3, 8, C::rle, 144), false, false, true, true},
+        {"16 bits, plain", f(2, 16, C::none), false, false, false, true},
+        {"16 bits, transparent, scan line", f(2, 16, C::scanLine), false, false, true, true},
+        {"16 bits, PackBits", f(2, 16, C::packBits), false, false, false, false},
+        {"16 bits, version 3, PackBits", f(3, 16, C::packBits, 108), false, true, false, false},
+        {"16 bits, version 3, transparent", f(3, 16, C::none, 144), false, false, true, false},
+        {"16 bits, version 3, smallest", f(3, 16, std::nullopt, 288), false, false, false, false},
+    };
+    for (const Written& c : cases) {
+        SCOPED_TRACE(c.name);
+        palmbitmap::MemberFormat format = c.format;
+        const palmbitmap::Image image = testImage(true, c.transparent);
+        std::vector<palmbitmap::Rgb> palette;
+        if (c.colourTableOfImage) {
+            palette = palmbitmap::imageColors(testImage(false, c.transparent), 256).value();
+            format.colorTable = palette;
+        } else if (format.depth < 16) {
+            palette = palmbitmap::defaultPalette(format.depth);
+        }
+        const palmbitmap::ReducedImage reduced =
+            palmbitmap::reduceColors(c.colourTableOfImage ? testImage(false, c.transparent) : image,
+                                     {palette, c.dither, std::nullopt});
+        ASSERT_EQ(reduced.error, "");
+        EXPECT_EQ(reduced.transparentValue.has_value(), c.transparent);
+        format.transparentValue = reduced.transparentValue;
+        const palmbitmap::EncodedMember member =
+            palmbitmap::encodeBitmapMember(format, kWidth, kHeight, reduced.values);
+        ASSERT_EQ(member.error, "");
+        const palmbitmap::Image expected = expectedImage(reduced, palette);
+
+        const palmbitmap::BitmapFamily family = palmbitmap::decodePalmBitmap(member.bytes);
+        ASSERT_TRUE(palmbitmap::isIntact(family)) << family.error;
+        const palmbitmap::BitmapMember& read = family.members.at(0);
+        EXPECT_EQ(read.version, format.version);
+        EXPECT_EQ(read.depth, format.depth);
+        EXPECT_EQ(read.density, format.density);
+        EXPECT_EQ(read.transparent, c.transparent);
+        if (format.compression) {
+            EXPECT_EQ(read.compression, *format.compression);
+        }
+        EXPECT_EQ(read.storedSize, member.bytes.size());
+        EXPECT_EQ(testsupport::imageDifference(asRgba(expected), asRgba(read.image)), "");
+        if (c.palmtopnmReads && testsupport::netpbmAvailable()) {
+            const auto reference = testsupport::palmtopnmImage(member.bytes);
+            ASSERT_TRUE(reference.has_value());
+            EXPECT_EQ(
+                testsupport::imageDifference(*reference, asRgba(expected), toleranceFor(read)), "");
+        }
+    }
+}
+
+TEST(PalmBitmapWriter, SmallestFormIsNoLargerThanAnyTheVersionAllows) {
+    using C = palmbitmap::Compression;
+    const palmbitmap::Image image = testImage(false, false);
+    for (const int version : {1, 2, 3}) {
+        for (const int depth : {2, 8, 16}) {
+            if (version == 1 && depth == 16) {
+                continue;
+            }
+            SCOPED_TRACE(std::to_string(version) + "/" + std::to_string(depth));
+            const std::vector<palmbitmap::Rgb> palette =
+                depth == 16 ? std::vector<palmbitmap::Rgb>{} : palmbitmap::defaultPalette(depth);
+            const auto values = palmbitmap::reduceColors(image, {palette, false, {}}).values;
+            palmbitmap::MemberFormat format{version, depth, 72, std::nullopt, {}, {}};
+            const std::size_t best =
+                palmbitmap::encodeBitmapMember(format, kWidth, kHeight, values).bytes.size();
+            for (const C c : {C::none, C::scanLine, C::rle, C::packBits}) {
+                format.compression = c;
+                const auto one = palmbitmap::encodeBitmapMember(format, kWidth, kHeight, values);
+                const bool allowed = version > 1 || c == C::none || c == C::scanLine;
+                EXPECT_EQ(one.error.empty(), allowed);
+                const bool inBest = allowed && !(version == 2 && depth == 16 && c == C::packBits);
+                if (inBest) {
+                    EXPECT_LE(best, one.bytes.size());
+                }
+            }
+        }
+    }
+}
+
+TEST(PalmBitmapWriter, ChainsFamiliesWithCorrectOffsetsAndTheDensityMarker) {
+    const palmbitmap::Image image = testImage(false, false);
+    const auto encoded = [&](int version, int depth, int density, palmbitmap::Compression c) {
+        const std::vector<palmbitmap::Rgb> palette =
+            depth == 16 ? std::vector<palmbitmap::Rgb>{} : palmbitmap::defaultPalette(depth);
+        const auto values = palmbitmap::reduceColors(image, {palette, false, {}}).values;
+        return palmbitmap::encodeBitmapMember({version, depth, density, c, {}, {}}, kWidth, kHeight,
+                                              values)
+            .bytes;
+    };
+    using C = palmbitmap::Compression;
+    // Odd sizes: an uncompressed 1-bit member of 37×23 is 16 + 23 × 6 bytes.
+    const std::vector<std::vector<std::uint8_t>> members = {
+        encoded(1, 1, 72, C::none), encoded(2, 8, 72, C::rle), encoded(2, 16, 72, C::none),
+        encoded(3, 8, 144, C::packBits), encoded(3, 16, 144, C::none)};
+    const palmbitmap::EncodedFamily family = palmbitmap::chainBitmapFamily(members);
+    ASSERT_EQ(family.error, "");
+    const palmbitmap::BitmapFamily decoded = palmbitmap::decodePalmBitmap(family.bytes);
+    ASSERT_TRUE(palmbitmap::isIntact(decoded)) << decoded.error;
+    ASSERT_EQ(decoded.members.size(), members.size());
+    std::size_t expectedOffset = 0;
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        SCOPED_TRACE(k);
+        if (k == 3) {
+            // The marker: a version-1 header of depth 0xFF pointing 16 bytes on.
+            const Bytes marker(family.bytes.begin() + expectedOffset,
+                               family.bytes.begin() + expectedOffset + 16);
+            EXPECT_EQ(marker, (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 1, 0, 4, 0, 0, 0, 0}));
+            expectedOffset += 16;
+        }
+        EXPECT_EQ(decoded.members[k].offset, expectedOffset);
+        // The member as written, but for its link to the next.
+        Bytes linked(family.bytes.begin() + expectedOffset,
+                     family.bytes.begin() + expectedOffset + members[k].size());
+        std::fill_n(linked.begin() + (linked[9] == 3 ? 20 : 10), linked[9] == 3 ? 4 : 2, 0);
+        EXPECT_EQ(linked, members[k]);
+        expectedOffset += (members[k].size() + 3) / 4 * 4;
+        // Each member alone, as palmtopnm reads it, matches its reading in the family.
+        if (members[k][8] != 16 || members[k][9] != 3) {
+            const palmbitmap::BitmapMember alone =
+                palmbitmap::decodePalmBitmap(members[k]).members.at(0);
+            EXPECT_EQ(alone.image.rgba, decoded.members[k].image.rgba);
+        }
+    }
+    EXPECT_NE(palmbitmap::chainBitmapFamily({}).error, "");
+}
+
+TEST(ColorReduction, KeepsExactColoursAndFindsTheNearestOthers) {
+    using palmbitmap::Rgb;
+    const std::vector<Rgb> system = palmbitmap::defaultPalette(8);
+    const std::vector<Rgb> greys = palmbitmap::defaultPalette(2);
+    constexpr std::uint16_t kLookUp = 0xFFFF;  // the colour's own index in the palette
+    struct Case {
+        const char* name;
+        std::vector<Rgb> palette;
+        Rgb color;
+        std::uint16_t value;
+    };
+    const std::vector<Case> cases = {
+        {"white is the system palette's first entry", system, {255, 255, 255}, 0},
+        {"black is 255, not an unused entry before it", system, {0, 0, 0}, 255},
+        {"a cube colour", system, {0x33, 0x99, 0xCC}, kLookUp},
+        {"a grey of the tail", system, {0x44, 0x44, 0x44}, kLookUp},
+        {"near white", system, {250, 252, 251}, 0},
+        {"light grey among four greys", greys, {0xA0, 0xA0, 0xA0}, 1},
+        {"dark grey among four greys", greys, {0x60, 0x60, 0x60}, 2},
+        {"5-6-5 colour", {}, palmbitmap::expand565(0x1234), 0x1234},
+        {"full red", {}, {255, 0, 0}, 0xF800},
+        {"rounds to the nearest level", {}, {6, 3, 5}, (1 << 11) | (1 << 5) | 1},
+    };
+    for (Case c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.value == kLookUp) {
+            const auto at = std::find(c.palette.rbegin(), c.palette.rend(), c.color);
+            ASSERT_NE(at, c.palette.rend());
+            c.value = static_cast<std::uint16_t>(c.palette.rend() - at - 1);
+        }
+        const palmbitmap::Image pixel{1, 1, {c.color.red, c.color.green, c.color.blue, 255}};
+        const auto reduced = palmbitmap::reduceColors(pixel, {c.palette, false, {}});
+        ASSERT_EQ(reduced.values.size(), 1u);
+        EXPECT_EQ(reduced.values[0], c.value);
+    }
+    // Every 5-6-5 colour comes back exactly.
+    for (unsigned value = 0; value < 0x10000; value += 37) {
+        EXPECT_EQ(palmbitmap::nearest565(palmbitmap::expand565(static_cast<std::uint16_t>(value))),
+                  value);
+    }
+}
+
+TEST(ColorReduction, DithersOnlyWhenAskedAndKeepsTransparencyApart) {
+    // A flat grey between two levels: plain reduction gives one level,
+    // dithering a mix of both whose average is close to the grey.
+    palmbitmap::Image flat{16, 16, {}};
+    for (int p = 0; p < 256; ++p) {
+        flat.rgba.insert(flat.rgba.end(), {0x60, 0x60, 0x60, 255});
+    }
+    const std::vector<palmbitmap::Rgb> twoGreys = palmbitmap::defaultPalette(1);
+    const auto plain = palmbitmap::reduceColors(flat, {twoGreys, false, {}});
+    EXPECT_EQ(std::count(plain.values.begin(), plain.values.end(), 1), 256);
+    const auto dithered = palmbitmap::reduceColors(flat, {twoGreys, true, {}});
+    const auto dark = std::count(dithered.values.begin(), dithered.values.end(), 1);
+    EXPECT_NEAR(static_cast<double>(dark) / 256, 1 - 0x60 / 255.0, 0.05);
+
+    // Both colours of one bit taken by opaque pixels: nothing left for a
+    // transparent one, unless the manifest names it.
+    palmbitmap::Image three{3, 1, {255, 255, 255, 255, 0, 0, 0, 255, 9, 9, 9, 0}};
+    EXPECT_NE(palmbitmap::reduceColors(three, {twoGreys, false, {}}).error, "");
+    const auto named = palmbitmap::reduceColors(three, {twoGreys, false, std::uint16_t{0}});
+    EXPECT_EQ(named.values, (std::vector<std::uint16_t>{0, 1, 0}));
+    // At 16 bits the key is magenta unless an opaque pixel has it.
+    three.rgba[0] = 255;
+    three.rgba[1] = 0;
+    three.rgba[2] = 255;
+    const auto direct = palmbitmap::reduceColors(three, {{}, false, {}});
+    ASSERT_TRUE(direct.transparentValue.has_value());
+    EXPECT_NE(*direct.transparentValue, 0xF81F);
+    EXPECT_EQ(direct.values[2], *direct.transparentValue);
+    EXPECT_NE(direct.values[0], *direct.transparentValue);
+    // An image's own colours, and a free entry for its transparent pixels.
+    const auto own = palmbitmap::imageColors(three, 256).value();
+    EXPECT_EQ(own.size(), 3u);
+    EXPECT_EQ(own[1], (palmbitmap::Rgb{0, 0, 0}));
+    EXPECT_FALSE(palmbitmap::imageColors(three, 2).has_value());
 }
 
 }  // namespace

@@ -97,7 +97,8 @@ std::optional<RgbaImage> palmtopnmImage(const std::vector<std::uint8_t>& bitmap,
 }
 
 std::optional<RgbaImage> pngImage(const std::string& path) {
-    return pamOf("pngtopam -alphapam " + shellQuoted(path));
+    // 16-bit files come down to 8 bits rounded, as editors show them.
+    return pamOf("pngtopam -alphapam " + shellQuoted(path) + " | pamdepth 255");
 }
 
 std::string imageDifference(const RgbaImage& expected, const RgbaImage& actual, int tolerance) {

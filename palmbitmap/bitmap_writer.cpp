@@ -1,0 +1,337 @@
+#include "bitmap_writer.h"
+
+#include <algorithm>
+#include <array>
+
+#include "bitmap_compression.h"
+#include "rgb565.h"
+
+namespace palmbitmap {
+namespace {
+
+constexpr std::uint16_t kCompressedFlag = 0x8000;
+constexpr std::uint16_t kHasColorTableFlag = 0x4000;
+constexpr std::uint16_t kHasTransparencyFlag = 0x2000;
+constexpr std::uint16_t kDirectColorFlag = 0x0400;
+
+constexpr std::size_t kOldHeaderSize = 16;
+constexpr std::size_t kVersion3HeaderSize = 24;
+constexpr std::uint8_t kDensityMarkerDepth = 0xFF;
+constexpr std::uint8_t kRgb565 = 1;
+constexpr std::uint8_t kUncompressedType = 0xFF;
+constexpr std::size_t kLargestWordOffset = std::size_t{0xFFFF} * 4;
+
+void put16(std::vector<std::uint8_t>& out, std::size_t at, std::size_t value) {
+    out[at] = static_cast<std::uint8_t>(value >> 8);
+    out[at + 1] = static_cast<std::uint8_t>(value);
+}
+
+void put32(std::vector<std::uint8_t>& out, std::size_t at, std::size_t value) {
+    put16(out, at, (value >> 16) & 0xFFFF);
+    put16(out, at + 2, value & 0xFFFF);
+}
+
+std::uint8_t compressionType(Compression compression) {
+    switch (compression) {
+        case Compression::scanLine:
+            return 0;
+        case Compression::rle:
+            return 1;
+        case Compression::packBits:
+            return 2;
+        case Compression::none:
+            break;
+    }
+    return kUncompressedType;
+}
+
+bool versionAllows(int version, int depth, Compression compression) {
+    if (version == 1) {
+        // Before version 2 the compressed flag means scan line.
+        return compression == Compression::none || compression == Compression::scanLine;
+    }
+    (void)depth;
+    return true;
+}
+
+// The plain rows: the leftmost pixel in the highest bits, rows padded to
+// whole 16-bit words.
+std::vector<std::uint8_t> packRows(int width, int height, int depth, std::size_t rowBytes,
+                                   std::span<const std::uint16_t> values) {
+    std::vector<std::uint8_t> rows(rowBytes * static_cast<std::size_t>(height));
+    const auto w = static_cast<std::size_t>(width);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        std::uint8_t* row = rows.data() + y * rowBytes;
+        for (std::size_t x = 0; x < w; ++x) {
+            const std::uint16_t value = values[y * w + x];
+            if (depth == 16) {
+                row[2 * x] = static_cast<std::uint8_t>(value >> 8);
+                row[2 * x + 1] = static_cast<std::uint8_t>(value);
+                continue;
+            }
+            const std::size_t bit = x * static_cast<std::size_t>(depth);
+            const unsigned shift = 8 - static_cast<unsigned>(depth) - bit % 8;
+            row[bit / 8] = static_cast<std::uint8_t>(row[bit / 8] | (value << shift));
+        }
+    }
+    return rows;
+}
+
+std::vector<std::uint8_t> compressedRows(Compression compression,
+                                         std::span<const std::uint8_t> rows, std::size_t rowBytes,
+                                         int depth) {
+    switch (compression) {
+        case Compression::scanLine:
+            return compressScanLine(rows, rowBytes);
+        case Compression::rle:
+            return compressRle(rows, rowBytes);
+        case Compression::packBits:
+            return compressPackBits(rows, depth == 16 ? 2 : 1, rowBytes);
+        case Compression::none:
+            break;
+    }
+    return {rows.begin(), rows.end()};
+}
+
+// The header, colour table and direct-colour block of a member.
+std::vector<std::uint8_t> memberHead(const MemberFormat& format, int width, int height,
+                                     std::size_t rowBytes, Compression compression) {
+    const bool v3 = format.version == 3;
+    std::vector<std::uint8_t> out(v3 ? kVersion3HeaderSize : kOldHeaderSize);
+    put16(out, 0, static_cast<std::size_t>(width));
+    put16(out, 2, static_cast<std::size_t>(height));
+    put16(out, 4, rowBytes);
+    std::uint16_t flags = 0;
+    if (compression != Compression::none) {
+        flags |= kCompressedFlag;
+    }
+    if (!format.colorTable.empty()) {
+        flags |= kHasColorTableFlag;
+    }
+    if (format.transparentValue) {
+        flags |= kHasTransparencyFlag;
+    }
+    if (format.depth == 16) {
+        flags |= kDirectColorFlag;
+    }
+    put16(out, 6, flags);
+    out[8] = static_cast<std::uint8_t>(format.depth);
+    out[9] = static_cast<std::uint8_t>(format.version);
+    const std::uint16_t transparent = format.transparentValue.value_or(0);
+    if (v3) {
+        out[10] = kVersion3HeaderSize;
+        out[11] = format.depth == 16 ? kRgb565 : 0;
+        out[13] = compressionType(compression);
+        put16(out, 14, static_cast<std::size_t>(format.density));
+        // Palm OS reads a 16-bit member's transparent value as 5-6-5.
+        put32(out, 16, transparent);
+    } else if (format.version == 2) {
+        out[12] = format.depth == 16 ? 0 : static_cast<std::uint8_t>(transparent);
+        out[13] = compression == Compression::none ? 0 : compressionType(compression);
+    }
+    if (!format.colorTable.empty()) {
+        const std::size_t at = out.size();
+        out.resize(at + 2 + 4 * format.colorTable.size());
+        put16(out, at, format.colorTable.size());
+        for (std::size_t k = 0; k < format.colorTable.size(); ++k) {
+            const Rgb c = format.colorTable[k];
+            const std::array<std::uint8_t, 4> entry = {static_cast<std::uint8_t>(k), c.red, c.green,
+                                                       c.blue};
+            std::copy(entry.begin(), entry.end(),
+                      out.begin() + static_cast<std::ptrdiff_t>(at + 2 + 4 * k));
+        }
+    }
+    if (format.depth == 16 && !v3) {
+        // Bits per channel, then the transparent colour as 8-bit RGB.
+        const Rgb key = expand565(transparent);
+        out.insert(out.end(), {5, 6, 5, 0, 0, key.red, key.green, key.blue});
+    }
+    return out;
+}
+
+}  // namespace
+
+bool isKnownDensity(int density) {
+    return density == 72 || density == 108 || density == 144 || density == 216 || density == 288;
+}
+
+std::string formatProblem(const MemberFormat& format) {
+    if (format.version < 1 || format.version > 3) {
+        return "version " + std::to_string(format.version) + " cannot be written (1 to 3)";
+    }
+    const int depth = format.depth;
+    if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) {
+        return "depth " + std::to_string(depth) + " is not 1, 2, 4, 8 or 16";
+    }
+    if (format.version == 1 && depth == 16) {
+        return "depth 16 needs version 2 or 3";
+    }
+    if (!isKnownDensity(format.density)) {
+        return "density " + std::to_string(format.density) + " is not 72, 108, 144, 216 or 288";
+    }
+    if (format.density != kLowDensity && format.version != 3) {
+        return "density " + std::to_string(format.density) + " needs version 3";
+    }
+    if (format.version == 1 && format.transparentValue) {
+        return "version 1 has no transparency";
+    }
+    if (format.compression && !versionAllows(format.version, depth, *format.compression)) {
+        return "version 1 compresses by scan line only";
+    }
+    if (depth == 16 && !format.colorTable.empty()) {
+        return "a colour table at depth 16";
+    }
+    const std::size_t colors = depth == 16 ? 0x10000 : std::size_t{1} << depth;
+    if (format.colorTable.size() > colors) {
+        return "a colour table of " + std::to_string(format.colorTable.size()) + " at depth " +
+               std::to_string(depth);
+    }
+    if (format.transparentValue && *format.transparentValue >= colors) {
+        return "transparent index " + std::to_string(*format.transparentValue) + " at depth " +
+               std::to_string(depth);
+    }
+    return {};
+}
+
+EncodedMember encodeBitmapMember(const MemberFormat& format, int width, int height,
+                                 std::span<const std::uint16_t> values) {
+    EncodedMember encoded;
+    encoded.error = formatProblem(format);
+    if (!encoded.error.empty()) {
+        return encoded;
+    }
+    if (width < 1 || height < 1 || width > 0x7FFF || height > 0x7FFF ||
+        values.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        encoded.error = "an image of " + std::to_string(width) + "x" + std::to_string(height) +
+                        " pixels cannot be a bitmap";
+        return encoded;
+    }
+    const std::size_t colors = format.depth == 16          ? 0x10000
+                               : format.colorTable.empty() ? std::size_t{1} << format.depth
+                                                           : format.colorTable.size();
+    if (std::any_of(values.begin(), values.end(), [&](std::uint16_t v) { return v >= colors; })) {
+        encoded.error = "a pixel lies beyond the colours of the member";
+        return encoded;
+    }
+    const std::size_t rowBytes =
+        (static_cast<std::size_t>(width) * static_cast<std::size_t>(format.depth) + 15) / 16 * 2;
+    if (rowBytes > 0xFFFF) {
+        encoded.error = "rows of " + std::to_string(rowBytes) + " bytes are too long";
+        return encoded;
+    }
+    const std::vector<std::uint8_t> rows = packRows(width, height, format.depth, rowBytes, values);
+
+    std::vector<Compression> candidates;
+    if (format.compression) {
+        candidates = {*format.compression};
+    } else {
+        candidates = {Compression::none, Compression::scanLine};
+        if (format.version >= 2) {
+            candidates.push_back(Compression::rle);
+            // Palm OS 4 draws 16-bit PackBits of version 2 in wrong colours.
+            if (format.version == 3 || format.depth != 16) {
+                candidates.push_back(Compression::packBits);
+            }
+        }
+    }
+    const std::size_t sizeField = format.version == 3 ? 4 : 2;
+    const std::size_t largestSize = format.version == 3 ? 0xFFFFFFFF : 0xFFFF;
+    for (const Compression compression : candidates) {
+        std::vector<std::uint8_t> member = memberHead(format, width, height, rowBytes, compression);
+        const std::vector<std::uint8_t> data =
+            compressedRows(compression, rows, rowBytes, format.depth);
+        if (compression != Compression::none) {
+            // The compressed data begin with their size, the field included.
+            if (data.size() + sizeField > largestSize) {
+                continue;
+            }
+            const std::size_t at = member.size();
+            member.resize(at + sizeField);
+            if (sizeField == 4) {
+                put32(member, at, data.size() + sizeField);
+            } else {
+                put16(member, at, data.size() + sizeField);
+            }
+        }
+        member.insert(member.end(), data.begin(), data.end());
+        if (encoded.bytes.empty() || member.size() < encoded.bytes.size()) {
+            encoded.bytes = std::move(member);
+        }
+    }
+    if (encoded.bytes.empty()) {
+        encoded.error = "the compressed data do not fit the size field of version " +
+                        std::to_string(format.version);
+    }
+    return encoded;
+}
+
+EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> members) {
+    EncodedFamily family;
+    bool behindMarker = false;
+    // Where the field that must point to the next member lies, and whether it
+    // counts in words (versions 1 and 2, and the marker) or bytes (version 3).
+    std::optional<std::size_t> pendingField;
+    bool pendingInWords = false;
+    const auto link = [&]() {
+        if (!pendingField) {
+            return true;
+        }
+        const std::size_t distance = family.bytes.size() - *pendingField;
+        if (pendingInWords) {
+            if (distance > kLargestWordOffset) {
+                return false;
+            }
+            put16(family.bytes, *pendingField + 10, distance / 4);
+        } else {
+            put32(family.bytes, *pendingField + 20, distance);
+        }
+        return true;
+    };
+    const auto tooFar = [&family]() {
+        family.bytes.clear();
+        family.error = "a member lies too far behind the one before it for a version 1 or 2 link";
+        return family;
+    };
+    if (members.empty()) {
+        family.error = "a family without members";
+        return family;
+    }
+    for (const std::vector<std::uint8_t>& member : members) {
+        if (member.size() < kOldHeaderSize ||
+            (member[9] == 3 && member.size() < kVersion3HeaderSize)) {
+            family.bytes.clear();
+            family.error = "a member without a whole header";
+            return family;
+        }
+        family.bytes.resize((family.bytes.size() + 3) / 4 * 4);
+        const bool v3 = member[9] == 3;
+        const int density = v3 ? (member[14] << 8) | member[15] : kLowDensity;
+        if (v3 && density != kLowDensity && !behindMarker) {
+            // Older systems stop at this marker; the members behind it need Palm OS 5.
+            if (!link()) {
+                return tooFar();
+            }
+            pendingField = family.bytes.size();
+            pendingInWords = true;
+            family.bytes.resize(family.bytes.size() + kOldHeaderSize);
+            family.bytes[*pendingField + 8] = kDensityMarkerDepth;
+            family.bytes[*pendingField + 9] = 1;
+            behindMarker = true;
+        }
+        if (!link()) {
+            return tooFar();
+        }
+        pendingField = family.bytes.size();
+        pendingInWords = !v3;
+        family.bytes.insert(family.bytes.end(), member.begin(), member.end());
+        // Clear what the member held as its link before: it may be the last.
+        if (v3) {
+            put32(family.bytes, *pendingField + 20, 0);
+        } else {
+            put16(family.bytes, *pendingField + 10, 0);
+        }
+    }
+    return family;
+}
+
+}  // namespace palmbitmap

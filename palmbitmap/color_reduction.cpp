@@ -1,0 +1,199 @@
+#include "color_reduction.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "rgb565.h"
+#include "system_palette.h"
+
+namespace palmbitmap {
+namespace {
+
+// The level of `bits` bits whose 8-bit spelling lies nearest to a channel.
+unsigned nearestLevel(int channel, unsigned bits) {
+    const unsigned maximum = (1u << bits) - 1;
+    const auto spelled = [bits](unsigned level) {
+        return static_cast<int>((level << (8 - bits)) | (level >> (2 * bits - 8)));
+    };
+    const unsigned guess = static_cast<unsigned>(channel) * maximum / 255;
+    unsigned best = guess;
+    for (unsigned level = guess == 0 ? 0 : guess - 1; level <= std::min(guess + 1, maximum);
+         ++level) {
+        if (std::abs(spelled(level) - channel) < std::abs(spelled(best) - channel)) {
+            best = level;
+        }
+    }
+    return best;
+}
+
+struct Color {
+    int red;
+    int green;
+    int blue;
+};
+
+int squaredDistance(const Color& a, Rgb b) {
+    const int red = a.red - b.red;
+    const int green = a.green - b.green;
+    const int blue = a.blue - b.blue;
+    return red * red + green * green + blue * blue;
+}
+
+std::uint16_t nearestIndex(std::span<const Rgb> palette, const Color& color) {
+    std::size_t best = palette.size() - 1;
+    int bestDistance = std::numeric_limits<int>::max();
+    for (std::size_t k = palette.size(); k-- > 0;) {
+        const int distance = squaredDistance(color, palette[k]);
+        if (distance < bestDistance) {
+            best = k;
+            bestDistance = distance;
+        }
+    }
+    return static_cast<std::uint16_t>(best);
+}
+
+std::uint8_t clamped(int channel) {
+    return static_cast<std::uint8_t>(std::clamp(channel, 0, 255));
+}
+
+}  // namespace
+
+std::uint16_t nearest565(Rgb color) {
+    return static_cast<std::uint16_t>((nearestLevel(color.red, 5) << 11) |
+                                      (nearestLevel(color.green, 6) << 5) |
+                                      nearestLevel(color.blue, 5));
+}
+
+std::vector<Rgb> defaultPalette(int depth) {
+    std::vector<Rgb> palette;
+    for (unsigned index = 0; index < (1u << depth); ++index) {
+        palette.push_back(defaultColor(depth, index));
+    }
+    return palette;
+}
+
+ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
+    const auto width = static_cast<std::size_t>(image.width);
+    const auto height = static_cast<std::size_t>(image.height);
+    const bool direct = choice.palette.empty();
+    ReducedImage reduced;
+    reduced.values.resize(width * height);
+    std::vector<bool> transparent(width * height);
+    // The error still to be spread: this row's and the next one's, per channel.
+    std::vector<Color> carried(choice.dither ? 2 * (width + 2) : 0, Color{0, 0, 0});
+    bool anyTransparent = false;
+    for (std::size_t y = 0; y < height; ++y) {
+        Color* here = choice.dither ? &carried[(y % 2) * (width + 2) + 1] : nullptr;
+        Color* below = choice.dither ? &carried[((y + 1) % 2) * (width + 2) + 1] : nullptr;
+        if (choice.dither) {
+            std::fill_n(below - 1, width + 2, Color{0, 0, 0});
+        }
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::size_t p = y * width + x;
+            const std::uint8_t* pixel = &image.rgba[p * 4];
+            if (pixel[3] < kTransparentBelowAlpha) {
+                transparent[p] = true;
+                anyTransparent = true;
+                continue;
+            }
+            Color wanted{pixel[0], pixel[1], pixel[2]};
+            if (choice.dither) {
+                // Sixteenths, rounded toward zero: no error, no change.
+                wanted = {clamped(wanted.red + here[x].red / 16),
+                          clamped(wanted.green + here[x].green / 16),
+                          clamped(wanted.blue + here[x].blue / 16)};
+            }
+            const std::uint16_t value = direct
+                                            ? nearest565({static_cast<std::uint8_t>(wanted.red),
+                                                          static_cast<std::uint8_t>(wanted.green),
+                                                          static_cast<std::uint8_t>(wanted.blue)})
+                                            : nearestIndex(choice.palette, wanted);
+            reduced.values[p] = value;
+            if (choice.dither) {
+                const Rgb got = direct ? expand565(value) : choice.palette[value];
+                const Color error{wanted.red - got.red, wanted.green - got.green,
+                                  wanted.blue - got.blue};
+                const auto spread = [&error](Color& to, int weight) {
+                    to.red += error.red * weight;
+                    to.green += error.green * weight;
+                    to.blue += error.blue * weight;
+                };
+                spread(here[x + 1], 7);
+                spread(below[x - 1], 3);  // x - 1 is the padding entry at the row's start
+                spread(below[x], 5);
+                spread(below[x + 1], 1);
+            }
+        }
+    }
+    reduced.transparentValue = choice.transparentValue;
+    if (anyTransparent && !reduced.transparentValue) {
+        // A value no opaque pixel takes.
+        const std::size_t count = direct ? 0x10000 : choice.palette.size();
+        std::vector<bool> used(count);
+        for (std::size_t p = 0; p < reduced.values.size(); ++p) {
+            if (!transparent[p]) {
+                used[reduced.values[p]] = true;
+            }
+        }
+        // Magenta first, the colour skins have always used for it (and an
+        // index every reader knows: some stop at the system palette's 232nd).
+        const std::uint16_t magenta =
+            direct ? nearest565({255, 0, 255}) : nearestIndex(choice.palette, {255, 0, 255});
+        if (!used[magenta]) {
+            reduced.transparentValue = magenta;
+        }
+        for (std::size_t value = 0; !reduced.transparentValue && value < count; ++value) {
+            if (!used[value]) {
+                reduced.transparentValue = static_cast<std::uint16_t>(value);
+            }
+        }
+        if (!reduced.transparentValue) {
+            reduced.values.clear();
+            reduced.error =
+                "every colour is taken by an opaque pixel; none is left for the "
+                "transparent ones";
+            return reduced;
+        }
+    }
+    for (std::size_t p = 0; p < reduced.values.size(); ++p) {
+        if (transparent[p]) {
+            reduced.values[p] = *reduced.transparentValue;
+        }
+    }
+    return reduced;
+}
+
+std::optional<std::vector<Rgb>> imageColors(const Image& image, std::size_t limit) {
+    std::vector<Rgb> colors;
+    std::vector<bool> seen(1u << 24);
+    const auto key = [](Rgb c) { return (std::size_t{c.red} << 16) | (c.green << 8) | c.blue; };
+    bool anyTransparent = false;
+    for (std::size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
+        if (image.rgba[p + 3] < kTransparentBelowAlpha) {
+            anyTransparent = true;
+            continue;
+        }
+        const Rgb color{image.rgba[p], image.rgba[p + 1], image.rgba[p + 2]};
+        if (!seen[key(color)]) {
+            seen[key(color)] = true;
+            colors.push_back(color);
+        }
+    }
+    if (anyTransparent) {
+        // An entry of its own, in a colour no opaque pixel has, so that
+        // none of them is drawn through.
+        std::size_t free = key({255, 0, 255});
+        while (seen[free]) {
+            free = (free + 1) % seen.size();
+        }
+        colors.push_back({static_cast<std::uint8_t>(free >> 16),
+                          static_cast<std::uint8_t>(free >> 8), static_cast<std::uint8_t>(free)});
+    }
+    if (colors.size() > limit) {
+        return std::nullopt;
+    }
+    return colors;
+}
+
+}  // namespace palmbitmap
