@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "bitmap_compression.h"
+#include "row_compression.h"
 #include "system_palette.h"
 
 namespace palmbitmap {
