@@ -16,6 +16,7 @@
 #include "resource_database.h"
 #include "scratch_files.h"
 #include "skin_compression.h"
+#include "skin_rules.h"
 
 namespace {
 
@@ -45,7 +46,8 @@ void checkOutput(prc::ResourceTable input, const std::vector<std::uint8_t>& outp
     const prc::DatabaseParse output = prc::parseResourceDatabase(outputFile);
     require(output.table.has_value());
     const auto& written = output.table->entries;
-    require(output.table->name == input.name && written.size() == input.entries.size());
+    require(output.table->header.name == input.header.name &&
+            written.size() == input.entries.size());
     for (std::size_t i = 0; i < written.size(); ++i) {
         const prc::ResourceEntry& before = input.entries[i];
         const prc::ResourceEntry& after = written[i];
@@ -58,7 +60,7 @@ void checkOutput(prc::ResourceTable input, const std::vector<std::uint8_t>& outp
         if (after.data == bitmap) {
             continue;
         }
-        require(tessel::mayCompressBitmapId(after.id) && after.data.size() < bitmap.size());
+        require(skinrules::mayCompressBitmapId(after.id) && after.data.size() < bitmap.size());
         const bitmapcodec::Decoded decoded = bitmapcodec::decodeCompressedBitmap(after.data);
         require(decoded.error == nullptr && decoded.bytes == bitmap);
     }

@@ -14,7 +14,7 @@ namespace {
 using fuzzcheck::require;
 
 bool sameResources(const prc::ResourceTable& a, const prc::ResourceTable& b) {
-    return a.name == b.name &&
+    return a.header.name == b.header.name &&
            std::equal(a.entries.begin(), a.entries.end(), b.entries.begin(), b.entries.end(),
                       [](const prc::ResourceEntry& x, const prc::ResourceEntry& y) {
                           return x.type == y.type && x.id == y.id && x.data == y.data;
@@ -44,5 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const prc::DatabaseParse again =
         prc::parseResourceDatabase(prc::serializeResourceDatabase(table));
     require(again.table && sameResources(*again.table, table));
+
+    // Under its own header the table reads back whole, every header field too.
+    const prc::DatabaseParse kept =
+        prc::parseResourceDatabase(prc::serializeDatabase(table.header, table.entries));
+    require(kept.table && sameResources(*kept.table, table) && kept.table->header == table.header);
     return 0;
 }

@@ -12,14 +12,6 @@
 
 namespace lumen {
 
-struct DatabaseHeader {
-    prc::DatabaseName name{};
-    std::uint16_t attributes = 0;
-    std::uint16_t version = 0;
-    prc::TypeCode type{};
-    prc::TypeCode creator{};
-};
-
 enum class StoredForm { notBitmap, plain, container };
 
 struct ResourceView {
@@ -36,8 +28,7 @@ std::string damageOf(const ResourceView& view);
 
 struct SkinView {
     std::vector<std::uint8_t> file;
-    DatabaseHeader header;
-    prc::ResourceTable table;
+    prc::ResourceTable table;             // its header is the file's own
     std::vector<ResourceView> resources;  // one per table entry, in directory order
 };
 
@@ -53,13 +44,11 @@ SkinLoad loadSkin(const std::string& path);
 // The view of one resource's bytes.
 ResourceView viewResource(const prc::ResourceEntry& entry);
 
-bool isBitmapType(const prc::TypeCode& type);
-
 // A database name or a four-character code as text: printable ASCII kept,
 // anything else as \xNN.
 std::string printable(const std::uint8_t* bytes, std::size_t size);
 
 // The database name up to its first NUL, as printable text.
-std::string databaseNameText(const DatabaseHeader& header);
+std::string databaseNameText(const prc::DatabaseHeader& header);
 
 }  // namespace lumen

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "bitmap_compression.h"
 #include "rgb565.h"
+#include "row_compression.h"
 
 namespace palmbitmap {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "bitmap_compression.h"
 #include "rgb565.h"
+#include "row_compression.h"
 #include "system_palette.h"
 
 namespace palmbitmap {

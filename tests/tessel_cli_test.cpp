@@ -87,7 +87,7 @@ std::vector<Bytes> outputResources(const Bytes& output) {
     std::vector<Bytes> data;
     const std::size_t count = (std::size_t{output[76]} << 8) | output[77];
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t at = 78 + 10 * i + 6;
+        const std::size_t at = skinbuilder::offsetFieldAt(i);
         const std::size_t begin = (std::size_t{output[at]} << 24) | (output[at + 1] << 16) |
                                   (output[at + 2] << 8) | output[at + 3];
         std::size_t end = output.size();

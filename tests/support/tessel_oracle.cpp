@@ -82,8 +82,9 @@ std::string palmPdbView(const std::vector<std::uint8_t>& file) {
         throw std::runtime_error("not a readable database");
     }
     const prc::ResourceTable& table = *parse.table;
-    const auto nameEnd = std::find(table.name.begin(), table.name.end(), 0);
-    std::string view = "name " + hex(table.name.data(), nameEnd - table.name.begin()) + "\n";
+    const auto nameEnd = std::find(table.header.name.begin(), table.header.name.end(), 0);
+    std::string view =
+        "name " + hex(table.header.name.data(), nameEnd - table.header.name.begin()) + "\n";
     view += "type " + std::string(file.begin() + 60, file.begin() + 64) + " creator " +
             std::string(file.begin() + 64, file.begin() + 68) + "\n";
     for (const prc::ResourceEntry& entry : table.entries) {
