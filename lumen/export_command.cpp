@@ -6,8 +6,10 @@
 #include "commands.h"
 #include "contact_sheet.h"
 #include "file_access.h"
+#include "manifest_export.h"
 #include "png_writer.h"
 #include "same_file.h"
+#include "skin_manifest.h"
 #include "skin_rules.h"
 #include "skin_view.h"
 
@@ -117,6 +119,7 @@ int exportSkin(const std::string& path, const std::string& folder) {
     }
     Writer writer{path, folder};
     std::set<std::string> used = {"index.html"};
+    std::vector<ExportedImage> exported;
     std::vector<SheetEntry> sheet;
     std::size_t images = 0;
     bool damaged = false;
@@ -145,6 +148,8 @@ int exportSkin(const std::string& path, const std::string& folder) {
                 continue;
             }
             ++images;
+            exported.push_back(
+                {static_cast<std::size_t>(&view - load.skin->resources.data()), k, name});
             sheet.push_back({resourceName(view), name, member.width, member.height,
                              memberDetails(member, k, members.size()), storedDescription(view),
                              ""});
@@ -160,6 +165,13 @@ int exportSkin(const std::string& path, const std::string& folder) {
                                 (damaged ? ", damaged bitmaps listed without an image" : "");
     const std::string html =
         contactSheetHtml(std::string(fileName.begin(), fileName.end()), summary, sheet);
+    const ManifestExport manifest = manifestExport(*load.skin, exported);
+    for (const ExportFile& file : manifest.files) {
+        writer.write(file.name, file.bytes);
+    }
+    writer.write(kManifestName,
+                 std::span(reinterpret_cast<const std::uint8_t*>(manifest.text.data()),
+                           manifest.text.size()));
     writer.write("index.html",
                  std::span(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()));
     std::printf("%s: %zu images and index.html written to %s\n", path.c_str(), images,

@@ -1,5 +1,6 @@
 // Lumen: shows what a skin holds, checks it, exports its bitmaps as PNG
-// files with a contact sheet, and unpacks what Tessel compressed.
+// files with a contact sheet and a manifest, builds skins from PNG files,
+// puts an edited image back, and unpacks what Tessel compressed.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,7 +14,12 @@ constexpr const char* kUsage =
     "Usage: Lumen list SKIN            the database and its resources, one line each\n"
     "       Lumen check SKIN...        decode every container and bitmap; status 1 if any is "
     "damaged\n"
-    "       Lumen export SKIN FOLDER   every bitmap as FOLDER/<id>.png, and FOLDER/index.html\n"
+    "       Lumen export SKIN FOLDER   every bitmap as FOLDER/<id>.png, FOLDER/index.html, and\n"
+    "                                  FOLDER/skin.toml with every resource's bytes for build\n"
+    "       Lumen build FOLDER OUTPUT  a skin from FOLDER/skin.toml and the files it names\n"
+    "       Lumen replace SKIN ID IMAGE OUTPUT\n"
+    "                                  a copy with bitmap ID's members of IMAGE's size drawn\n"
+    "                                  anew from the PNG file IMAGE\n"
     "       Lumen unpack SKIN OUTPUT   a copy with every container a plain bitmap again\n"
     "       Lumen --help | --version\n";
 
@@ -60,7 +66,14 @@ int main(int argc, char** argv) {
     if (command == "unpack" && operands.size() == 2) {
         return lumen::unpackSkin(operands[0], operands[1]);
     }
-    if (command == "list" || command == "check" || command == "export" || command == "unpack") {
+    if (command == "build" && operands.size() == 2) {
+        return lumen::buildSkin(operands[0], operands[1]);
+    }
+    if (command == "replace" && operands.size() == 4) {
+        return lumen::replaceBitmap(operands[0], operands[1], operands[2], operands[3]);
+    }
+    if (command == "list" || command == "check" || command == "export" || command == "unpack" ||
+        command == "build" || command == "replace") {
         return usageError("wrong number of arguments for " + command);
     }
     return usageError("unknown command '" + command + "'");

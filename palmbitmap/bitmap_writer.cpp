@@ -163,9 +163,6 @@ std::string formatProblem(const MemberFormat& format) {
     if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) {
         return "depth " + std::to_string(depth) + " is not 1, 2, 4, 8 or 16";
     }
-    if (format.version == 1 && depth == 16) {
-        return "depth 16 needs version 2 or 3";
-    }
     if (!isKnownDensity(format.density)) {
         return "density " + std::to_string(format.density) + " is not 72, 108, 144, 216 or 288";
     }

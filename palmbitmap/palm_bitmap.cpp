@@ -189,6 +189,7 @@ std::optional<std::size_t> readColorInfo(std::span<const std::uint8_t> bytes, Bi
             layout.colors.push_back({bytes[pos + 1], bytes[pos + 2], bytes[pos + 3]});
         }
         member.colorTableEntries = static_cast<int>(entries);
+        member.colorTable = layout.colors;
     }
     if (member.directColor && member.version < 3) {
         if (bytes.size() - pos < kDirectInfoSize) {

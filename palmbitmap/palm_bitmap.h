@@ -46,7 +46,8 @@ struct BitmapMember {
     int density = kLowDensity;
     std::uint16_t flags = 0;
     Compression compression = Compression::none;
-    int colorTableEntries = 0;  // 0: the system's default palette (or direct colour)
+    int colorTableEntries = 0;    // 0: the system's default palette (or direct colour)
+    std::vector<Rgb> colorTable;  // the member's own, when it has one
     bool directColor = false;
     bool transparent = false;
     std::uint8_t transparentIndex = 0;  // indexed depths

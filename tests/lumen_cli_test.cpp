@@ -1,7 +1,8 @@
 // Runs the built Lumen on the sample, the corpus and Tessel's outputs of them:
 // exported PNG files against netpbm's reading of the plain bitmaps, unpacked
-// skins against the originals, damage that check must name, and the contact
-// sheet in headless Chromium.
+// skins against the originals, damage that check must name, the contact
+// sheet in headless Chromium, skins built back from an export (untouched and
+// edited), replaced images, a skin made from PNG files, and the refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,10 +13,15 @@
 #include <vector>
 
 #include "compressed_bitmap.h"
+#include "database_header.h"
 #include "files.h"
 #include "netpbm_reference.h"
+#include "palm_bitmap.h"
+#include "png_reader.h"
+#include "png_writer.h"
 #include "required_tool.h"
 #include "resource_database.h"
+#include "rgb565.h"
 
 namespace {
 
@@ -75,8 +81,10 @@ TEST(Lumen, ExportsEveryBitmapAsPalmtopnmReadsIt) {
         const fs::path out = folder / ("export-" + skin.stem().string());
         const RunResult run = lumen({"export", skin, out});
         ASSERT_EQ(run.exitStatus, 0) << run.err;
-        std::vector<std::string> expected = {"index.html"};
+        std::vector<std::string> expected = {"index.html", "skin.toml"};
         for (const prc::ResourceEntry& entry : tableOf(skin).entries) {
+            expected.push_back(std::string(entry.type.begin(), entry.type.end()) + "-" +
+                               std::to_string(entry.id) + ".bin");
             if (entry.type != kBitmapType) {
                 continue;
             }
@@ -109,9 +117,10 @@ TEST(Lumen, NamesFamilyMembersByDepthAndDensityAndOtherTypesByType) {
     testsupport::writeFile(folder / "family.prc", prc::serializeResourceDatabase(table));
     const RunResult run = lumen({"export", folder / "family.prc", folder / "out"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(testsupport::folderContents(folder / "out"),
-              (std::vector<std::string>{"1000-16bpp-144.png", "1000-8bpp.png", "Tbmp-1000.png",
-                                        "index.html"}));
+    EXPECT_EQ(
+        testsupport::folderContents(folder / "out"),
+        (std::vector<std::string>{"1000-16bpp-144.png", "1000-8bpp.png", "Tbmp-1000.bin",
+                                  "Tbmp-1000.png", "abmp-1000.bin", "index.html", "skin.toml"}));
 }
 
 TEST(Lumen, UnpacksTesselOutputToTheOriginalBitmaps) {
@@ -219,8 +228,8 @@ TEST(Lumen, CheckNamesDamageAndTheOthersStillShow) {
         const RunResult exported = lumen({"export", skin, folder / "out"});
         EXPECT_EQ(exported.exitStatus, 1);
         EXPECT_NE(exported.err.find(line), std::string::npos) << exported.err;
-        EXPECT_EQ(testsupport::folderContents(folder / "out").size(),
-                  10u);  // 9 of 10, and index.html
+        // 9 images of 10, index.html, skin.toml and the 12 resources' bytes.
+        EXPECT_EQ(testsupport::folderContents(folder / "out").size(), 23u);
         fs::remove_all(folder / "out");
     }
     EXPECT_EQ(lumen({"check", good, folder / "t.prc"}).exitStatus, 0);
@@ -287,6 +296,327 @@ document.body.append(frame);
     const std::string expected = std::to_string(2 * pngs) + " of " + std::to_string(2 * pngs);
     EXPECT_NE(run.out.find("data-result=\"" + expected + "\""), std::string::npos)
         << run.out << run.err;
+}
+
+prc::DatabaseHeader headerOf(const fs::path& path) {
+    return prc::parseDatabaseHeader(readFile(path));
+}
+
+palmbitmap::Image pngOf(const fs::path& path) {
+    png::DecodedPng decoded = png::decodePng(readFile(path));
+    EXPECT_EQ(decoded.error, "") << path;
+    return {static_cast<int>(decoded.width), static_cast<int>(decoded.height), decoded.rgba};
+}
+
+void writePng(const fs::path& path, const palmbitmap::Image& image) {
+    testsupport::writeFile(
+        path, png::encodeRgbaPng(static_cast<std::uint32_t>(image.width),
+                                 static_cast<std::uint32_t>(image.height), image.rgba));
+}
+
+void writeText(const fs::path& path, const std::string& text) {
+    testsupport::writeFile(path, Bytes(text.begin(), text.end()));
+}
+
+TEST(Lumen, BuildsAnUntouchedExportBackToTheSameDatabase) {
+    TempFolder folder;
+    for (const auto& [skin, original] : skins(folder)) {
+        SCOPED_TRACE(skin.string());
+        const fs::path out = folder / ("export-" + skin.stem().string());
+        ASSERT_EQ(lumen({"export", skin, out}).exitStatus, 0);
+        const RunResult build = lumen({"build", out, folder / "built.prc"});
+        ASSERT_EQ(build.exitStatus, 0) << build.err;
+        EXPECT_NE(build.out.find(" 0 bitmap members drawn anew"), std::string::npos) << build.out;
+        EXPECT_EQ(headerOf(folder / "built.prc"), headerOf(skin));
+        const prc::ResourceTable before = tableOf(skin);
+        const prc::ResourceTable after = tableOf(folder / "built.prc");
+        ASSERT_EQ(after.entries.size(), before.entries.size());
+        for (std::size_t k = 0; k < after.entries.size(); ++k) {
+            EXPECT_EQ(after.entries[k].type, before.entries[k].type);
+            EXPECT_EQ(after.entries[k].id, before.entries[k].id);
+            EXPECT_EQ(after.entries[k].data, before.entries[k].data) << after.entries[k].id;
+        }
+    }
+}
+
+// The bitmap of a resource, taken out of its container, decoded.
+palmbitmap::BitmapFamily familyOf(const fs::path& skin, std::uint16_t id) {
+    for (const prc::ResourceEntry& entry : tableOf(skin).entries) {
+        if (entry.type == kBitmapType && entry.id == id) {
+            return palmbitmap::decodePalmBitmap(plainBitmap(entry.data));
+        }
+    }
+    ADD_FAILURE() << "no bitmap " << id;
+    return {};
+}
+
+// An edit whose colours all come from the image itself (its rows turned down
+// by one): exact in every palette and in 5-6-5.
+palmbitmap::Image edited(const palmbitmap::Image& image) {
+    palmbitmap::Image out = image;
+    const std::size_t row = static_cast<std::size_t>(image.width) * 4;
+    std::rotate(out.rgba.begin(), out.rgba.end() - static_cast<std::ptrdiff_t>(row),
+                out.rgba.end());
+    return out;
+}
+
+TEST(Lumen, EditedImagesComeBackExactlyInTheirMembersOwnFormat) {
+    TempFolder folder;
+    ASSERT_EQ(testsupport::runProgram({TESSEL_PATH, SAMPLE_SKIN_PATH, folder / "t.prc"}).exitStatus,
+              0);
+    struct Case {
+        fs::path skin;
+        std::uint16_t id;
+        const char* what;
+    };
+    const std::vector<Case> cases = {
+        {SAMPLE_SKIN_PATH, 31000, "16 bits, version 2"},
+        {SAMPLE_SKIN_PATH, 31010, "8 bits, system palette"},
+        {CORPUS_DIR "/demo-skin.prc", 31010, "8 bits, a colour table of its own, version 1"},
+        {CORPUS_DIR "/demo-skin.prc", 31001, "16 bits, version 1"},
+        {folder / "t.prc", 31020, "in a container"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path out = folder / "export";
+        fs::remove_all(out);
+        ASSERT_EQ(lumen({"export", c.skin, out}).exitStatus, 0);
+        const fs::path png = out / (std::to_string(c.id) + ".png");
+        const palmbitmap::Image changed = edited(pngOf(png));
+        writePng(folder / "changed.png", changed);
+        writePng(png, changed);
+        const RunResult build = lumen({"build", out, folder / "built.prc"});
+        ASSERT_EQ(build.exitStatus, 0) << build.err;
+        EXPECT_NE(build.out.find(" 1 bitmap members drawn anew"), std::string::npos) << build.out;
+        const RunResult replace = lumen({"replace", c.skin, std::to_string(c.id),
+                                         folder / "changed.png", folder / "replaced.prc"});
+        ASSERT_EQ(replace.exitStatus, 0) << replace.err;
+
+        const palmbitmap::BitmapMember before = familyOf(c.skin, c.id).members.at(0);
+        const prc::ResourceTable original = tableOf(c.skin);
+        for (const fs::path& result : {folder / "built.prc", folder / "replaced.prc"}) {
+            SCOPED_TRACE(result.filename().string());
+            EXPECT_EQ(headerOf(result), headerOf(c.skin));
+            const palmbitmap::BitmapFamily family = familyOf(result, c.id);
+            ASSERT_TRUE(palmbitmap::isIntact(family)) << family.error;
+            const palmbitmap::BitmapMember& after = family.members.at(0);
+            EXPECT_EQ(after.image.rgba, changed.rgba);
+            EXPECT_EQ(after.version, before.version);
+            EXPECT_EQ(after.depth, before.depth);
+            EXPECT_EQ(after.compression, before.compression);
+            EXPECT_EQ(after.colorTable, before.colorTable);
+            EXPECT_EQ(after.transparent, before.transparent);
+            const prc::ResourceTable table = tableOf(result);
+            ASSERT_EQ(table.entries.size(), original.entries.size());
+            for (std::size_t k = 0; k < table.entries.size(); ++k) {
+                if (table.entries[k].id != c.id) {
+                    EXPECT_EQ(table.entries[k].data, original.entries[k].data);
+                }
+            }
+        }
+        EXPECT_EQ(tableOf(folder / "built.prc").entries[1].data.size(),
+                  tableOf(folder / "replaced.prc").entries[1].data.size());
+    }
+}
+
+TEST(Lumen, BuildsANewSkinFromPngFilesAndAHandWrittenManifest) {
+    TempFolder folder;
+    const fs::path in = folder / "in";
+    fs::create_directories(in);
+    // Colours of the system palette and of 5-6-5, and a clear corner.
+    palmbitmap::Image image{20, 10, {}};
+    for (int p = 0; p < 200; ++p) {
+        const palmbitmap::Rgb c =
+            palmbitmap::expand565(static_cast<std::uint16_t>(p % 3 == 0   ? 0xF800
+                                                             : p % 3 == 1 ? 0x07E0
+                                                                          : 0x001F));
+        image.rgba.insert(image.rgba.end(),
+                          {c.red, c.green, c.blue, static_cast<std::uint8_t>(p < 3 ? 0 : 255)});
+    }
+    palmbitmap::Image dense = image;  // twice the size, for density 144
+    dense.width = 40;
+    dense.rgba.insert(dense.rgba.end(), image.rgba.begin(), image.rgba.end());
+    writePng(in / "small.png", image);
+    writePng(in / "dense.png", dense);
+    writeText(in / "title.bin", "Blue");
+    writeText(in / "skin.toml", R"(# A skin made by hand
+[database]
+name = "Blue"
+type = "rsrc"
+creator = "sBar"
+created = 0xC0000000
+modified = 0xC0000001
+
+[[resource]]
+type = "tSTR"
+id = 1000
+file = "title.bin"
+
+[[resource]]
+type = "abmp"
+id = 31100
+[[resource.member]]
+image = "small.png"
+depth = 8
+[[resource.member]]
+image = "dense.png"
+depth = 16
+density = 144
+compression = "packbits"
+
+[[resource]]
+type = "abmp"
+id = 31101
+[[resource.member]]
+image = "small.png"
+depth = 8
+colours = "image"
+compression = "rle"
+)");
+    const RunResult build = lumen({"build", in, folder / "blue.prc"});
+    ASSERT_EQ(build.exitStatus, 0) << build.err;
+    const prc::DatabaseHeader header = headerOf(folder / "blue.prc");
+    EXPECT_EQ(std::string(header.name.begin(), header.name.begin() + 5), std::string("Blue\0", 5));
+    EXPECT_EQ(header.type, prc::typeCode("rsrc"));
+    EXPECT_EQ(header.attributes, 1);
+    EXPECT_EQ(header.version, 1);
+    EXPECT_EQ(header.creationDate, 0xC0000000u);
+    EXPECT_EQ(header.modificationDate, 0xC0000001u);
+    EXPECT_EQ(header.modificationNumber, 1u);
+    const prc::ResourceTable table = tableOf(folder / "blue.prc");
+    ASSERT_EQ(table.entries.size(), 3u);
+    EXPECT_EQ(table.entries[0].data, (Bytes{'B', 'l', 'u', 'e'}));
+
+    struct Expected {
+        std::uint16_t id;
+        std::size_t member;
+        int version, depth, density;
+        palmbitmap::Compression compression;
+        int colorTableEntries;
+        const palmbitmap::Image& image;
+    };
+    using C = palmbitmap::Compression;
+    const std::vector<Expected> members = {
+        {31100, 0, 2, 8, 72, C::none, 0, image},  // the smallest form: plain for so few pixels
+        {31100, 1, 3, 16, 144, C::packBits, 0, dense},
+        {31101, 0, 2, 8, 72, C::rle, 4, image},  // three colours and a transparent entry
+    };
+    for (const Expected& e : members) {
+        SCOPED_TRACE(std::to_string(e.id) + " member " + std::to_string(e.member));
+        const palmbitmap::BitmapFamily family = familyOf(folder / "blue.prc", e.id);
+        ASSERT_TRUE(palmbitmap::isIntact(family)) << family.error;
+        const palmbitmap::BitmapMember& m = family.members.at(e.member);
+        EXPECT_EQ(m.version, e.version);
+        EXPECT_EQ(m.depth, e.depth);
+        EXPECT_EQ(m.density, e.density);
+        EXPECT_EQ(m.compression, e.compression);
+        EXPECT_EQ(m.colorTableEntries, e.colorTableEntries);
+        EXPECT_TRUE(m.transparent);
+        // Clear pixels come back clear; their colour is the transparent one's.
+        palmbitmap::Image expected = e.image;
+        for (std::size_t p = 0; p < expected.rgba.size(); p += 4) {
+            if (expected.rgba[p + 3] == 0) {
+                std::copy_n(m.image.rgba.begin() + static_cast<std::ptrdiff_t>(p), 3,
+                            expected.rgba.begin() + static_cast<std::ptrdiff_t>(p));
+            }
+        }
+        EXPECT_EQ(m.image.rgba, expected.rgba);
+    }
+}
+
+TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
+    TempFolder folder;
+    const fs::path in = folder / "in";
+    fs::create_directories(in);
+    const palmbitmap::Image image{4, 2, Bytes(32, 255)};
+    writePng(in / "a.png", image);
+    const Bytes png = readFile(in / "a.png");
+    testsupport::writeFile(in / "cut.png", Bytes(png.begin(), png.end() - 20));
+    testsupport::writeFile(in / "text.png", Bytes(40, 'x'));
+    Bytes huge = png;
+    huge[18] = 0x20;  // 8196 pixels wide
+    testsupport::writeFile(in / "huge.png", huge);
+    const std::string head = "[database]\nname = \"X\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n";
+    const auto bitmap = [](const std::string& member) {
+        return "[[resource]]\ntype = \"abmp\"\nid = 1\n[[resource.member]]\n" + member;
+    };
+    struct Case {
+        const char* name;
+        std::string manifest;
+        std::string named;  // in the one line on standard error
+    };
+    const std::vector<Case> cases = {
+        {"a missing image", head + bitmap("image = \"b.png\"\ndepth = 8\n"),
+         "skin.toml:8: " + (in / "b.png").string() + ": cannot open"},
+        {"not a PNG", head + bitmap("image = \"text.png\"\ndepth = 8\n"),
+         "text.png: not a PNG file"},
+        {"a PNG cut short", head + bitmap("image = \"cut.png\"\ndepth = 8\n"),
+         "cut.png: the PNG file is damaged"},
+        {"an image over the limit", head + bitmap("image = \"huge.png\"\ndepth = 8\n"),
+         "limit is 4096x4096"},
+        {"an unknown key", head + "colour = 1\n", "skin.toml:5: database.colour: unknown key"},
+        {"an unknown value", head + bitmap("image = \"a.png\"\ndepth = 8\ncompression = \"zip\"\n"),
+         "skin.toml:11: resource.member.compression: must be"},
+        {"a depth no member can have", head + bitmap("image = \"a.png\"\ndepth = 3\n"),
+         "skin.toml:10: resource.member.depth: depth 3"},
+        {"a density that needs version 3",
+         head + bitmap("image = \"a.png\"\ndepth = 8\ndensity = 144\nversion = 2\n"),
+         "resource.member.density: density 144 needs version 3"},
+        {"two resources of one type and id",
+         head + "[[resource]]\ntype = \"tSTR\"\nid = 5\nfile = \"a.png\"\n[[resource]]\ntype = "
+                "\"tSTR\"\nid = 5\nfile = \"a.png\"\n",
+         "skin.toml:9: resource.id: a second resource \"tSTR\" 5 (the first is at line 5)"},
+        {"not TOML", head + "[[resource]\n", "skin.toml:5:"},
+        {"no database", "[[resource]]\ntype = \"tSTR\"\nid = 5\nfile = \"a.png\"\n",
+         "skin.toml:1: database:"},
+        {"a name too long",
+         "[database]\nname = \"" + std::string(32, 'n') +
+             "\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n",
+         "skin.toml:2: database.name: must be 1 to 31"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeText(in / "skin.toml", c.manifest);
+        const RunResult run = lumen({"build", in, folder / "out.prc"});
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(fs::exists(folder / "out.prc"));
+    }
+
+    // replace: an image of no member's size, a missing id, a damaged image,
+    // and writing over an input.
+    const fs::path skin = SAMPLE_SKIN_PATH;
+    struct Replace {
+        std::vector<std::string> arguments;
+        std::string named;
+    };
+    const std::vector<Replace> replaces = {
+        {{"31000", (in / "a.png").string(), (folder / "out.prc").string()},
+         "a.png: its 4x2 pixels match no member of abmp 31000 (320x480)"},
+        {{"4242", (in / "a.png").string(), (folder / "out.prc").string()},
+         "has no bitmap of id 4242"},
+        {{"31000", (in / "cut.png").string(), (folder / "out.prc").string()},
+         "cut.png: the PNG file is damaged"},
+        {{"31000", (in / "a.png").string(), (in / "a.png").string()},
+         "never writes over its input"},
+        {{"abc", (in / "a.png").string(), (folder / "out.prc").string()},
+         "abc: is not a resource id"},
+    };
+    for (const Replace& r : replaces) {
+        SCOPED_TRACE(r.named);
+        std::vector<std::string> arguments = {"replace", skin.string()};
+        arguments.insert(arguments.end(), r.arguments.begin(), r.arguments.end());
+        const RunResult run = lumen(arguments);
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_NE(run.err.find(r.named), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(folder / "out.prc"));
+    }
+    EXPECT_EQ(readFile(in / "a.png"), png);
+    // build never writes over its own manifest.
+    writeText(in / "skin.toml", head);
+    EXPECT_EQ(lumen({"build", in, in / "skin.toml"}).exitStatus, 1);
+    EXPECT_EQ(readFile(in / "skin.toml"), Bytes(head.begin(), head.end()));
 }
 
 }  // namespace

@@ -452,9 +452,6 @@ TEST(PalmBitmapWriter, SmallestFormIsNoLargerThanAnyTheVersionAllows) {
     const palmbitmap::Image image = testImage(false, false);
     for (const int version : {1, 2, 3}) {
         for (const int depth : {2, 8, 16}) {
-            if (version == 1 && depth == 16) {
-                continue;
-            }
             SCOPED_TRACE(std::to_string(version) + "/" + std::to_string(depth));
             const std::vector<palmbitmap::Rgb> palette =
                 depth == 16 ? std::vector<palmbitmap::Rgb>{} : palmbitmap::defaultPalette(depth);

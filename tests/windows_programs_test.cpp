@@ -395,7 +395,11 @@ RunResult lumen(bool windows, const std::string& command, const std::vector<fs::
         arguments = {NATIVE_BIN "/Lumen", command};
     }
     for (const fs::path& path : paths) {
-        arguments.push_back(windows ? windowsPath(path) : fs::absolute(path).string());
+        // A resource id is a number, not a path.
+        const std::string text = path.string();
+        const bool id =
+            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        arguments.push_back(id ? text : windows ? windowsPath(path) : fs::absolute(path).string());
     }
     return testsupport::runProgram(arguments, "",
                                    windows ? kWineEnvironment : std::vector<std::string>{});
@@ -433,13 +437,25 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
         const fs::path skin = folder / c.skinName;
         const fs::path exported = folder / c.exportFolder;
         const fs::path unpacked = folder / c.unpacked;
+        const fs::path built = folder / ("built-" + c.unpacked);
+        const fs::path replaced = folder / ("replaced-" + c.unpacked);
         writeFile(skin, c.skin);
         // Both builds run on the same paths; what one wrote is taken away before the other runs.
         const auto runAll = [&](bool windows) {
             Outcome outcome;
+            // The export's images are read back by build and replace: WIC's
+            // decoding against libspng's.
             for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
-                     {"list"}, {"check"}, {"export", exported}, {"unpack", unpacked}}) {
+                     {"list"},
+                     {"check"},
+                     {"export", exported},
+                     {"unpack", unpacked},
+                     {"build", exported, built},
+                     {"replace", "31000", exported / "31000.png", replaced}}) {
                 std::vector<fs::path> paths = {skin};
+                if (command[0] == "build") {
+                    paths.clear();
+                }
                 paths.insert(paths.end(), command.begin() + 1, command.end());
                 RunResult result = lumen(windows, command[0], paths);
                 if (windows) {
@@ -453,11 +469,15 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
                     outcome.written[c.exportFolder + "/" + name] = readFile(exported / name);
                 }
             }
-            if (fs::exists(unpacked)) {
-                outcome.written[c.unpacked] = readFile(unpacked);
+            for (const fs::path& output : {unpacked, built, replaced}) {
+                if (fs::exists(output)) {
+                    outcome.written[output.filename().string()] = readFile(output);
+                }
             }
             fs::remove_all(exported);
             fs::remove(unpacked);
+            fs::remove(built);
+            fs::remove(replaced);
             return outcome;
         };
         const Outcome linux = runAll(false);

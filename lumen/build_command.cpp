@@ -1,0 +1,196 @@
+#include <chrono>
+#include <cstdio>
+
+#include "commands.h"
+#include "file_access.h"
+#include "image_file.h"
+#include "same_file.h"
+#include "skin_manifest.h"
+#include "skin_view.h"
+
+namespace lumen {
+namespace {
+
+// Seconds from 1904, the handheld's epoch, to 1970, the system clock's.
+constexpr std::int64_t kPalmEpochOffset = 2082844800;
+
+std::uint32_t palmTimeNow() {
+    const auto unix = std::chrono::duration_cast<std::chrono::seconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+    return static_cast<std::uint32_t>(unix + kPalmEpochOffset);
+}
+
+std::string inFolder(const std::string& folder, const std::string& name) {
+    const std::u8string path = (utf8Path(folder) / utf8Path(name)).u8string();
+    return std::string(path.begin(), path.end());
+}
+
+struct Build {
+    const std::string& folder;
+    const std::string& manifestPath;
+    const std::string& outputPath;
+    std::size_t drawn = 0;  // members encoded from their images
+
+    // Reports and returns false when a file cannot serve: missing, or the output itself.
+    std::optional<std::vector<std::uint8_t>> readInput(const std::string& name, int line) {
+        const std::string path = inFolder(folder, name);
+        if (isSameFile(path, outputPath)) {
+            reportFailure(outputPath,
+                          "is an input of the build; Lumen never writes over its input");
+            return std::nullopt;
+        }
+        prc::FileContents contents = prc::readWholeFile(path);
+        if (contents.status != prc::FileReadStatus::ok) {
+            reportFailure(
+                manifestPath + ":" + std::to_string(line),
+                path + ": cannot " +
+                    (contents.status == prc::FileReadStatus::cannotOpen ? "open" : "read") +
+                    " the file");
+            return std::nullopt;
+        }
+        return std::move(contents.bytes);
+    }
+
+    // The settings of a member drawn anew: its original's (so that it keeps
+    // its colour table and transparent value), with what the manifest asks.
+    MemberSettings settingsFor(const ManifestMember& member,
+                               const palmbitmap::BitmapMember* original) {
+        const palmbitmap::MemberFormat& wanted = member.settings.format;
+        if (original == nullptr || original->depth != wanted.depth ||
+            original->density != wanted.density || original->version != wanted.version) {
+            return member.settings;
+        }
+        MemberSettings settings = settingsOf(*original);
+        if (member.compressionGiven) {
+            settings.format.compression = wanted.compression;
+        }
+        if (member.colorsGiven) {
+            settings.format.colorTable.clear();
+            settings.imageColors = member.settings.imageColors;
+        }
+        settings.dither = member.settings.dither;
+        settings.transparentColor = member.settings.transparentColor;
+        return settings;
+    }
+
+    std::optional<std::vector<std::uint8_t>> bitmapOf(const ManifestResource& resource) {
+        std::optional<std::vector<std::uint8_t>> original;
+        ResourceView view;
+        prc::ResourceEntry originalEntry{resource.type, resource.id, {}, 0};
+        if (!resource.original.empty()) {
+            original = readInput(resource.original, resource.line);
+            if (!original) {
+                return std::nullopt;
+            }
+            originalEntry.data = *original;
+            view = viewResource(originalEntry);
+            if (!damageOf(view).empty()) {
+                reportFailure(manifestPath + ":" + std::to_string(resource.line),
+                              resource.original + ": not an intact bitmap: " + damageOf(view));
+                return std::nullopt;
+            }
+        }
+        const auto& originals = view.family.members;
+        const bool paired = originals.size() == resource.members.size();
+        std::vector<std::vector<std::uint8_t>> members;
+        bool untouched = original.has_value() && paired;
+        for (std::size_t k = 0; k < resource.members.size(); ++k) {
+            const ManifestMember& member = resource.members[k];
+            const std::string where = manifestPath + ":" + std::to_string(member.line);
+            const std::string path = inFolder(folder, member.image);
+            if (isSameFile(path, outputPath)) {
+                reportFailure(outputPath,
+                              "is an input of the build; Lumen never writes over its input");
+                return std::nullopt;
+            }
+            const ImageLoad load = loadPngImage(path);
+            if (!load.image) {
+                reportFailure(where, path + ": " + load.error);
+                return std::nullopt;
+            }
+            const palmbitmap::BitmapMember* from = paired ? &originals[k] : nullptr;
+            const MemberSettings settings = settingsFor(member, from);
+            const bool sameFormat = from != nullptr && !member.colorsGiven &&
+                                    !member.transparentGiven && !member.settings.dither &&
+                                    settings.format.depth == from->depth &&
+                                    settings.format.density == from->density &&
+                                    settings.format.version == from->version &&
+                                    settings.format.compression == from->compression;
+            if (sameFormat && !member.digest.empty() && imageDigest(*load.image) == member.digest) {
+                const auto begin = view.bitmap.begin() + static_cast<std::ptrdiff_t>(from->offset);
+                members.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(from->storedSize));
+                continue;
+            }
+            untouched = false;
+            palmbitmap::EncodedMember encoded = encodeMember(*load.image, settings);
+            if (!encoded.error.empty()) {
+                reportFailure(where, path + ": " + encoded.error);
+                return std::nullopt;
+            }
+            ++drawn;
+            members.push_back(std::move(encoded.bytes));
+        }
+        if (untouched) {
+            return original;
+        }
+        palmbitmap::EncodedFamily family = palmbitmap::chainBitmapFamily(members);
+        if (!family.error.empty()) {
+            reportFailure(manifestPath + ":" + std::to_string(resource.line), family.error);
+            return std::nullopt;
+        }
+        return std::move(family.bytes);
+    }
+};
+
+}  // namespace
+
+int buildSkin(const std::string& folder, const std::string& outputPath) {
+    const std::string manifestPath = inFolder(folder, kManifestName);
+    const prc::FileContents contents = prc::readWholeFile(manifestPath);
+    if (contents.status != prc::FileReadStatus::ok) {
+        reportFailure(manifestPath, contents.status == prc::FileReadStatus::cannotOpen
+                                        ? "cannot open the file"
+                                        : "cannot read the file");
+        return 1;
+    }
+    if (isSameFile(manifestPath, outputPath)) {
+        reportFailure(outputPath, "is an input of the build; Lumen never writes over its input");
+        return 1;
+    }
+    const ManifestRead read =
+        parseManifest(std::string(contents.bytes.begin(), contents.bytes.end()), palmTimeNow());
+    if (!read.manifest) {
+        reportFailure(manifestPath + ":" + std::to_string(read.errorLine), read.error);
+        return 1;
+    }
+    Build build{folder, manifestPath, outputPath};
+    std::vector<prc::ResourceEntry> entries;
+    for (const ManifestResource& resource : read.manifest->resources) {
+        std::optional<std::vector<std::uint8_t>> bytes =
+            resource.members.empty() ? build.readInput(resource.file, resource.line)
+                                     : build.bitmapOf(resource);
+        if (!bytes) {
+            return 1;
+        }
+        entries.push_back({resource.type, resource.id, std::move(*bytes), 0});
+    }
+    std::size_t length = prc::directoryEntryOffset(entries.size());
+    for (const prc::ResourceEntry& entry : entries) {
+        length += entry.data.size();
+    }
+    if (length > UINT32_MAX) {
+        reportFailure(outputPath, "not written: the skin would not fit 32-bit offsets");
+        return 1;
+    }
+    const std::vector<std::uint8_t> file = prc::serializeDatabase(read.manifest->header, entries);
+    if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
+        reportFailure(outputPath, "cannot write the file");
+        return 1;
+    }
+    std::printf("%s: %zu resources, %zu bitmap members drawn anew, %zu bytes written to %s\n",
+                folder.c_str(), entries.size(), build.drawn, file.size(), outputPath.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace lumen

@@ -1,0 +1,110 @@
+#include <charconv>
+#include <cstdio>
+
+#include "bitmap_text.h"
+#include "commands.h"
+#include "file_access.h"
+#include "image_file.h"
+#include "member_encoding.h"
+#include "same_file.h"
+#include "skin_view.h"
+
+namespace lumen {
+
+int replaceBitmap(const std::string& skinPath, const std::string& idText,
+                  const std::string& imagePath, const std::string& outputPath) {
+    unsigned id = 0;
+    const auto [end, error] = std::from_chars(idText.data(), idText.data() + idText.size(), id);
+    if (error != std::errc{} || end != idText.data() + idText.size() || id > 0xFFFF) {
+        reportFailure(idText, "is not a resource id (0 to 65535)");
+        return 1;
+    }
+    SkinLoad load = loadSkin(skinPath);
+    if (!load.skin) {
+        reportFailure(skinPath, load.error);
+        return 1;
+    }
+    for (const std::string& input : {skinPath, imagePath}) {
+        if (isSameFile(input, outputPath)) {
+            reportFailure(outputPath, "is an input; Lumen never writes over its input");
+            return 1;
+        }
+    }
+    SkinView& skin = load.skin.value();
+    std::size_t found = skin.resources.size();
+    for (std::size_t k = 0; k < skin.resources.size(); ++k) {
+        const ResourceView& view = skin.resources[k];
+        if (view.form == StoredForm::notBitmap || view.entry->id != id) {
+            continue;
+        }
+        if (found != skin.resources.size()) {
+            reportFailure(skinPath, "id " + idText + " names more than one bitmap");
+            return 1;
+        }
+        found = k;
+    }
+    if (found == skin.resources.size()) {
+        reportFailure(skinPath, "has no bitmap of id " + idText);
+        return 1;
+    }
+    const ResourceView& view = skin.resources[found];
+    if (const std::string damage = damageOf(view); !damage.empty()) {
+        reportFailure(skinPath, resourceName(view) + ": " + damage);
+        return 1;
+    }
+    const ImageLoad image = loadPngImage(imagePath);
+    if (!image.image) {
+        reportFailure(imagePath, image.error);
+        return 1;
+    }
+    // Members of the image's size are drawn anew, each in its own format;
+    // the others keep their bytes.
+    std::vector<std::vector<std::uint8_t>> members;
+    std::size_t drawn = 0;
+    std::string sizes;
+    for (const palmbitmap::BitmapMember& member : view.family.members) {
+        sizes += (sizes.empty() ? "" : ", ") + std::to_string(member.width) + "x" +
+                 std::to_string(member.height);
+        if (member.width != image.image->width || member.height != image.image->height) {
+            const auto begin = view.bitmap.begin() + static_cast<std::ptrdiff_t>(member.offset);
+            members.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(member.storedSize));
+            continue;
+        }
+        palmbitmap::EncodedMember encoded = encodeMember(*image.image, settingsOf(member));
+        if (!encoded.error.empty()) {
+            reportFailure(imagePath, encoded.error);
+            return 1;
+        }
+        members.push_back(std::move(encoded.bytes));
+        ++drawn;
+    }
+    if (drawn == 0) {
+        reportFailure(imagePath, "its " + std::to_string(image.image->width) + "x" +
+                                     std::to_string(image.image->height) +
+                                     " pixels match no member of " + resourceName(view) + " (" +
+                                     sizes + ")");
+        return 1;
+    }
+    palmbitmap::EncodedFamily family = palmbitmap::chainBitmapFamily(members);
+    if (!family.error.empty()) {
+        reportFailure(imagePath, family.error);
+        return 1;
+    }
+    skin.table.entries[found].data = std::move(family.bytes);
+    const std::vector<std::uint8_t> file =
+        prc::serializeDatabase(skin.table.header, skin.table.entries);
+    if (file.size() > UINT32_MAX) {
+        reportFailure(outputPath, "not written: the skin would not fit 32-bit offsets");
+        return 1;
+    }
+    if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
+        reportFailure(outputPath, "cannot write the file");
+        return 1;
+    }
+    std::printf("%s: %s: %zu of %zu members drawn anew from %s, %zu bytes written to %s\n",
+                skinPath.c_str(), resourceName(view).c_str(), drawn, view.family.members.size(),
+                imagePath.c_str(), file.size(), outputPath.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace lumen

@@ -1,0 +1,501 @@
+#include "skin_manifest.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <utility>
+
+namespace lumen {
+namespace {
+
+// What went wrong, and where; empty `what` means nothing did.
+struct Problem {
+    int line = 0;
+    std::string key;
+    std::string what;
+    explicit operator bool() const { return !what.empty(); }
+};
+
+int lineOf(const toml::node& node) {
+    return static_cast<int>(node.source().begin.line);
+}
+
+Problem problem(const toml::node& node, std::string key, std::string what) {
+    return {lineOf(node), std::move(key), std::move(what)};
+}
+
+Problem unknownKeys(const toml::table& table, const std::string& section,
+                    const std::set<std::string>& known) {
+    for (auto&& [key, node] : table) {
+        if (known.count(std::string(key.str())) == 0) {
+            return problem(node, section + std::string(key.str()), "unknown key");
+        }
+    }
+    return {};
+}
+
+// An integer key within [low, high], when present.
+Problem readNumber(const toml::table& table, const std::string& section, const char* key,
+                   std::int64_t low, std::int64_t high, std::optional<std::int64_t>& out) {
+    const toml::node* node = table.get(key);
+    if (node == nullptr) {
+        return {};
+    }
+    const std::optional<std::int64_t> value = node->value_exact<std::int64_t>();
+    if (!value || *value < low || *value > high) {
+        return problem(
+            *node, section + key,
+            "must be a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+    }
+    out = value;
+    return {};
+}
+
+Problem readText(const toml::table& table, const std::string& section, const char* key,
+                 std::optional<std::string>& out) {
+    const toml::node* node = table.get(key);
+    if (node == nullptr) {
+        return {};
+    }
+    if (!node->is_string()) {
+        return problem(*node, section + key, "must be text in quotes");
+    }
+    out = node->as_string()->get();
+    return {};
+}
+
+bool isPlainCodeCharacter(char c) {
+    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+}
+
+// Four characters of printable ASCII, or the code as a number (0x72737263).
+Problem readCode(const toml::table& table, const std::string& section, const char* key,
+                 bool required, const toml::node& owner, prc::TypeCode& out) {
+    const toml::node* node = table.get(key);
+    if (node == nullptr) {
+        return required ? problem(owner, section + key, "is missing") : Problem{};
+    }
+    if (const auto text = node->value_exact<std::string>()) {
+        if (text->size() != 4 || !std::all_of(text->begin(), text->end(), isPlainCodeCharacter)) {
+            return problem(*node, section + key, "must be four characters of plain ASCII");
+        }
+        std::copy(text->begin(), text->end(), out.begin());
+        return {};
+    }
+    std::optional<std::int64_t> number;
+    if (Problem p = readNumber(table, section, key, 0, 0xFFFFFFFF, number)) {
+        p.what = "must be four characters or a number of 32 bits";
+        return p;
+    }
+    for (int k = 0; k < 4; ++k) {
+        out[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(*number >> (24 - 8 * k));
+    }
+    return {};
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+Problem readName(const toml::table& table, const toml::node& owner, prc::DatabaseName& name) {
+    std::optional<std::string> text;
+    std::optional<std::string> bytes;
+    if (Problem p = readText(table, "database.", "name", text))
+        return p;
+    if (Problem p = readText(table, "database.", "nameBytes", bytes))
+        return p;
+    if (bytes) {
+        // All 32 bytes as hex, for names that are not plain text.
+        const toml::node& node = *table.get("nameBytes");
+        if (bytes->size() != 64 ||
+            !std::all_of(bytes->begin(), bytes->end(), [](char c) { return hexDigit(c) >= 0; })) {
+            return problem(node, "database.nameBytes", "must be 64 hexadecimal digits");
+        }
+        for (std::size_t k = 0; k < name.size(); ++k) {
+            name[k] = static_cast<std::uint8_t>(hexDigit((*bytes)[2 * k]) * 16 +
+                                                hexDigit((*bytes)[2 * k + 1]));
+        }
+        return {};
+    }
+    if (!text) {
+        return problem(owner, "database.name", "is missing");
+    }
+    // The handheld's character set agrees with Latin-1 for what it shares
+    // with Unicode's first 256 code points.
+    std::vector<std::uint8_t> latin;
+    for (std::size_t k = 0; k < text->size(); ++k) {
+        const auto c = static_cast<unsigned char>((*text)[k]);
+        if (c < 0x80) {
+            latin.push_back(c);
+        } else if ((c == 0xC2 || c == 0xC3) && k + 1 < text->size()) {
+            latin.push_back(static_cast<std::uint8_t>(((c & 0x03) << 6) | ((*text)[++k] & 0x3F)));
+        } else {
+            return problem(*table.get("name"), "database.name",
+                           "has a character the handheld cannot show");
+        }
+    }
+    if (latin.empty() || latin.size() > 31 ||
+        std::find(latin.begin(), latin.end(), 0) != latin.end()) {
+        return problem(*table.get("name"), "database.name", "must be 1 to 31 characters");
+    }
+    name.fill(0);
+    std::copy(latin.begin(), latin.end(), name.begin());
+    return {};
+}
+
+Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHeader& header) {
+    const toml::node* node = root.get("database");
+    if (node == nullptr || !node->is_table()) {
+        return {node ? lineOf(*node) : 1, "database", "must be a [database] table"};
+    }
+    const toml::table& table = *node->as_table();
+    if (Problem p =
+            unknownKeys(table, "database.",
+                        {"name", "nameBytes", "type", "creator", "attributes", "version", "created",
+                         "modified", "backedUp", "modificationNumber", "uniqueIdSeed"})) {
+        return p;
+    }
+    if (Problem p = readName(table, *node, header.name))
+        return p;
+    if (Problem p = readCode(table, "database.", "type", true, *node, header.type))
+        return p;
+    if (Problem p = readCode(table, "database.", "creator", true, *node, header.creator))
+        return p;
+    // What a new database of resources has: the resource flag, version 1,
+    // made and changed now, never backed up.
+    const std::pair<const char*, std::int64_t> defaults[] = {
+        {"attributes", 0x0001}, {"version", 1},  {"created", now},
+        {"modified", now},      {"backedUp", 0}, {"modificationNumber", 1},
+        {"uniqueIdSeed", 0}};
+    std::map<std::string, std::int64_t> values;
+    for (const auto& [key, fallback] : defaults) {
+        const bool sixteen = std::string(key) == "attributes" || std::string(key) == "version";
+        std::optional<std::int64_t> value;
+        if (Problem p =
+                readNumber(table, "database.", key, 0, sixteen ? 0xFFFF : 0xFFFFFFFF, value)) {
+            return p;
+        }
+        values[key] = value.value_or(fallback);
+    }
+    header.attributes = static_cast<std::uint16_t>(values["attributes"]);
+    header.version = static_cast<std::uint16_t>(values["version"]);
+    header.creationDate = static_cast<std::uint32_t>(values["created"]);
+    header.modificationDate = static_cast<std::uint32_t>(values["modified"]);
+    header.lastBackupDate = static_cast<std::uint32_t>(values["backedUp"]);
+    header.modificationNumber = static_cast<std::uint32_t>(values["modificationNumber"]);
+    header.uniqueIDSeed = static_cast<std::uint32_t>(values["uniqueIdSeed"]);
+    return {};
+}
+
+std::optional<palmbitmap::Compression> compressionNamed(const std::string& name, bool& best) {
+    using C = palmbitmap::Compression;
+    best = name == "best";
+    if (name == "none")
+        return C::none;
+    if (name == "scanline")
+        return C::scanLine;
+    if (name == "rle")
+        return C::rle;
+    if (name == "packbits")
+        return C::packBits;
+    return std::nullopt;
+}
+
+Problem readMember(const toml::node& node, ManifestMember& member) {
+    const std::string section = "resource.member.";
+    if (!node.is_table()) {
+        return problem(node, "resource.member", "must be a [[resource.member]] table");
+    }
+    const toml::table& table = *node.as_table();
+    member.line = lineOf(node);
+    if (Problem p = unknownKeys(table, section,
+                                {"image", "depth", "density", "compression", "colours", "dither",
+                                 "transparent", "version", "digest"})) {
+        return p;
+    }
+    std::optional<std::string> image;
+    if (Problem p = readText(table, section, "image", image))
+        return p;
+    if (!image || image->empty()) {
+        return problem(node, section + "image", "is missing");
+    }
+    member.image = *image;
+    std::optional<std::int64_t> depth;
+    std::optional<std::int64_t> density;
+    std::optional<std::int64_t> version;
+    if (Problem p = readNumber(table, section, "depth", 0, 255, depth))
+        return p;
+    if (!depth) {
+        return problem(node, section + "depth", "is missing");
+    }
+    if (Problem p = readNumber(table, section, "density", 0, 0xFFFF, density))
+        return p;
+    if (Problem p = readNumber(table, section, "version", 0, 255, version))
+        return p;
+    palmbitmap::MemberFormat& format = member.settings.format;
+    format.depth = static_cast<int>(*depth);
+    format.density = static_cast<int>(density.value_or(palmbitmap::kLowDensity));
+    member.versionGiven = version.has_value();
+    format.version =
+        static_cast<int>(version.value_or(format.density == palmbitmap::kLowDensity ? 2 : 3));
+
+    std::optional<std::string> text;
+    if (Problem p = readText(table, section, "compression", text))
+        return p;
+    if (text) {
+        bool best = false;
+        format.compression = compressionNamed(*text, best);
+        if (!format.compression && !best) {
+            return problem(*table.get("compression"), section + "compression",
+                           "must be \"none\", \"scanline\", \"rle\", \"packbits\" or \"best\"");
+        }
+        member.compressionGiven = true;
+    }
+    text.reset();
+    if (Problem p = readText(table, section, "colours", text))
+        return p;
+    if (text) {
+        if (*text != "system" && *text != "image") {
+            return problem(*table.get("colours"), section + "colours",
+                           "must be \"system\" or \"image\"");
+        }
+        if (format.depth != 8) {
+            return problem(*table.get("colours"), section + "colours", "applies to depth 8 only");
+        }
+        member.settings.imageColors = *text == "image";
+        member.colorsGiven = true;
+    }
+    if (const toml::node* dither = table.get("dither")) {
+        if (!dither->is_boolean()) {
+            return problem(*dither, section + "dither", "must be true or false");
+        }
+        member.settings.dither = dither->as_boolean()->get();
+    }
+    text.reset();
+    if (Problem p = readText(table, section, "transparent", text))
+        return p;
+    if (text) {
+        if (text->size() != 7 || (*text)[0] != '#' ||
+            !std::all_of(text->begin() + 1, text->end(), [](char c) { return hexDigit(c) >= 0; })) {
+            return problem(*table.get("transparent"), section + "transparent",
+                           "must be a colour as \"#rrggbb\"");
+        }
+        const auto channel = [&](std::size_t at) {
+            return static_cast<std::uint8_t>(hexDigit((*text)[at]) * 16 +
+                                             hexDigit((*text)[at + 1]));
+        };
+        member.settings.transparentColor = palmbitmap::Rgb{channel(1), channel(3), channel(5)};
+        member.transparentGiven = true;
+    }
+    text.reset();
+    if (Problem p = readText(table, section, "digest", text))
+        return p;
+    member.digest = text.value_or("");
+    // A format the handheld cannot draw is refused here, with its line.
+    const std::string wrong = palmbitmap::formatProblem(format);
+    if (!wrong.empty()) {
+        const char* key = wrong.rfind("depth", 0) == 0                  ? "depth"
+                          : wrong.rfind("density", 0) == 0              ? "density"
+                          : wrong.find("compress") != std::string::npos ? "compression"
+                                                                        : "version";
+        return problem(table.get(key) != nullptr ? *table.get(key) : node, section + key, wrong);
+    }
+    return {};
+}
+
+Problem readResource(const toml::node& node, ManifestResource& resource) {
+    const std::string section = "resource.";
+    if (!node.is_table()) {
+        return problem(node, "resource", "must be a [[resource]] table");
+    }
+    const toml::table& table = *node.as_table();
+    resource.line = lineOf(node);
+    if (Problem p = unknownKeys(table, section, {"type", "id", "file", "original", "member"})) {
+        return p;
+    }
+    if (Problem p = readCode(table, section, "type", true, node, resource.type))
+        return p;
+    std::optional<std::int64_t> id;
+    if (Problem p = readNumber(table, section, "id", 0, 0xFFFF, id))
+        return p;
+    if (!id) {
+        return problem(node, section + "id", "is missing");
+    }
+    resource.id = static_cast<std::uint16_t>(*id);
+    std::optional<std::string> file;
+    std::optional<std::string> original;
+    if (Problem p = readText(table, section, "file", file))
+        return p;
+    if (Problem p = readText(table, section, "original", original))
+        return p;
+    resource.file = file.value_or("");
+    resource.original = original.value_or("");
+    if (const toml::node* members = table.get("member")) {
+        const toml::array* array = members->as_array();
+        if (array == nullptr || array->empty()) {
+            return problem(*members, section + "member", "must be [[resource.member]] tables");
+        }
+        for (const toml::node& entry : *array) {
+            if (Problem p = readMember(entry, resource.members.emplace_back()))
+                return p;
+        }
+    }
+    if (resource.members.empty() == resource.file.empty()) {
+        return problem(node, section + "file",
+                       "a resource takes either a file or [[resource.member]] images");
+    }
+    if (!resource.original.empty() && resource.members.empty()) {
+        return problem(node, section + "original", "belongs to a bitmap made of members");
+    }
+    return {};
+}
+
+std::string codeText(const prc::TypeCode& code) {
+    if (std::all_of(code.begin(), code.end(),
+                    [](std::uint8_t c) { return isPlainCodeCharacter(static_cast<char>(c)); })) {
+        return "\"" + std::string(code.begin(), code.end()) + "\"";
+    }
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%02X%02X%02X%02X", code[0], code[1], code[2], code[3]);
+    return text;
+}
+
+std::string hex16(std::uint16_t value) {
+    char text[7];
+    std::snprintf(text, sizeof text, "0x%04X", value);
+    return text;
+}
+
+std::string hex32(std::uint32_t value) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+const char* compressionName(palmbitmap::Compression compression) {
+    switch (compression) {
+        case palmbitmap::Compression::scanLine:
+            return "scanline";
+        case palmbitmap::Compression::rle:
+            return "rle";
+        case palmbitmap::Compression::packBits:
+            return "packbits";
+        case palmbitmap::Compression::none:
+            break;
+    }
+    return "none";
+}
+
+}  // namespace
+
+ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds) {
+    ManifestRead read;
+    toml::parse_result parsed = toml::parse(text);
+    if (!parsed) {
+        read.errorLine = static_cast<int>(parsed.error().source().begin.line);
+        read.error = std::string(parsed.error().description());
+        return read;
+    }
+    const toml::table& root = parsed.table();
+    Manifest manifest;
+    Problem found = unknownKeys(root, "", {"database", "resource"});
+    if (!found) {
+        found = readDatabase(root, nowSeconds, manifest.header);
+    }
+    if (!found) {
+        const toml::node* resources = root.get("resource");
+        if (resources != nullptr && !resources->is_array()) {
+            found = problem(*resources, "resource", "must be [[resource]] tables");
+        } else if (resources != nullptr) {
+            std::map<std::pair<prc::TypeCode, std::uint16_t>, int> seen;
+            for (const toml::node& node : *resources->as_array()) {
+                ManifestResource& resource = manifest.resources.emplace_back();
+                if ((found = readResource(node, resource))) {
+                    break;
+                }
+                const auto [at, fresh] =
+                    seen.emplace(std::pair{resource.type, resource.id}, resource.line);
+                if (!fresh) {
+                    found = {resource.line, "resource.id",
+                             "a second resource " + codeText(resource.type) + " " +
+                                 std::to_string(resource.id) + " (the first is at line " +
+                                 std::to_string(at->second) + ")"};
+                    break;
+                }
+            }
+        }
+    }
+    if (!found && manifest.resources.size() > prc::kMaxResourceCount) {
+        found = {1, "resource", "more resources than a database holds"};
+    }
+    if (found) {
+        read.errorLine = found.line;
+        read.error = found.key + ": " + found.what;
+        return read;
+    }
+    read.manifest = std::move(manifest);
+    return read;
+}
+
+std::string manifestText(const Manifest& manifest) {
+    const prc::DatabaseHeader& h = manifest.header;
+    std::string text =
+        "# What Lumen build makes a skin of. Change an image and build: only that\n"
+        "# bitmap is drawn anew. See the README for every key.\n\n[database]\n";
+    const auto nameEnd = std::find(h.name.begin(), h.name.end(), std::uint8_t{0});
+    const bool plainName =
+        nameEnd != h.name.begin() &&
+        std::all_of(nameEnd, h.name.end(), [](std::uint8_t c) { return c == 0; }) &&
+        std::all_of(h.name.begin(), nameEnd,
+                    [](std::uint8_t c) { return isPlainCodeCharacter(static_cast<char>(c)); });
+    if (plainName) {
+        text += "name = \"" + std::string(h.name.begin(), nameEnd) + "\"\n";
+    } else {
+        text += "nameBytes = \"";
+        for (const std::uint8_t c : h.name) {
+            char pair[3];
+            std::snprintf(pair, sizeof pair, "%02x", c);
+            text += pair;
+        }
+        text += "\"\n";
+    }
+    text += "type = " + codeText(h.type) + "\ncreator = " + codeText(h.creator) +
+            "\nattributes = " + hex16(h.attributes) + "\nversion = " + std::to_string(h.version) +
+            "\ncreated = " + hex32(h.creationDate) + "\nmodified = " + hex32(h.modificationDate) +
+            "\nbackedUp = " + hex32(h.lastBackupDate) +
+            "\nmodificationNumber = " + std::to_string(h.modificationNumber) +
+            "\nuniqueIdSeed = " + std::to_string(h.uniqueIDSeed) + "\n";
+    for (const ManifestResource& resource : manifest.resources) {
+        text += "\n[[resource]]\ntype = " + codeText(resource.type) +
+                "\nid = " + std::to_string(resource.id) + "\n";
+        if (!resource.file.empty()) {
+            text += "file = \"" + resource.file + "\"\n";
+        }
+        if (!resource.original.empty()) {
+            text += "original = \"" + resource.original + "\"\n";
+        }
+        for (const ManifestMember& member : resource.members) {
+            const palmbitmap::MemberFormat& f = member.settings.format;
+            text += "[[resource.member]]\nimage = \"" + member.image +
+                    "\"\ndepth = " + std::to_string(f.depth) +
+                    "\nversion = " + std::to_string(f.version) +
+                    "\ndensity = " + std::to_string(f.density) + "\ncompression = \"" +
+                    (f.compression ? compressionName(*f.compression) : "best") + "\"\n";
+            if (!member.digest.empty()) {
+                text += "digest = \"" + member.digest + "\"\n";
+            }
+        }
+    }
+    return text;
+}
+
+}  // namespace lumen

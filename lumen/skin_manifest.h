@@ -1,0 +1,57 @@
+// skin.toml: what a skin is made of. Lumen export writes one beside the
+// images and the raw resources; Lumen build reads one, written by export or
+// by hand.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "member_encoding.h"
+#include "resource_database.h"
+
+namespace lumen {
+
+inline constexpr const char* kManifestName = "skin.toml";
+
+struct ManifestMember {
+    std::string image;  // a PNG file, relative to the manifest's folder
+    int line = 0;       // where the member begins in the manifest
+    MemberSettings settings;
+    bool versionGiven = false;      // otherwise 2, or 3 for a high density
+    bool compressionGiven = false;  // otherwise the original's, or the smallest
+    bool colorsGiven = false;
+    bool transparentGiven = false;
+    std::string digest;  // of the image as exported; empty for a new one
+};
+
+struct ManifestResource {
+    prc::TypeCode type{};
+    std::uint16_t id = 0;
+    int line = 0;
+    std::string file;      // the raw bytes of a resource that is no bitmap
+    std::string original;  // a bitmap's bytes as exported
+    std::vector<ManifestMember> members;
+};
+
+struct Manifest {
+    prc::DatabaseHeader header;
+    std::vector<ManifestResource> resources;
+};
+
+struct ManifestRead {
+    std::optional<Manifest> manifest;
+    int errorLine = 0;
+    std::string error;  // "<key>: <what>", or the parser's own words
+};
+
+// Parses the text of a manifest; nowSeconds (Palm OS time, seconds since
+// 1904) stands in for the dates it leaves out.
+ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds);
+
+// The manifest's text for a database: resources in order, their members with
+// every setting spelled out.
+std::string manifestText(const Manifest& manifest);
+
+}  // namespace lumen
