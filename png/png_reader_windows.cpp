@@ -3,6 +3,8 @@
 #include <wincodec.h>
 #include <windows.h>
 
+#include <vector>
+
 #include "png_reader.h"
 
 namespace png {
@@ -48,7 +50,6 @@ LibraryPixels decodeWithLibrary(std::span<const std::uint8_t> file, std::uint32_
     Releasing<IWICStream> stream;
     Releasing<IWICBitmapDecoder> decoder;
     Releasing<IWICBitmapFrameDecode> frame;
-    Releasing<IWICFormatConverter> converter;
     if (file.size() > MAXDWORD ||
         FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_PPV_ARGS(factory.out()))) ||
@@ -66,24 +67,64 @@ LibraryPixels decodeWithLibrary(std::span<const std::uint8_t> file, std::uint32_
         frameHeight != height) {
         return pixels;
     }
-    // Straight (not premultiplied) alpha, in the byte order of the file's
-    // channels: red first.
-    const WICPixelFormatGUID target =
-        sixteenBits ? GUID_WICPixelFormat64bppRGBA : GUID_WICPixelFormat32bppRGBA;
-    const UINT bytesPerPixel = sixteenBits ? 8 : 4;
+    WICPixelFormatGUID frameFormat{};
+    if (FAILED(frame->GetPixelFormat(&frameFormat))) {
+        return pixels;
+    }
+    // 16-bit frames are copied as the decoder gives them (channels in host
+    // order) and widened here: Wine converts no format into itself, and its
+    // conversions to 8 bits differ from the rounding decodePng applies.
+    const struct {
+        const GUID* format;
+        UINT channels;
+    } wideFormats[] = {{&GUID_WICPixelFormat64bppRGBA, 4},
+                       {&GUID_WICPixelFormat48bppRGB, 3},
+                       {&GUID_WICPixelFormat16bppGray, 1}};
+    for (const auto& wide : wideFormats) {
+        if (!sixteenBits || !IsEqualGUID(frameFormat, *wide.format)) {
+            continue;
+        }
+        const UINT stride = width * wide.channels * 2;
+        std::vector<std::uint8_t> frameBytes(std::size_t{stride} * height);
+        if (FAILED(frame->CopyPixels(nullptr, stride, static_cast<UINT>(frameBytes.size()),
+                                     frameBytes.data()))) {
+            return pixels;
+        }
+        const std::size_t count = std::size_t{width} * height;
+        pixels.rgba.resize(count * 8);
+        for (std::size_t p = 0; p < count; ++p) {
+            std::uint8_t* out = &pixels.rgba[p * 8];
+            const std::uint8_t* in = &frameBytes[p * wide.channels * 2];
+            for (UINT c = 0; c < 4; ++c) {
+                const UINT from = wide.channels == 1 ? 0 : c;
+                if (c == 3 && wide.channels < 4) {
+                    out[6] = out[7] = 0xFF;  // opaque, in either byte order
+                } else {
+                    out[2 * c] = in[2 * from];
+                    out[2 * c + 1] = in[2 * from + 1];
+                }
+            }
+        }
+        pixels.sixteenBits = true;
+        pixels.ok = true;
+        return pixels;
+    }
+    // Everything else becomes straight (not premultiplied) 8-bit RGBA, red first.
+    Releasing<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.out())) ||
-        FAILED(converter->Initialize(frame.pointer, target, WICBitmapDitherTypeNone, nullptr, 0.0,
+        FAILED(converter->Initialize(frame.pointer, GUID_WICPixelFormat32bppRGBA,
+                                     WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom))) {
         return pixels;
     }
-    const UINT stride = width * bytesPerPixel;
+    const UINT stride = width * 4;
     pixels.rgba.resize(std::size_t{stride} * height);
     if (FAILED(converter->CopyPixels(nullptr, stride, static_cast<UINT>(pixels.rgba.size()),
                                      pixels.rgba.data()))) {
         pixels.rgba.clear();
         return pixels;
     }
-    pixels.sixteenBits = sixteenBits;
+    pixels.sixteenBits = false;
     pixels.ok = true;
     return pixels;
 }

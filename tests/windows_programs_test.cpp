@@ -2,6 +2,7 @@
 // in must give the same files out, the same lines (up to CR LF) and the same
 // exit statuses.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -492,5 +493,119 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
         EXPECT_EQ(readFile(skin), c.skin);
     }
 }
+
+#ifdef SKINTOOLS_HAVE_ZLIB
+// A PNG file of any colour type and bit depth, rows given unfiltered,
+// with extra chunks (tRNS, PLTE) before the data.
+Bytes pngFile(int width, int height, int depth, int colourType, const Bytes& rows,
+              const std::vector<std::pair<std::string, Bytes>>& chunks = {}) {
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto put32 = [&out](std::uint32_t v) {
+        out.insert(out.end(),
+                   {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                    static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)});
+    };
+    const auto chunk = [&](const std::string& type, const Bytes& data) {
+        put32(static_cast<std::uint32_t>(data.size()));
+        Bytes typed(type.begin(), type.end());
+        typed.insert(typed.end(), data.begin(), data.end());
+        out.insert(out.end(), typed.begin(), typed.end());
+        put32(static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+    };
+    Bytes header;
+    for (const int side : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            header.push_back(static_cast<std::uint8_t>(side >> shift));
+        }
+    }
+    header.insert(header.end(), {static_cast<std::uint8_t>(depth),
+                                 static_cast<std::uint8_t>(colourType), 0, 0, 0});
+    chunk("IHDR", header);
+    for (const auto& [type, data] : chunks) {
+        chunk(type, data);
+    }
+    const std::size_t rowBytes = rows.size() / static_cast<std::size_t>(height);
+    Bytes filtered;
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        filtered.push_back(0);
+        filtered.insert(filtered.end(), rows.begin() + y * rowBytes,
+                        rows.begin() + (y + 1) * rowBytes);
+    }
+    uLongf size = compressBound(static_cast<uLong>(filtered.size()));
+    Bytes compressed(size);
+    compress(compressed.data(), &size, filtered.data(), static_cast<uLong>(filtered.size()));
+    compressed.resize(size);
+    chunk("IDAT", compressed);
+    chunk("IEND", {});
+    return out;
+}
+
+// Every kind of PNG an editor writes, put into the sample's 64×32 bitmap by
+// replace: WIC must give the pixels that libspng gives.
+TEST(WindowsLumen, ReadsEveryKindOfPngAsTheNativeBuildDoes) {
+    REQUIRE_WINE();
+    REQUIRE_TOOL(fs::exists(WINDOWS_BIN "/Lumen.exe") && fs::exists(NATIVE_BIN "/Lumen"),
+                 "REQUIRE_WINE", "Lumen.exe or the native Lumen is missing");
+    constexpr int kWidth = 64;
+    constexpr int kHeight = 32;
+    // Samples that differ in their low bits, so that 16 bits do not fold to 8.
+    const auto rows = [&](int channels, int depth) {
+        Bytes out;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                for (int c = 0; c < channels; ++c) {
+                    const int value = c == 3 || (channels == 2 && c == 1)
+                                          ? (x < 4 ? x * 20000 : 65535)
+                                          : (x * 1031 + y * 2053 * c + c * 777 + y * 99) % 65536;
+                    if (depth == 16) {
+                        out.push_back(static_cast<std::uint8_t>(value >> 8));
+                    }
+                    out.push_back(static_cast<std::uint8_t>(value));
+                }
+            }
+        }
+        return out;
+    };
+    Bytes palette;
+    Bytes indices;
+    for (int k = 0; k < 256; ++k) {
+        palette.insert(palette.end(),
+                       {static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(k * 7),
+                        static_cast<std::uint8_t>(255 - k)});
+    }
+    for (int p = 0; p < kWidth * kHeight; ++p) {
+        indices.push_back(static_cast<std::uint8_t>(p * 13));
+    }
+    const std::vector<std::pair<std::string, Bytes>> kinds = {
+        {"grey 16", pngFile(kWidth, kHeight, 16, 0, rows(1, 16))},
+        {"grey and alpha 16", pngFile(kWidth, kHeight, 16, 4, rows(2, 16))},
+        {"RGB 16", pngFile(kWidth, kHeight, 16, 2, rows(3, 16))},
+        {"RGB 16 with a clear colour",
+         pngFile(kWidth, kHeight, 16, 2, rows(3, 16), {{"tRNS", {0x04, 0x07, 0, 0, 0x03, 0x09}}})},
+        {"RGBA 16", pngFile(kWidth, kHeight, 16, 6, rows(4, 16))},
+        {"RGBA 8", pngFile(kWidth, kHeight, 8, 6, rows(4, 8))},
+        {"grey 8", pngFile(kWidth, kHeight, 8, 0, rows(1, 8))},
+        {"palette with clear entries",
+         pngFile(kWidth, kHeight, 8, 3, indices, {{"PLTE", palette}, {"tRNS", {0, 0, 128}}})},
+    };
+    TempFolder folder;
+    for (const auto& [name, png] : kinds) {
+        SCOPED_TRACE(name);
+        writeFile(folder / "image.png", png);
+        std::map<bool, Bytes> written;
+        for (const bool windows : {false, true}) {
+            const RunResult run =
+                lumen(windows, "replace",
+                      {SAMPLE_SKIN_PATH, "31020", folder / "image.png", folder / "out.prc"});
+            EXPECT_EQ(run.exitStatus, 0) << run.err;
+            written[windows] = readFile(folder / "out.prc");
+            fs::remove(folder / "out.prc");
+        }
+        EXPECT_EQ(written[true], written[false]);
+        EXPECT_NE(written[false], readFile(SAMPLE_SKIN_PATH));
+    }
+}
+
+#endif
 
 }  // namespace
