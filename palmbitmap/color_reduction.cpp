@@ -120,7 +120,7 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
                     to.blue += error.blue * weight;
                 };
                 spread(here[x + 1], 7);
-                spread(below[x - 1], 3);  // x - 1 is the padding entry at the row's start
+                spread((below - 1)[x], 3);  // at x = 0, the padding entry before the row
                 spread(below[x], 5);
                 spread(below[x + 1], 1);
             }
