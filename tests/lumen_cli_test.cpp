@@ -2,7 +2,7 @@
 // exported PNG files against netpbm's reading of the plain bitmaps, unpacked
 // skins against the originals, damage that check must name, the contact
 // sheet in headless Chromium, skins built back from an export (untouched and
-// edited), replaced images, a skin made from PNG files, and the refusals.
+// edited; Recast's output too), replaced images, a skin made from PNG files, and the refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -323,7 +323,12 @@ void writeText(const fs::path& path, const std::string& text) {
 
 TEST(Lumen, BuildsAnUntouchedExportBackToTheSameDatabase) {
     TempFolder folder;
-    for (const auto& [skin, original] : skins(folder)) {
+    std::vector<Skin> all = skins(folder);
+    // Recast's output too: the sample converted in place.
+    testsupport::writeFile(folder / "recast.prc", readFile(SAMPLE_SKIN_PATH));
+    ASSERT_EQ(testsupport::runProgram({RECAST_PATH, folder / "recast.prc"}).exitStatus, 0);
+    all.push_back({folder / "recast.prc", SAMPLE_SKIN_PATH});
+    for (const auto& [skin, original] : all) {
         SCOPED_TRACE(skin.string());
         const fs::path out = folder / ("export-" + skin.stem().string());
         ASSERT_EQ(lumen({"export", skin, out}).exitStatus, 0);
