@@ -4,8 +4,9 @@
 # C library's checked variants of copies and reads where the buffer sizes are
 # known (FORTIFY_SOURCE). FORTIFY and BIND_NOW go only into Release builds:
 # the sanitizer and fuzz builds check more than they do, and FORTIFY's
-# wrappers get in AddressSanitizer's way. The MinGW build is left as it is.
-if(WIN32 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+# wrappers get in AddressSanitizer's way. The MinGW build, and macOS, whose
+# linker knows none of these options, are left as they are.
+if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux" OR NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   return()
 endif()
 

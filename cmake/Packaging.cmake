@@ -17,7 +17,7 @@ endif()
 install(TARGETS ${programs} RUNTIME DESTINATION ${SKINTOOLS_INSTALL_BINDIR})
 # strip keeps the compiler's .comment section (its version string), which a
 # program has no use for; it goes after the strip that packaging asks for.
-if(NOT WIN32 AND CMAKE_OBJCOPY)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_OBJCOPY)
   foreach(program IN LISTS programs)
     install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SKINTOOLS_INSTALL_BINDIR}/$<TARGET_FILE_NAME:${program}>\"
