@@ -76,6 +76,7 @@ else()
   # The copyright file quotes the licence's terms (its holders are in the
   # Copyright field), indented as DEP-5 wants, empty lines as " .".
   file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
   string(FIND "${licence}" "Permission is hereby granted" terms)
   string(SUBSTRING "${licence}" ${terms} -1 licence)
   string(REGEX REPLACE "\n+$" "" licence "${licence}")
