@@ -40,7 +40,6 @@ if(WIN32)
   else()
     message(STATUS "Left out: the manual pages in the zip (groff not found; Debian package groff-base)")
   endif()
-  install(FILES ${PROJECT_SOURCE_DIR}/doc/lumen-contact-sheet.png DESTINATION doc)
 else()
   set(docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/palm-skin-tools)
   find_program(SKINTOOLS_GZIP gzip)
@@ -88,7 +87,6 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
                 ${SKINTOOLS_DOCUMENTS_DIR}/copyright
           DESTINATION ${docdir})
-  install(FILES ${PROJECT_SOURCE_DIR}/doc/lumen-contact-sheet.png DESTINATION ${docdir}/doc)
 endif()
 
 add_custom_target(documents ALL DEPENDS ${documents})
