@@ -18,8 +18,6 @@
 #include "require.h"
 #include "skin_manifest.h"
 
-using fuzzcheck::require;
-
 namespace {
 
 // Larger images only take time and memory; the limit itself is tested elsewhere.
@@ -40,20 +38,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), textSize);
     const lumen::ManifestRead read = lumen::parseManifest(text, 0);
     if (!read.manifest) {
-        require(!read.error.empty() && read.errorLine >= 0);
+        FUZZ_REQUIRE(!read.error.empty() && read.errorLine >= 0);
         return 0;
     }
     const lumen::ManifestRead again = lumen::parseManifest(lumen::manifestText(*read.manifest), 0);
-    require(again.manifest.has_value());
-    require(again.manifest->header == read.manifest->header);
-    require(again.manifest->resources.size() == read.manifest->resources.size());
+    FUZZ_REQUIRE(again.manifest.has_value());
+    FUZZ_REQUIRE(again.manifest->header == read.manifest->header);
+    FUZZ_REQUIRE(again.manifest->resources.size() == read.manifest->resources.size());
     for (std::size_t r = 0; r < read.manifest->resources.size(); ++r) {
         const auto& a = read.manifest->resources[r];
         const auto& b = again.manifest->resources[r];
-        require(a.type == b.type && a.id == b.id && a.file == b.file && a.original == b.original);
-        require(a.members.size() == b.members.size());
+        FUZZ_REQUIRE(a.type == b.type && a.id == b.id && a.file == b.file &&
+                     a.original == b.original);
+        FUZZ_REQUIRE(a.members.size() == b.members.size());
         for (std::size_t k = 0; k < a.members.size(); ++k) {
-            require(sameMember(a.members[k], b.members[k]));
+            FUZZ_REQUIRE(sameMember(a.members[k], b.members[k]));
         }
     }
 
@@ -67,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const png::DecodedPng png = png::decodePng(file);
     if (!png.error.empty()) {
-        require(png.rgba.empty());
+        FUZZ_REQUIRE(png.rgba.empty());
         return 0;
     }
     const palmbitmap::Image image{static_cast<int>(png.width), static_cast<int>(png.height),
@@ -76,19 +75,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<std::vector<std::uint8_t>> members;
         for (const lumen::ManifestMember& member : resource.members) {
             palmbitmap::EncodedMember encoded = lumen::encodeMember(image, member.settings);
-            require(encoded.error.empty() != encoded.bytes.empty());
+            FUZZ_REQUIRE(encoded.error.empty() != encoded.bytes.empty());
             if (!encoded.error.empty()) {
                 continue;
             }
             const palmbitmap::BitmapFamily decoded = palmbitmap::decodePalmBitmap(encoded.bytes);
-            require(palmbitmap::isIntact(decoded) && decoded.members.size() == 1);
+            FUZZ_REQUIRE(palmbitmap::isIntact(decoded) && decoded.members.size() == 1);
             const palmbitmap::BitmapMember& m = decoded.members[0];
-            require(m.width == image.width && m.height == image.height);
-            require(m.depth == member.settings.format.depth &&
-                    m.density == member.settings.format.density);
+            FUZZ_REQUIRE(m.width == image.width && m.height == image.height);
+            FUZZ_REQUIRE(m.depth == member.settings.format.depth &&
+                         m.density == member.settings.format.density);
             for (std::size_t p = 3; p < image.rgba.size(); p += 4) {
-                require(image.rgba[p] >= palmbitmap::kTransparentBelowAlpha ||
-                        m.image.rgba[p] == 0);
+                FUZZ_REQUIRE(image.rgba[p] >= palmbitmap::kTransparentBelowAlpha ||
+                             m.image.rgba[p] == 0);
             }
             members.push_back(std::move(encoded.bytes));
         }
@@ -98,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const palmbitmap::EncodedFamily family = palmbitmap::chainBitmapFamily(members);
         if (family.error.empty()) {
             const palmbitmap::BitmapFamily decoded = palmbitmap::decodePalmBitmap(family.bytes);
-            require(palmbitmap::isIntact(decoded) && decoded.members.size() == members.size());
+            FUZZ_REQUIRE(palmbitmap::isIntact(decoded) && decoded.members.size() == members.size());
         }
     }
     return 0;
