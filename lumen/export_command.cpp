@@ -1,6 +1,7 @@
 #include <cstdio>
-#include <set>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "bitmap_text.h"
 #include "commands.h"
@@ -8,6 +9,7 @@
 #include "file_access.h"
 #include "png_writer.h"
 #include "same_file.h"
+#include "shown_text.h"
 #include "skin_view.h"
 
 namespace lumen {
@@ -45,14 +47,26 @@ std::string memberName(const prc::ResourceEntry& entry, const palmbitmap::Bitmap
     return name;
 }
 
-// A damaged database may hold one id twice, a family one depth twice.
-std::string uniqueFileName(const std::string& base, std::set<std::string>& used) {
-    std::string name = base + ".png";
-    for (int k = 2; !used.insert(name).second; ++k) {
-        name = base + "-" + std::to_string(k) + ".png";
+// A damaged database may hold one id twice (or 65535 times), a family one
+// depth twice. Each base remembers the suffix it got to, so that the names of
+// n resources take linear time; a name taken in any other way is still never
+// given twice.
+struct FileNames {
+    std::unordered_set<std::string> used = {"index.html"};
+    std::unordered_map<std::string, int> nextSuffix;
+
+    std::string unique(const std::string& base) {
+        int& suffix = nextSuffix.try_emplace(base, 1).first->second;
+        for (;; ++suffix) {
+            std::string name =
+                suffix == 1 ? base + ".png" : base + "-" + std::to_string(suffix) + ".png";
+            if (used.insert(name).second) {
+                ++suffix;
+                return name;
+            }
+        }
     }
-    return name;
-}
+};
 
 std::string storedDescription(const ResourceView& view) {
     const std::string size = std::to_string(view.entry->data.size()) + " bytes";
@@ -91,7 +105,8 @@ struct Writer {
         const std::string path = joined(folder, name);
         if (isSameFile(path, skinPath)) {
             reportFailure(path, "is the skin itself; Lumen never writes over its input");
-        } else if (prc::replaceFile(path, bytes, kDocumentMode) != prc::FileWriteStatus::ok) {
+        } else if (prc::replaceFile(path, bytes, kDocumentMode, prc::ExistingName::replace) !=
+                   prc::FileWriteStatus::ok) {
             reportFailure(path, "cannot write the file");
         } else {
             return true;
@@ -116,11 +131,14 @@ int exportSkin(const std::string& path, const std::string& folder) {
         return 1;
     }
     Writer writer{path, folder};
-    std::set<std::string> used = {"index.html"};
+    FileNames names;
     std::vector<SheetEntry> sheet;
     std::size_t images = 0;
     bool damaged = false;
-    for (const ResourceView& view : load.skin->resources) {
+    DecodeBudget budget;
+    for (const prc::ResourceEntry& entry : load.skin->table.entries) {
+        // One resource's images at a time: each goes once it is written.
+        ResourceView view = viewResource(entry, budget);
         if (view.form == StoredForm::notBitmap) {
             continue;
         }
@@ -130,17 +148,18 @@ int exportSkin(const std::string& path, const std::string& folder) {
             damaged = true;
             sheet.push_back({resourceName(view), "", 0, 0, "", storedDescription(view), damage});
         }
-        const auto& members = view.family.members;
+        auto& members = view.family.members;
         for (std::size_t k = 0; k < members.size(); ++k) {
-            const palmbitmap::BitmapMember& member = members[k];
+            palmbitmap::BitmapMember& member = members[k];
             if (!member.error.empty()) {
                 continue;
             }
             const std::string name =
-                uniqueFileName(memberName(*view.entry, member, members.size() > 1), used);
+                names.unique(memberName(*view.entry, member, members.size() > 1));
             const std::vector<std::uint8_t> png =
                 png::encodeRgbaPng(static_cast<std::uint32_t>(member.width),
                                    static_cast<std::uint32_t>(member.height), member.image.rgba);
+            member.image.rgba = {};
             if (!writer.write(name, png)) {
                 continue;
             }
@@ -155,15 +174,15 @@ int exportSkin(const std::string& path, const std::string& folder) {
     const std::string summary = "Database \"" + databaseNameText(header) + "\", type " +
                                 printable(header.type.data(), header.type.size()) + ", creator " +
                                 printable(header.creator.data(), header.creator.size()) + ": " +
-                                std::to_string(load.skin->resources.size()) + " resources, " +
+                                std::to_string(load.skin->table.entries.size()) + " resources, " +
                                 std::to_string(images) + " images" +
                                 (damaged ? ", damaged bitmaps listed without an image" : "");
     const std::string html =
-        contactSheetHtml(std::string(fileName.begin(), fileName.end()), summary, sheet);
+        contactSheetHtml(shownPath(std::string(fileName.begin(), fileName.end())), summary, sheet);
     writer.write("index.html",
                  std::span(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()));
-    std::printf("%s: %zu images and index.html written to %s\n", path.c_str(), images,
-                folder.c_str());
+    std::printf("%s: %zu images and index.html written to %s\n", shownPath(path).c_str(), images,
+                shownPath(folder).c_str());
     return !damaged && !writer.failed && std::fflush(stdout) == 0 ? 0 : 1;
 }
 

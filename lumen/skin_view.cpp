@@ -6,6 +6,7 @@
 #include "byte_order.h"
 #include "compressed_bitmap.h"
 #include "file_access.h"
+#include "shown_text.h"
 
 namespace lumen {
 namespace {
@@ -37,7 +38,7 @@ bool isBitmapType(const prc::TypeCode& type) {
     return std::find(kBitmapTypes.begin(), kBitmapTypes.end(), type) != kBitmapTypes.end();
 }
 
-ResourceView viewResource(const prc::ResourceEntry& entry) {
+ResourceView viewResource(const prc::ResourceEntry& entry, DecodeBudget& budget) {
     ResourceView view;
     view.entry = &entry;
     if (!isBitmapType(entry.type)) {
@@ -54,14 +55,29 @@ ResourceView viewResource(const prc::ResourceEntry& entry) {
                                 static_cast<std::uint32_t>(entry.data[6]) << 16 |
                                 static_cast<std::uint32_t>(entry.data[7]) << 24;
         }
+        if (view.declaredSize > kMaxContainerBytes) {
+            view.containerError = "declares " + std::to_string(view.declaredSize) +
+                                  " bytes, more than a bitmap may hold (" +
+                                  std::to_string(kMaxContainerBytes) + ")";
+            return view;
+        }
+        if (view.declaredSize > budget.bytesLeft) {
+            budget.bytesLeft = 0;
+            view.containerError = "not decoded: the file's bitmaps pass the budget of " +
+                                  std::to_string(kDecodeBudget >> 20) + " MB";
+            return view;
+        }
         bitmapcodec::Decoded decoded = bitmapcodec::decodeCompressedBitmap(entry.data);
         if (decoded.error != nullptr) {
             view.containerError = decoded.error;
             return view;
         }
         view.bitmap = std::move(decoded.bytes);
+        budget.bytesLeft -= view.bitmap.size();
     }
-    view.family = palmbitmap::decodePalmBitmap(view.bitmap);
+    view.family = palmbitmap::decodePalmBitmap(view.bitmap, budget.bytesLeft);
+    budget.bytesLeft =
+        view.family.budgetSpent ? 0 : budget.bytesLeft - palmbitmap::imageBytes(view.family);
     return view;
 }
 
@@ -108,9 +124,6 @@ SkinLoad loadSkin(const std::string& path) {
     skin.file = std::move(contents.bytes);
     skin.header = readHeader(skin.file);
     skin.table = std::move(*parse.table);
-    for (const prc::ResourceEntry& entry : skin.table.entries) {
-        skin.resources.push_back(viewResource(entry));
-    }
     return load;
 }
 
@@ -130,7 +143,7 @@ std::string printable(const std::uint8_t* bytes, std::size_t size) {
 
 std::string databaseNameText(const DatabaseHeader& header) {
     const auto end = std::find(header.name.begin(), header.name.end(), std::uint8_t{0});
-    return printable(header.name.data(), static_cast<std::size_t>(end - header.name.begin()));
+    return handheldText(std::span(header.name.begin(), end));
 }
 
 }  // namespace lumen
