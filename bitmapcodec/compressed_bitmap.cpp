@@ -18,11 +18,6 @@ std::uint32_t loadLittleEndian32(const std::uint8_t* bytes) {
            (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
 }
 
-bool isContainer(std::span<const std::uint8_t> data) {
-    return data.size() >= kContainerMagic.size() &&
-           std::equal(kContainerMagic.begin(), kContainerMagic.end(), data.begin());
-}
-
 std::uint32_t placePlainCopy(std::span<const std::uint8_t> data, std::span<std::uint8_t> out) {
     std::copy(data.begin(), data.end(), out.begin());
     return static_cast<std::uint32_t>(data.size());
@@ -30,13 +25,23 @@ std::uint32_t placePlainCopy(std::span<const std::uint8_t> data, std::span<std::
 
 }  // namespace
 
+ContainerInfo inspectContainer(std::span<const std::uint8_t> data) {
+    ContainerInfo info;
+    info.isContainer = data.size() >= kContainerMagic.size() &&
+                       std::equal(kContainerMagic.begin(), kContainerMagic.end(), data.begin());
+    if (info.isContainer && data.size() >= kContainerHeaderSize) {
+        info.declaredSize = loadLittleEndian32(&data[4]);
+    }
+    return info;
+}
+
 std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::uint8_t> out,
                                    bool plrcRemoved, bool keepRaw) {
     const std::size_t size = data.size();
     if (size > UINT32_MAX || out.size() < compressedBitmapBound(size)) {
         return 0;
     }
-    if (isContainer(data)) {
+    if (inspectContainer(data).isContainer) {
         return placePlainCopy(data, out);
     }
     if (plrcRemoved && size > kRewrittenByteOffset && data[kRewrittenByteOffset] == 2) {
@@ -62,11 +67,12 @@ std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::
 
 Decoded decodeCompressedBitmap(std::span<const std::uint8_t> container) {
     Decoded result;
-    if (!isContainer(container) || container.size() < kContainerHeaderSize) {
+    const ContainerInfo info = inspectContainer(container);
+    if (!info.declaredSize) {
         result.error = "not a compressed bitmap";
         return result;
     }
-    const std::uint32_t uncompressedSize = loadLittleEndian32(&container[4]);
+    const std::uint32_t uncompressedSize = *info.declaredSize;
     const std::uint32_t streamSize = loadLittleEndian32(&container[8]);
     if (streamSize != container.size() - kContainerHeaderSize) {
         result.error = "stream size does not match the container";

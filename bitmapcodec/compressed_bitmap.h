@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "marker_lz.h"
@@ -20,6 +21,14 @@ inline constexpr std::array<std::uint8_t, 4> kContainerMagic = {'c', 'B', 'M', '
 constexpr std::size_t compressedBitmapBound(std::size_t size) {
     return kContainerHeaderSize + 1 + size + size / 256;
 }
+
+struct ContainerInfo {
+    bool isContainer = false;                   // the bytes begin with the magic
+    std::optional<std::uint32_t> declaredSize;  // the bitmap's size, once the header is whole
+};
+
+// What the bytes of a resource say about themselves, without decoding them.
+ContainerInfo inspectContainer(std::span<const std::uint8_t> data);
 
 // Turns the bytes of one bitmap resource into what the compressor stores and
 // places them at the start of out; returns their count. That is a container

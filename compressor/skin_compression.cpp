@@ -1,29 +1,23 @@
 #include "skin_compression.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <vector>
 
 #include "compressed_bitmap.h"
 #include "resource_database.h"
+#include "skin_rules.h"
 
 namespace tessel {
 namespace {
 
-constexpr std::array<std::uint16_t, 13> kKeepRawIds = {
-    31003, 31004, 31165, 31166, 31140, 31141, 31142, 31143, 31144, 31145, 31146, 31147, 31999,
-};
-
-constexpr prc::TypeCode kSettingsType = prc::typeCode("PlRC");
-constexpr prc::TypeCode kBitmapType = prc::typeCode("abmp");
-
 // Only the first id-0 'PlRC' resource goes; later ones are written like any
 // other resource.
 bool removeSettingsResource(prc::ResourceTable& table) {
-    const auto found = std::find_if(
-        table.entries.begin(), table.entries.end(),
-        [](const prc::ResourceEntry& e) { return e.type == kSettingsType && e.id == 0; });
+    const auto found =
+        std::find_if(table.entries.begin(), table.entries.end(), [](const prc::ResourceEntry& e) {
+            return e.type == skinrules::kSettingsType && e.id == 0;
+        });
     if (found == table.entries.end()) {
         return false;
     }
@@ -38,10 +32,6 @@ int asPrinted(std::uint32_t value) {
 }
 
 }  // namespace
-
-bool mayCompressBitmapId(std::uint16_t id) {
-    return std::find(kKeepRawIds.begin(), kKeepRawIds.end(), id) == kKeepRawIds.end();
-}
 
 bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath) {
     std::uint32_t totalBefore = 0;
@@ -59,12 +49,12 @@ bool compressSkinDatabase(const std::string& inputPath, const std::string& outpu
     for (prc::ResourceEntry& entry : table->entries) {
         const auto size = static_cast<std::uint32_t>(entry.data.size());
         totalBefore += size;
-        if (entry.type != kBitmapType) {
+        if (entry.type != skinrules::kSkinBitmapType) {
             totalAfter += size;
             continue;
         }
         scratch.resize(bitmapcodec::compressedBitmapBound(size));
-        const bool keepRaw = !mayCompressBitmapId(entry.id);
+        const bool keepRaw = !skinrules::mayCompressBitmapId(entry.id);
         const std::uint32_t stored =
             bitmapcodec::encodeBitmapResource(entry.data, scratch, plrcRemoved, keepRaw);
         if (stored != size) {

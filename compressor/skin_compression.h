@@ -1,13 +1,9 @@
 // The compressor's single pass over one skin database.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace tessel {
-
-// False for the bitmaps that the handheld reads uncompressed.
-bool mayCompressBitmapId(std::uint16_t id);
 
 // Reads the database at inputPath, drops the first 'PlRC' resource of id 0,
 // compresses every 'abmp' bitmap where that is smaller, prints the savings and

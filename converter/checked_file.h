@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform.h"
+#include "recast_platform.h"
 
 namespace recast {
 

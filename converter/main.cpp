@@ -7,7 +7,7 @@
 
 #include "checked_file.h"
 #include "command_line.h"
-#include "platform.h"
+#include "recast_platform.h"
 #include "skin_conversion.h"
 #include "skin_rules.h"
 

@@ -16,10 +16,9 @@
 #include "resource_database.h"
 #include "scratch_files.h"
 #include "skin_compression.h"
+#include "skin_rules.h"
 
 namespace {
-
-using fuzzcheck::require;
 
 bool isContainer(const std::vector<std::uint8_t>& data) {
     return data.size() >= 4 && std::equal(data.begin(), data.begin() + 4, "cBMP");
@@ -43,24 +42,25 @@ void checkOutput(prc::ResourceTable input, const std::vector<std::uint8_t>& outp
         input.entries.erase(settings);
     }
     const prc::DatabaseParse output = prc::parseResourceDatabase(outputFile);
-    require(output.table.has_value());
+    FUZZ_REQUIRE(output.table.has_value());
     const auto& written = output.table->entries;
-    require(output.table->name == input.name && written.size() == input.entries.size());
+    FUZZ_REQUIRE(output.table->header.name == input.header.name &&
+                 written.size() == input.entries.size());
     for (std::size_t i = 0; i < written.size(); ++i) {
         const prc::ResourceEntry& before = input.entries[i];
         const prc::ResourceEntry& after = written[i];
-        require(after.type == before.type && after.id == before.id);
+        FUZZ_REQUIRE(after.type == before.type && after.id == before.id);
         if (before.type != prc::typeCode("abmp")) {
-            require(after.data == before.data);
+            FUZZ_REQUIRE(after.data == before.data);
             continue;
         }
         const std::vector<std::uint8_t> bitmap = expectedBitmap(before.data, plrcRemoved);
         if (after.data == bitmap) {
             continue;
         }
-        require(tessel::mayCompressBitmapId(after.id) && after.data.size() < bitmap.size());
+        FUZZ_REQUIRE(skinrules::mayCompressBitmapId(after.id) && after.data.size() < bitmap.size());
         const bitmapcodec::Decoded decoded = bitmapcodec::decodeCompressedBitmap(after.data);
-        require(decoded.error == nullptr && decoded.bytes == bitmap);
+        FUZZ_REQUIRE(decoded.error == nullptr && decoded.bytes == bitmap);
     }
 }
 
@@ -69,7 +69,7 @@ void checkOutput(prc::ResourceTable input, const std::vector<std::uint8_t>& outp
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The pass reports on standard output; millions of reports help nobody.
     static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
-    require(quiet);
+    FUZZ_REQUIRE(quiet);
     if (size < 1) {
         return 0;
     }
@@ -83,11 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const bool passed = tessel::compressSkinDatabase(inputPath.string(), outputPath.string());
     const prc::DatabaseParse input = prc::parseResourceDatabase(file);
-    require(passed == input.table.has_value());
+    FUZZ_REQUIRE(passed == input.table.has_value());
     if (!passed) {
         const std::vector<std::uint8_t> left = fuzzfiles::readBytes(inputPath);
-        require(std::equal(left.begin(), left.end(), file.begin(), file.end()));
-        require(inPlace || !std::filesystem::exists(outputPath));
+        FUZZ_REQUIRE(std::equal(left.begin(), left.end(), file.begin(), file.end()));
+        FUZZ_REQUIRE(inPlace || !std::filesystem::exists(outputPath));
         return 0;
     }
     checkOutput(*input.table, fuzzfiles::readBytes(outputPath));

@@ -20,8 +20,6 @@
 
 namespace {
 
-using fuzzcheck::require;
-
 // The converter ends the process after the "Error" box; this stand-in for the
 // box unwinds to the target instead, which is all that it needs to go on.
 struct Refused {};
@@ -38,17 +36,17 @@ bool mayChange(std::size_t offset, std::size_t directoryEnd) {
 }
 
 void checkConverted(std::span<const std::uint8_t> before, const std::vector<std::uint8_t>& after) {
-    require(after.size() == before.size());
+    FUZZ_REQUIRE(after.size() == before.size());
     const std::size_t count = before[76] * 256u + before[77];
     const std::size_t directoryEnd = 78 + 10 * count;
     for (std::size_t i = 0; i < after.size(); ++i) {
         if (i == 33) {
-            require(((after[i] ^ before[i]) & ~0x20) == 0 && (after[i] & 0x20) == 0);
+            FUZZ_REQUIRE(((after[i] ^ before[i]) & ~0x20) == 0 && (after[i] & 0x20) == 0);
         } else if (!mayChange(i, directoryEnd)) {
-            require(after[i] == before[i]);
+            FUZZ_REQUIRE(after[i] == before[i]);
         }
     }
-    require(std::memcmp(&after[60], "rsrcT3sk", 8) == 0);
+    FUZZ_REQUIRE(std::memcmp(&after[60], "rsrcT3sk", 8) == 0);
 }
 
 }  // namespace
@@ -88,21 +86,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     recast::readFailureMessage = firstReadFailureMessage;
     std::snprintf(recast::skinPath, sizeof recast::skinPath, "%s", path.c_str());
     recast::skinFile = std::fopen(recast::skinPath, "r+b");
-    require(recast::skinFile != nullptr);
+    FUZZ_REQUIRE(recast::skinFile != nullptr);
     bool converted = false;
     try {
         recast::convertSkinInPlace();
-        require(std::fclose(recast::skinFile) == 0);
+        FUZZ_REQUIRE(std::fclose(recast::skinFile) == 0);
         recast::skinFile = nullptr;
         converted = true;
     } catch (const Refused&) {
-        require(recast::skinFile == nullptr);
+        FUZZ_REQUIRE(recast::skinFile == nullptr);
     }
     const std::vector<std::uint8_t> after = fuzzfiles::readBytes(path);
     if (converted) {
         checkConverted(file, after);
     } else {
-        require(std::equal(after.begin(), after.end(), file.begin(), file.end()));
+        FUZZ_REQUIRE(std::equal(after.begin(), after.end(), file.begin(), file.end()));
     }
     std::filesystem::remove(path);
     return 0;

@@ -22,8 +22,6 @@
 
 namespace {
 
-using fuzzcheck::require;
-
 bool sameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
@@ -31,36 +29,36 @@ bool sameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b)
 void checkStreams(std::span<const std::uint8_t> input, std::uint32_t maximumDistance) {
     // Exactly the bound, so that a write past it is caught by the sanitizer.
     const std::size_t bound = bitmapcodec::markerLzStreamBound(input.size());
-    require(bound <= 1 + input.size() + input.size() / 256);
+    FUZZ_REQUIRE(bound <= 1 + input.size() + input.size() / 256);
     std::vector<std::uint8_t> fast(bound);
     std::vector<std::uint8_t> plain(bound);
     const std::uint32_t fastSize = bitmapcodec::markerLzEncode(input, fast, maximumDistance);
     const std::uint32_t plainSize =
         bitmapcodec::markerLzEncodePlainScan(input, plain, maximumDistance);
-    require(fastSize <= bound);
+    FUZZ_REQUIRE(fastSize <= bound);
     fast.resize(fastSize);
     plain.resize(plainSize);
-    require(fast == plain);
+    FUZZ_REQUIRE(fast == plain);
 
     const bitmapcodec::Decoded decoded =
         bitmapcodec::markerLzDecode(fast, static_cast<std::uint32_t>(input.size()));
-    require(decoded.error == nullptr && sameBytes(decoded.bytes, input));
+    FUZZ_REQUIRE(decoded.error == nullptr && sameBytes(decoded.bytes, input));
 }
 
 void checkBitmapResource(std::span<const std::uint8_t> input) {
     std::vector<std::uint8_t> bitmap(input.begin(), input.end());
     std::vector<std::uint8_t> out(13 + input.size() + input.size() / 256);
-    require(bitmapcodec::compressedBitmapBound(input.size()) == out.size());
+    FUZZ_REQUIRE(bitmapcodec::compressedBitmapBound(input.size()) == out.size());
     const std::uint32_t stored = bitmapcodec::encodeBitmapResource(bitmap, out, false, false);
-    require(sameBytes(bitmap, input));
-    require(stored <= input.size());
+    FUZZ_REQUIRE(sameBytes(bitmap, input));
+    FUZZ_REQUIRE(stored <= input.size());
     const std::span<const std::uint8_t> result(out.data(), stored);
     if (stored == input.size()) {
-        require(sameBytes(result, input));
+        FUZZ_REQUIRE(sameBytes(result, input));
         return;
     }
     const bitmapcodec::Decoded decoded = bitmapcodec::decodeCompressedBitmap(result);
-    require(decoded.error == nullptr && sameBytes(decoded.bytes, input));
+    FUZZ_REQUIRE(decoded.error == nullptr && sameBytes(decoded.bytes, input));
 }
 
 enum class Path { asEncoding, index, indexFromFirstDistance, indexAfterPlainWork };
@@ -91,7 +89,7 @@ void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maxim
     for (std::uint32_t p = 1; p < input.size();) {
         const bitmapcodec::Match fast = bitmapcodec::fastSearchMatch(search, p);
         const bitmapcodec::Match plain = bitmapcodec::plainScanMatch(input, p, maximumDistance);
-        require(bitmapcodec::sameToken(fast, plain));
+        FUZZ_REQUIRE(bitmapcodec::sameToken(fast, plain));
         p += std::max<std::uint32_t>(1, plain.length);
     }
 }

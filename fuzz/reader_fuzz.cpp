@@ -11,10 +11,8 @@
 
 namespace {
 
-using fuzzcheck::require;
-
 bool sameResources(const prc::ResourceTable& a, const prc::ResourceTable& b) {
-    return a.name == b.name &&
+    return a.header.name == b.header.name &&
            std::equal(a.entries.begin(), a.entries.end(), b.entries.begin(), b.entries.end(),
                       [](const prc::ResourceEntry& x, const prc::ResourceEntry& y) {
                           return x.type == y.type && x.id == y.id && x.data == y.data;
@@ -26,23 +24,29 @@ bool sameResources(const prc::ResourceTable& a, const prc::ResourceTable& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> file(data, size);
     const prc::DatabaseParse parse = prc::parseResourceDatabase(file);
-    require((parse.error == nullptr) == parse.table.has_value());
+    FUZZ_REQUIRE((parse.error == nullptr) == parse.table.has_value());
     if (!parse.table) {
         return 0;
     }
     const prc::ResourceTable& table = *parse.table;
-    require(parse.announcedCount && *parse.announcedCount == table.entries.size());
+    FUZZ_REQUIRE(parse.announcedCount && *parse.announcedCount == table.entries.size());
 
     std::size_t total = 0;
     for (const prc::ResourceEntry& entry : table.entries) {
-        require(entry.offset <= size && entry.data.size() <= size - entry.offset);
-        require(std::equal(entry.data.begin(), entry.data.end(), file.begin() + entry.offset));
+        FUZZ_REQUIRE(entry.offset <= size && entry.data.size() <= size - entry.offset);
+        FUZZ_REQUIRE(std::equal(entry.data.begin(), entry.data.end(), file.begin() + entry.offset));
         total += entry.data.size();
     }
-    require(total <= size);
+    FUZZ_REQUIRE(total <= size);
 
     const prc::DatabaseParse again =
         prc::parseResourceDatabase(prc::serializeResourceDatabase(table));
-    require(again.table && sameResources(*again.table, table));
+    FUZZ_REQUIRE(again.table && sameResources(*again.table, table));
+
+    // Under its own header the table reads back whole, every header field too.
+    const prc::DatabaseParse kept =
+        prc::parseResourceDatabase(prc::serializeDatabase(table.header, table.entries));
+    FUZZ_REQUIRE(kept.table && sameResources(*kept.table, table) &&
+                 kept.table->header == table.header);
     return 0;
 }

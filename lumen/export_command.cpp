@@ -10,12 +10,12 @@
 #include "png_writer.h"
 #include "same_file.h"
 #include "shown_text.h"
+#include "skin_rules.h"
 #include "skin_view.h"
 
 namespace lumen {
 namespace {
 
-constexpr prc::TypeCode kSkinBitmapType = prc::typeCode("abmp");
 // Pictures and the contact sheet are documents: no execute bits.
 constexpr unsigned kDocumentMode = 0666;
 
@@ -23,7 +23,7 @@ constexpr unsigned kDocumentMode = 0666;
 // front, so that 'Tbmp' 1000 and 'abmp' 1000 do not meet.
 std::string baseName(const prc::ResourceEntry& entry) {
     std::string name;
-    if (entry.type != kSkinBitmapType) {
+    if (entry.type != skinrules::kSkinBitmapType) {
         for (const std::uint8_t c : entry.type) {
             const bool plain =
                 (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -170,7 +170,7 @@ int exportSkin(const std::string& path, const std::string& folder) {
         }
     }
     const std::u8string fileName = utf8Path(path).filename().u8string();
-    const DatabaseHeader& header = load.skin->header;
+    const prc::DatabaseHeader& header = load.skin->table.header;
     const std::string summary = "Database \"" + databaseNameText(header) + "\", type " +
                                 printable(header.type.data(), header.type.size()) + ", creator " +
                                 printable(header.creator.data(), header.creator.size()) + ": " +

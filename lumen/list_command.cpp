@@ -3,14 +3,12 @@
 #include "bitmap_text.h"
 #include "commands.h"
 #include "shown_text.h"
-#include "skin_compression.h"
+#include "skin_rules.h"
 #include "skin_view.h"
 #include "text_table.h"
 
 namespace lumen {
 namespace {
-
-constexpr prc::TypeCode kCompressedType = prc::typeCode("abmp");
 
 std::string attributesText(std::uint16_t attributes) {
     static constexpr const char* kNames[16] = {"resource",        "read-only",
@@ -33,15 +31,19 @@ std::string attributesText(std::uint16_t attributes) {
     return names.empty() ? hex : std::string(hex) + " (" + names + ")";
 }
 
-// What Tessel does with the resource: only 'abmp' bitmaps are its business.
 std::string tesselText(const ResourceView& view) {
-    if (view.entry->type != kCompressedType) {
-        return "";
+    const prc::ResourceEntry& entry = *view.entry;
+    switch (skinrules::tesselActionFor(entry.type, entry.id, entry.data)) {
+        case skinrules::TesselAction::none:
+            return "";
+        case skinrules::TesselAction::compress:
+            return "compress";
+        case skinrules::TesselAction::keepRaw:
+            return "keep raw";
+        case skinrules::TesselAction::asIs:
+            return "as is";
     }
-    if (view.form == StoredForm::container) {
-        return "as is";  // Tessel copies containers unchanged
-    }
-    return tessel::mayCompressBitmapId(view.entry->id) ? "compress" : "keep raw";
+    return "";
 }
 
 void addRows(const ResourceView& view, TextTable& table) {
@@ -89,7 +91,7 @@ int listSkin(const std::string& path) {
         return 1;
     }
     const SkinView& skin = *load.skin;
-    const DatabaseHeader& header = skin.header;
+    const prc::DatabaseHeader& header = skin.table.header;
     TextTable about;
     about.headings = {"file", shownPath(path)};
     about.rows = {

@@ -1,60 +1,27 @@
 #include "skin_view.h"
 
 #include <algorithm>
-#include <array>
 
-#include "byte_order.h"
 #include "compressed_bitmap.h"
 #include "file_access.h"
 #include "shown_text.h"
+#include "skin_rules.h"
 
 namespace lumen {
-namespace {
-
-// The types whose resources hold Palm bitmaps: skins' own, and the system's
-// bitmap and application-icon resources.
-constexpr std::array<prc::TypeCode, 3> kBitmapTypes = {prc::typeCode("abmp"), prc::typeCode("Tbmp"),
-                                                       prc::typeCode("tAIB")};
-
-DatabaseHeader readHeader(const std::vector<std::uint8_t>& file) {
-    DatabaseHeader header;
-    std::copy_n(file.begin(), header.name.size(), header.name.begin());
-    header.attributes = prc::loadBigEndian16(&file[32]);
-    header.version = prc::loadBigEndian16(&file[34]);
-    std::copy_n(file.begin() + 60, 4, header.type.begin());
-    std::copy_n(file.begin() + 64, 4, header.creator.begin());
-    return header;
-}
-
-bool isContainer(const std::vector<std::uint8_t>& data) {
-    return data.size() >= bitmapcodec::kContainerMagic.size() &&
-           std::equal(bitmapcodec::kContainerMagic.begin(), bitmapcodec::kContainerMagic.end(),
-                      data.begin());
-}
-
-}  // namespace
-
-bool isBitmapType(const prc::TypeCode& type) {
-    return std::find(kBitmapTypes.begin(), kBitmapTypes.end(), type) != kBitmapTypes.end();
-}
 
 ResourceView viewResource(const prc::ResourceEntry& entry, DecodeBudget& budget) {
     ResourceView view;
     view.entry = &entry;
-    if (!isBitmapType(entry.type)) {
+    if (!skinrules::isBitmapType(entry.type)) {
         return view;
     }
-    if (!isContainer(entry.data)) {
+    const bitmapcodec::ContainerInfo container = bitmapcodec::inspectContainer(entry.data);
+    if (!container.isContainer) {
         view.form = StoredForm::plain;
         view.bitmap = entry.data;
     } else {
         view.form = StoredForm::container;
-        if (entry.data.size() >= bitmapcodec::kContainerHeaderSize) {
-            view.declaredSize = static_cast<std::uint32_t>(entry.data[4]) |
-                                static_cast<std::uint32_t>(entry.data[5]) << 8 |
-                                static_cast<std::uint32_t>(entry.data[6]) << 16 |
-                                static_cast<std::uint32_t>(entry.data[7]) << 24;
-        }
+        view.declaredSize = container.declaredSize.value_or(0);
         if (view.declaredSize > kMaxContainerBytes) {
             view.containerError = "declares " + std::to_string(view.declaredSize) +
                                   " bytes, more than a bitmap may hold (" +
@@ -122,7 +89,6 @@ SkinLoad loadSkin(const std::string& path) {
     }
     SkinView& skin = load.skin.emplace();
     skin.file = std::move(contents.bytes);
-    skin.header = readHeader(skin.file);
     skin.table = std::move(*parse.table);
     return load;
 }
@@ -141,7 +107,7 @@ std::string printable(const std::uint8_t* bytes, std::size_t size) {
     return text;
 }
 
-std::string databaseNameText(const DatabaseHeader& header) {
+std::string databaseNameText(const prc::DatabaseHeader& header) {
     const auto end = std::find(header.name.begin(), header.name.end(), std::uint8_t{0});
     return handheldText(std::span(header.name.begin(), end));
 }

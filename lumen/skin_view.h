@@ -12,14 +12,6 @@
 
 namespace lumen {
 
-struct DatabaseHeader {
-    prc::DatabaseName name{};
-    std::uint16_t attributes = 0;
-    std::uint16_t version = 0;
-    prc::TypeCode type{};
-    prc::TypeCode creator{};
-};
-
 enum class StoredForm { notBitmap, plain, container };
 
 // The most that a container may declare it holds: the largest bitmap the
@@ -54,8 +46,7 @@ std::string damageOf(const ResourceView& view);
 // holds only the images of the one it is working on.
 struct SkinView {
     std::vector<std::uint8_t> file;
-    DatabaseHeader header;
-    prc::ResourceTable table;
+    prc::ResourceTable table;  // its header is the file's own
 };
 
 struct SkinLoad {
@@ -71,8 +62,6 @@ SkinLoad loadSkin(const std::string& path);
 // bitmap is reported as not decoded.
 ResourceView viewResource(const prc::ResourceEntry& entry, DecodeBudget& budget);
 
-bool isBitmapType(const prc::TypeCode& type);
-
 // A database name or a four-character code as text: printable ASCII kept,
 // anything else as \xNN.
 std::string printable(const std::uint8_t* bytes, std::size_t size);
@@ -80,6 +69,6 @@ std::string printable(const std::uint8_t* bytes, std::size_t size);
 // The database name up to its first NUL, taken from the handheld's character
 // set (Windows-1252) to UTF-8; control characters and bytes the set leaves
 // empty as \xNN.
-std::string databaseNameText(const DatabaseHeader& header);
+std::string databaseNameText(const prc::DatabaseHeader& header);
 
 }  // namespace lumen

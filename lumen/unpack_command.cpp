@@ -42,8 +42,8 @@ int unpackSkin(const std::string& path, const std::string& outputPath) {
         reportFailure(outputPath, "not written: a container cannot be unpacked");
         return 1;
     }
-    // The writer lays out directory and data afresh; the header is the skin's own.
-    std::size_t length = prc::kHeaderSize + prc::kDirectoryEntrySize * skin.table.entries.size();
+    // The directory and data are laid out afresh under the skin's own header.
+    std::size_t length = prc::directoryEntryOffset(skin.table.entries.size());
     for (const prc::ResourceEntry& entry : skin.table.entries) {
         length += entry.data.size();
     }
@@ -51,8 +51,8 @@ int unpackSkin(const std::string& path, const std::string& outputPath) {
         reportFailure(outputPath, "not written: the unpacked skin would not fit 32-bit offsets");
         return 1;
     }
-    std::vector<std::uint8_t> file = prc::serializeResourceDatabase(skin.table);
-    std::copy_n(skin.file.begin(), prc::kHeaderSize, file.begin());
+    const std::vector<std::uint8_t> file =
+        prc::serializeDatabase(skin.table.header, skin.table.entries);
     if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
         reportFailure(outputPath, "cannot write the file");
         return 1;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "bitmap_compression.h"
+#include "row_compression.h"
 #include "system_palette.h"
 
 namespace palmbitmap {

@@ -10,19 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "database_header.h"
+
 namespace prc {
 
-using TypeCode = std::array<std::uint8_t, 4>;
-using DatabaseName = std::array<std::uint8_t, 32>;
-
-inline constexpr std::size_t kHeaderSize = 78;
-inline constexpr std::size_t kDirectoryEntrySize = 10;
 inline constexpr std::size_t kMaxResourceCount = 65535;
-
-constexpr TypeCode typeCode(const char (&text)[5]) {
-    return {static_cast<std::uint8_t>(text[0]), static_cast<std::uint8_t>(text[1]),
-            static_cast<std::uint8_t>(text[2]), static_cast<std::uint8_t>(text[3])};
-}
 
 struct ResourceEntry {
     TypeCode type{};
@@ -32,8 +24,8 @@ struct ResourceEntry {
 };
 
 struct ResourceTable {
+    DatabaseHeader header;               // as read; numRecords is the directory's count
     std::vector<ResourceEntry> entries;  // directory order
-    DatabaseName name{};                 // need not hold a NUL
 };
 
 // What parsing a database image found. `announcedCount` is set once the header
@@ -47,9 +39,18 @@ struct DatabaseParse {
 
 DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file);
 
-// The file image that writeResourceDatabase stores: a fixed header of its own
-// (only the name is carried over), the directory, then the data in table
-// order without gaps. The table must hold at most kMaxResourceCount entries.
+// A database file image: the header as given (its numRecords taken from the
+// entries), the directory, then the data in entry order without gaps. At most
+// kMaxResourceCount entries.
+std::vector<std::uint8_t> serializeDatabase(const DatabaseHeader& header,
+                                            std::span<const ResourceEntry> entries);
+
+// The header of every database that writeResourceDatabase stores: type 'skin',
+// creator 'skUI' and fixed dates; only the name comes from the database read.
+DatabaseHeader compressedSkinHeader(const DatabaseName& name);
+
+// The file image that writeResourceDatabase stores: the table's entries under
+// compressedSkinHeader(table.header.name).
 std::vector<std::uint8_t> serializeResourceDatabase(const ResourceTable& table);
 
 // Reads a whole database and prints its count line, or an "ERR: ...!" line

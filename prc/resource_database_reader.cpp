@@ -9,9 +9,6 @@
 namespace prc {
 namespace {
 
-constexpr std::size_t kNextRecordListOffset = 72;
-constexpr std::size_t kNumRecordsOffset = 76;
-
 // Each entry owns the bytes from its offset up to the next greater offset (or
 // the end of the file), whatever the directory order. Of entries that share an
 // offset, the last in directory order owns the bytes and the others are empty:
@@ -53,23 +50,23 @@ DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file) {
     const auto fileLength = static_cast<std::uint32_t>(file.size());
 
     ResourceTable table;
-    std::copy_n(file.begin(), table.name.size(), table.name.begin());
+    table.header = parseDatabaseHeader(file);
 
-    if (loadBigEndian32(&file[kNextRecordListOffset]) != 0) {
+    if (table.header.nextRecordListID != 0) {
         result.error = "more then one record list in a PRC file is unsupported";
         return result;
     }
-    const std::uint16_t count = loadBigEndian16(&file[kNumRecordsOffset]);
+    const std::uint16_t count = table.header.numRecords;
     result.announcedCount = count;
 
-    if (file.size() < kHeaderSize + kDirectoryEntrySize * count) {
+    if (file.size() < directoryEntryOffset(count)) {
         result.error = "resource directory runs past the end of the source file";
         return result;
     }
 
     table.entries.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* raw = &file[kHeaderSize + kDirectoryEntrySize * i];
+        const std::uint8_t* raw = &file[directoryEntryOffset(i)];
         ResourceEntry& entry = table.entries[i];
         std::copy_n(raw, 4, entry.type.begin());
         entry.id = loadBigEndian16(raw + 4);

@@ -10,36 +10,37 @@ namespace {
 
 constexpr std::uint32_t kFixedDate = 0xF0000000;
 
-void writeHeader(const ResourceTable& table, std::uint8_t* header) {
-    std::fill_n(header, kHeaderSize, std::uint8_t{0});
-    std::copy(table.name.begin(), table.name.end(), header);
-    storeBigEndian16(0x0001, header + 32);  // attributes: a resource database
-    header[34] = 0x01;                      // version, as the handheld expects it
-    header[35] = 0x00;
-    storeBigEndian32(kFixedDate, header + 36);  // creation
-    storeBigEndian32(kFixedDate, header + 40);  // modification
-    storeBigEndian32(kFixedDate, header + 44);  // last backup
-    storeBigEndian32(2, header + 48);           // modification number
-    const TypeCode type = typeCode("skin");
-    const TypeCode creator = typeCode("skUI");
-    std::copy(type.begin(), type.end(), header + 60);
-    std::copy(creator.begin(), creator.end(), header + 64);
-    storeBigEndian16(static_cast<std::uint16_t>(table.entries.size()), header + 76);
-}
-
 }  // namespace
 
-std::vector<std::uint8_t> serializeResourceDatabase(const ResourceTable& table) {
-    std::size_t length = kHeaderSize + kDirectoryEntrySize * table.entries.size();
-    for (const ResourceEntry& entry : table.entries) {
+DatabaseHeader compressedSkinHeader(const DatabaseName& name) {
+    DatabaseHeader header;
+    header.name = name;
+    header.attributes = 0x0001;  // a resource database
+    header.version = 0x0100;     // as the handheld expects it
+    header.creationDate = kFixedDate;
+    header.modificationDate = kFixedDate;
+    header.lastBackupDate = kFixedDate;
+    header.modificationNumber = 2;
+    header.type = typeCode("skin");
+    header.creator = typeCode("skUI");
+    return header;
+}
+
+std::vector<std::uint8_t> serializeDatabase(const DatabaseHeader& header,
+                                            std::span<const ResourceEntry> entries) {
+    const std::size_t dataStart = directoryEntryOffset(entries.size());
+    std::size_t length = dataStart;
+    for (const ResourceEntry& entry : entries) {
         length += entry.data.size();
     }
     std::vector<std::uint8_t> file(length);
-    writeHeader(table, file.data());
+    DatabaseHeader written = header;
+    written.numRecords = static_cast<std::uint16_t>(entries.size());
+    storeDatabaseHeader(written, file);
 
-    std::size_t dataOffset = kHeaderSize + kDirectoryEntrySize * table.entries.size();
+    std::size_t dataOffset = dataStart;
     std::uint8_t* directory = file.data() + kHeaderSize;
-    for (const ResourceEntry& entry : table.entries) {
+    for (const ResourceEntry& entry : entries) {
         std::copy(entry.type.begin(), entry.type.end(), directory);
         storeBigEndian16(entry.id, directory + 4);
         storeBigEndian32(static_cast<std::uint32_t>(dataOffset), directory + 6);
@@ -49,6 +50,10 @@ std::vector<std::uint8_t> serializeResourceDatabase(const ResourceTable& table) 
         dataOffset += entry.data.size();
     }
     return file;
+}
+
+std::vector<std::uint8_t> serializeResourceDatabase(const ResourceTable& table) {
+    return serializeDatabase(compressedSkinHeader(table.header.name), table.entries);
 }
 
 bool writeResourceDatabase(const std::string& path, const ResourceTable& table) {

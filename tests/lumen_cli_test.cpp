@@ -446,8 +446,8 @@ TEST(Lumen, ShowsNamesAsTextWithoutControlCharacters) {
     const std::string name =
         "Bl\xe5"
         "b\xe6r \x80\x1b[2J\x81";
-    table.name.fill(0);
-    std::copy(name.begin(), name.end(), table.name.begin());
+    table.header.name.fill(0);
+    std::copy(name.begin(), name.end(), table.header.name.begin());
     Bytes file = prc::serializeResourceDatabase(table);
     const std::string shown = "Blåbær €\\x1b[2J\\x81";
     const fs::path skin = folder / "skin\x1b]0;title\x07.prc";

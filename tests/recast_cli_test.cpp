@@ -72,7 +72,9 @@ void expectConverted(const Bytes& before, const Bytes& after, const Expected& ex
     std::copy_n("rsrc", 4, patched.begin() + 60);
     std::copy_n("T3sk", 4, patched.begin() + 64);
     for (std::size_t i = 0; i < expected.types.size(); ++i) {
-        std::copy_n(expected.types[i].begin(), 4, patched.begin() + 78 + 10 * i);
+        std::copy_n(
+            expected.types[i].begin(), 4,
+            patched.begin() + static_cast<std::ptrdiff_t>(skinbuilder::directoryEntryAt(i)));
     }
     EXPECT_EQ(after, patched);
 }

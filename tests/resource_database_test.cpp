@@ -19,10 +19,6 @@ void patch32(Bytes& file, std::size_t at, std::uint32_t value) {
     prc::storeBigEndian32(value, &file[at]);
 }
 
-std::size_t entryOffsetField(std::size_t index) {
-    return 78 + 10 * index + 6;
-}
-
 struct ExpectedResource {
     std::string type;
     std::uint16_t id;
@@ -78,22 +74,25 @@ TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
          [] {
              Bytes file = skinbuilder::buildDatabase(threeResources());
              // Swap the first two directory entries: their data stay where they are.
-             std::swap_ranges(file.begin() + 78, file.begin() + 88, file.begin() + 88);
+             std::swap_ranges(file.begin() + skinbuilder::directoryEntryAt(0),
+                              file.begin() + skinbuilder::directoryEntryAt(1),
+                              file.begin() + skinbuilder::directoryEntryAt(1));
              return file;
          },
          {{"tSTR", 2, Bytes(3, 0xB2)}, {"abmp", 1, Bytes(5, 0xA1)}, {"PlRC", 0, Bytes(4, 0xC3)}}},
         {"shared offsets: the last in directory order owns the bytes",
          [] {
              Bytes file = skinbuilder::buildDatabase(threeResources());
-             patch32(file, entryOffsetField(0), prc::loadBigEndian32(&file[entryOffsetField(1)]));
+             patch32(file, skinbuilder::offsetFieldAt(0),
+                     prc::loadBigEndian32(&file[skinbuilder::offsetFieldAt(1)]));
              return file;
          },
          {{"abmp", 1, {}}, {"tSTR", 2, Bytes(3, 0xB2)}, {"PlRC", 0, Bytes(4, 0xC3)}}},
         {"offsets at the end of the file are empty",
          [] {
              Bytes file = skinbuilder::buildDatabase(threeResources());
-             patch32(file, entryOffsetField(1), static_cast<std::uint32_t>(file.size()));
-             patch32(file, entryOffsetField(2), static_cast<std::uint32_t>(file.size()));
+             patch32(file, skinbuilder::offsetFieldAt(1), static_cast<std::uint32_t>(file.size()));
+             patch32(file, skinbuilder::offsetFieldAt(2), static_cast<std::uint32_t>(file.size()));
              return file;
          },
          {{"abmp", 1,
@@ -112,14 +111,45 @@ TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
     }
 }
 
-TEST(ParseResourceDatabase, KeepsAllNameBytes) {
-    DatabaseLayout layout;
+// Every field at its own place, each value distinct, so that two fields
+// swapped or one misplaced cannot go unseen; written under its own header the
+// table gives back the same 78 bytes.
+TEST(DatabaseHeader, EveryFieldReadAndWrittenInItsPlace) {
+    DatabaseLayout layout = threeResources();
     for (std::size_t i = 0; i < layout.name.size(); ++i) {
         layout.name[i] = static_cast<std::uint8_t>('A' + i % 26);
     }
-    const prc::DatabaseParse parse = prc::parseResourceDatabase(skinbuilder::buildDatabase(layout));
+    layout.attributes = 0x8041;
+    layout.version = 0x0302;
+    layout.creationDate = 0xC1020304;
+    layout.modificationDate = 0xC5060708;
+    layout.lastBackupDate = 0xB90A0B0C;
+    layout.modificationNumber = 0x0D0E0F10;
+    layout.appInfoID = 0x11121314;
+    layout.sortInfoID = 0x15161718;
+    layout.type = "Tp1e";
+    layout.creator = "Cr8r";
+    layout.uniqueIDSeed = 0x191A1B1C;
+    layout.gapBytes = 0;
+    const Bytes file = skinbuilder::buildDatabase(layout);
+    const prc::DatabaseParse parse = prc::parseResourceDatabase(file);
     ASSERT_TRUE(parse.table);
-    EXPECT_EQ(parse.table->name, layout.name);
+    const prc::DatabaseHeader& header = parse.table->header;
+    EXPECT_EQ(header.name, layout.name);
+    EXPECT_EQ(header.attributes, 0x8041);
+    EXPECT_EQ(header.version, 0x0302);
+    EXPECT_EQ(header.creationDate, 0xC1020304u);
+    EXPECT_EQ(header.modificationDate, 0xC5060708u);
+    EXPECT_EQ(header.lastBackupDate, 0xB90A0B0Cu);
+    EXPECT_EQ(header.modificationNumber, 0x0D0E0F10u);
+    EXPECT_EQ(header.appInfoID, 0x11121314u);
+    EXPECT_EQ(header.sortInfoID, 0x15161718u);
+    EXPECT_EQ(header.type, prc::typeCode("Tp1e"));
+    EXPECT_EQ(header.creator, prc::typeCode("Cr8r"));
+    EXPECT_EQ(header.uniqueIDSeed, 0x191A1B1Cu);
+    EXPECT_EQ(header.nextRecordListID, 0u);
+    EXPECT_EQ(header.numRecords, 3);
+    EXPECT_EQ(prc::serializeDatabase(header, parse.table->entries), file);
 }
 
 TEST(ParseResourceDatabase, RefusesDamagedFiles) {
@@ -149,21 +179,22 @@ TEST(ParseResourceDatabase, RefusesDamagedFiles) {
         {"directory runs past the end",
          [] {
              Bytes file = skinbuilder::buildDatabase(threeResources());
-             file.resize(78 + 10 * 3 - 1);
+             file.resize(skinbuilder::directoryEntryAt(3) - 1);
              return file;
          },
          true},
         {"offset past the end",
          [] {
              Bytes file = skinbuilder::buildDatabase(threeResources());
-             patch32(file, entryOffsetField(1), static_cast<std::uint32_t>(file.size() + 1));
+             patch32(file, skinbuilder::offsetFieldAt(1),
+                     static_cast<std::uint32_t>(file.size() + 1));
              return file;
          },
          true},
         {"offset near 2^32",
          [] {
              Bytes file = skinbuilder::buildDatabase(threeResources());
-             patch32(file, entryOffsetField(2), 0xFFFFFFFF);
+             patch32(file, skinbuilder::offsetFieldAt(2), 0xFFFFFFFF);
              return file;
          },
          true},
@@ -203,13 +234,13 @@ TEST(SerializeResourceDatabase, WritesTheFixedHeader) {
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 78), header);
     EXPECT_EQ(file.size(), 78u + 30 + 5 + 3 + 4);
     // The data follow the directory without the input's gap.
-    EXPECT_EQ(prc::loadBigEndian32(&file[entryOffsetField(0)]), 108u);
-    EXPECT_EQ(prc::loadBigEndian32(&file[entryOffsetField(2)]), 116u);
+    EXPECT_EQ(prc::loadBigEndian32(&file[skinbuilder::offsetFieldAt(0)]), 108u);
+    EXPECT_EQ(prc::loadBigEndian32(&file[skinbuilder::offsetFieldAt(2)]), 116u);
 }
 
 TEST(SerializeResourceDatabase, AnEmptyTableIsJustAHeader) {
     prc::ResourceTable table;
-    table.name = skinbuilder::databaseName("Empty");
+    table.header.name = skinbuilder::databaseName("Empty");
     const Bytes file = prc::serializeResourceDatabase(table);
     ASSERT_EQ(file.size(), 78u);
     EXPECT_EQ(prc::loadBigEndian16(&file[76]), 0u);
@@ -222,7 +253,7 @@ TEST(SerializeResourceDatabase, ReadsBackToTheSameTable) {
     std::mt19937 random(42);
     for (int trial = 0; trial < 200; ++trial) {
         prc::ResourceTable table;
-        table.name = skinbuilder::databaseName("Trial " + std::to_string(trial));
+        table.header.name = skinbuilder::databaseName("Trial " + std::to_string(trial));
         const int count = static_cast<int>(random() % 12);
         for (int i = 0; i < count; ++i) {
             prc::ResourceEntry entry;
@@ -237,7 +268,7 @@ TEST(SerializeResourceDatabase, ReadsBackToTheSameTable) {
         const Bytes file = prc::serializeResourceDatabase(table);
         const prc::DatabaseParse parse = prc::parseResourceDatabase(file);
         ASSERT_TRUE(parse.table) << trial;
-        EXPECT_EQ(parse.table->name, table.name);
+        EXPECT_EQ(parse.table->header.name, table.header.name);
         ASSERT_EQ(parse.table->entries.size(), table.entries.size());
         for (std::size_t i = 0; i < table.entries.size(); ++i) {
             EXPECT_EQ(parse.table->entries[i].type, table.entries[i].type);

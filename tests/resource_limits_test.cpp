@@ -75,7 +75,7 @@ TEST(ResourceLimits, DeclaredButAbsentDataAllocatesNothingLarge) {
              DatabaseLayout layout;
              layout.resources = {{"abmp", 1, Bytes(10, 1)}, {"abmp", 2, Bytes(10, 2)}};
              Bytes file = skinbuilder::buildDatabase(layout);
-             patch32(file, 78 + 6, 0xFFFFFFF0);
+             patch32(file, skinbuilder::offsetFieldAt(0), 0xFFFFFFF0);
              patch32(file, 88 + 6, 0xFFFFFFFF);
              return file;
          }},

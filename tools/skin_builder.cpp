@@ -55,15 +55,15 @@ Bytes buildDatabase(const DatabaseLayout& layout) {
     put32(out, layout.modificationDate);
     put32(out, layout.lastBackupDate);
     put32(out, layout.modificationNumber);
-    put32(out, 0);  // appInfoID
-    put32(out, 0);  // sortInfoID
+    put32(out, layout.appInfoID);
+    put32(out, layout.sortInfoID);
     putCode(out, layout.type);
     putCode(out, layout.creator);
-    put32(out, 0);  // uniqueIDSeed
+    put32(out, layout.uniqueIDSeed);
     put32(out, layout.nextRecordListID);
     put16(out, static_cast<std::uint32_t>(layout.resources.size()));
 
-    std::size_t offset = 78 + 10 * layout.resources.size() + layout.gapBytes;
+    std::size_t offset = directoryEntryAt(layout.resources.size()) + layout.gapBytes;
     for (const Resource& resource : layout.resources) {
         putCode(out, resource.type);
         put16(out, resource.id);

@@ -29,12 +29,26 @@ struct DatabaseLayout {
     std::uint32_t modificationDate = 0xC0000000;
     std::uint32_t lastBackupDate = 0;
     std::uint32_t modificationNumber = 1;
+    std::uint32_t appInfoID = 0;
+    std::uint32_t sortInfoID = 0;
+    std::uint32_t uniqueIDSeed = 0;
     std::uint32_t nextRecordListID = 0;
     std::size_t gapBytes = 2;  // the customary two zero bytes after the directory
     std::vector<Resource> resources;
 };
 
 std::array<std::uint8_t, 32> databaseName(const std::string& text);
+
+// The layout as the tests spell it, apart from the reader's and writer's own:
+// the header's size, and where resource index's directory entry and its
+// offset field begin.
+inline constexpr std::size_t kHeaderBytes = 78;
+constexpr std::size_t directoryEntryAt(std::size_t index) {
+    return kHeaderBytes + 10 * index;
+}
+constexpr std::size_t offsetFieldAt(std::size_t index) {
+    return directoryEntryAt(index) + 6;
+}
 
 // Header, directory, gap, then each resource's data in directory order.
 Bytes buildDatabase(const DatabaseLayout& layout);

@@ -1,4 +1,4 @@
-#include "bitmap_compression.h"
+#include "row_compression.h"
 
 #include <algorithm>
 

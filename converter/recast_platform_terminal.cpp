@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform.h"
+#include "recast_platform.h"
 #include "skin_rules.h"
 
 namespace recast {

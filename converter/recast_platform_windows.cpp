@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform.h"
+#include "recast_platform.h"
 #include "skin_rules.h"
 #include "wide_text.h"
 
