@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> resource = view.bitmap;
     const palmbitmap::BitmapFamily& family = view.family;
     const std::size_t unpacked = view.form == lumen::StoredForm::container ? resource.size() : 0;
-    FUZZ_REQUIRE(unpacked + palmbitmap::imageBytes(family) <= lumen::kDecodeBudget);
+    FUZZ_REQUIRE(unpacked + palmbitmap::decodedImageBytes(family) <= lumen::kDecodeBudget);
     bool allDecoded = family.error.empty() && !family.members.empty();
     for (std::size_t k = 0; k < family.members.size(); ++k) {
         const palmbitmap::BitmapMember& member = family.members[k];

@@ -44,7 +44,7 @@ ResourceView viewResource(const prc::ResourceEntry& entry, DecodeBudget& budget)
     }
     view.family = palmbitmap::decodePalmBitmap(view.bitmap, budget.bytesLeft);
     budget.bytesLeft =
-        view.family.budgetSpent ? 0 : budget.bytesLeft - palmbitmap::imageBytes(view.family);
+        view.family.budgetSpent ? 0 : budget.bytesLeft - palmbitmap::decodedImageBytes(view.family);
     return view;
 }
 

@@ -392,7 +392,7 @@ BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource, std::size_
     }
 }
 
-std::size_t imageBytes(const BitmapFamily& family) {
+std::size_t decodedImageBytes(const BitmapFamily& family) {
     std::size_t total = 0;
     for (const BitmapMember& member : family.members) {
         if (member.error.empty()) {

@@ -71,7 +71,7 @@ BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource,
                               std::size_t imageBudget = SIZE_MAX);
 
 // The RGBA bytes of the members that decoded.
-std::size_t imageBytes(const BitmapFamily& family);
+std::size_t decodedImageBytes(const BitmapFamily& family);
 
 // True when the family and all its members decoded.
 bool isIntact(const BitmapFamily& family);
