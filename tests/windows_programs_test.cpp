@@ -2,10 +2,12 @@
 // in must give the same files out, the same lines (up to CR LF) and the same
 // exit statuses.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -165,6 +167,40 @@ TEST(WindowsTessel, OnePathReplacesTheInput) {
     EXPECT_EQ(underWine("Tessel.exe", {folder / "windows.prc"}).exitStatus, 0);
     EXPECT_EQ(readFile(folder / "windows.prc"), readFile(folder / "linux.prc"));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), fs::directory_iterator()), 2);
+}
+
+// Ctrl-C while the output is being written: Wine hands SIGINT to the
+// console's control handlers, and Tessel.exe's removes its temporary file
+// before the process ends with STATUS_CONTROL_C_EXIT; the old output stays.
+TEST(WindowsTessel, CtrlCWhileWritingLeavesTheOldOutputAndNoTemporaryFile) {
+    REQUIRE_WINE();
+    TempFolder folder;
+    DatabaseLayout layout;
+    // Kept raw (id 31003), so that the time goes into writing it.
+    layout.resources = {{"abmp", 31003, Bytes(std::size_t{200} << 20, 0)}};
+    writeFile(folder / "in.prc", skinbuilder::buildDatabase(layout));
+    writeFile(folder / "out.prc", Bytes(3, 'o'));
+    const auto temporaryExists = [&] {
+        const auto names = testsupport::folderContents(folder.path);
+        return std::any_of(names.begin(), names.end(),
+                           [](const std::string& name) { return name.front() == '~'; });
+    };
+    bool seen = false;
+    const RunResult run =
+        testsupport::runProgram({WINE_PATH, WINDOWS_BIN "/Tessel.exe",
+                                 windowsPath(folder / "in.prc"), windowsPath(folder / "out.prc")},
+                                "", kWineEnvironment, [&](pid_t wine) {
+                                    for (int wait = 0; wait < 3000 && !seen; ++wait) {
+                                        seen = temporaryExists();
+                                        ::usleep(5000);
+                                    }
+                                    ::kill(wine, SIGINT);
+                                });
+    ASSERT_TRUE(seen) << "no temporary file while Tessel.exe wrote";
+    EXPECT_EQ(run.exitStatus, 0xC000013A & 0xFF) << run.err;
+    EXPECT_EQ(readFile(folder / "out.prc"), Bytes(3, 'o'));
+    EXPECT_EQ(testsupport::folderContents(folder.path),
+              (std::vector<std::string>{"in.prc", "out.prc"}));
 }
 
 DatabaseLayout skin(const std::string& type, const std::string& creator) {
