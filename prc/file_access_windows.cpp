@@ -237,20 +237,10 @@ FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_
     if (follow && target.rfind(L"\\\\.\\", 0) == 0) {
         return writeInPlace(target, bytes);
     }
-    DWORD attributes = ::GetFileAttributesW(target.c_str());
-    bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
         return FileWriteStatus::cannotOpen;
-    }
-    // A link that has a name of the program's own choosing goes, not what it
-    // points to (a link to a folder is a folder, and refused below).
-    if (!follow && exists && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-        !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (!::DeleteFileW(target.c_str())) {
-            return FileWriteStatus::cannotOpen;
-        }
-        exists = false;
-        attributes = INVALID_FILE_ATTRIBUTES;
     }
     // A read-only file could not have been opened for writing; it must not be
     // replaced behind the user's back either.
@@ -271,7 +261,10 @@ FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_
         settlePendingTemporary([&] { return ::DeleteFileW(temporary.c_str()); });
         return FileWriteStatus::cannotWrite;
     }
-    if (!exists) {
+    // A name of the program's own choosing is renamed over: the rename
+    // replaces a link itself, where ReplaceFileW or deleting the link first
+    // may reach what it points to (Wine deletes the target).
+    if (!exists || !follow) {
         return settlePendingTemporary([&] {
             if (::MoveFileExW(temporary.c_str(), target.c_str(),
                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -449,17 +449,26 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
     const auto container = std::search(damaged.begin(), damaged.end(), magic.begin(), magic.end());
     ASSERT_NE(container, damaged.end());
     container[6] = 0x7F;
+    // A database name in the handheld's Windows-1252.
+    Bytes blabaer = readFile(SAMPLE_SKIN_PATH);
+    const std::string name =
+        "Bl\xe5"
+        "b\xe6r";
+    std::copy(name.begin(), name.end() + 1, blabaer.begin());
     struct Case {
         std::string skinName;
         Bytes skin;
         std::string exportFolder;
         std::string unpacked;
+        bool linksInExportFolder = false;  // to a file elsewhere, and dangling
     };
     const std::vector<Case> cases = {
         {"compressed.prc", readFile(folder / "compressed.prc"), "export", "unpacked.prc"},
         {"damaged.prc", damaged, "export", "unpacked.prc"},
         {"スキン.prc", readFile(SAMPLE_SKIN_PATH), "書き出し", "展開.prc"},
+        {"blåbær.prc", blabaer, "export", "unpacked.prc", true},
     };
+    writeFile(folder / "elsewhere", Bytes(5, 'e'));
     struct Outcome {
         std::vector<RunResult> runs;
         std::map<std::string, Bytes> written;
@@ -472,6 +481,11 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
         writeFile(skin, c.skin);
         // Both builds run on the same paths; what one wrote is taken away before the other runs.
         const auto runAll = [&](bool windows) {
+            if (c.linksInExportFolder) {
+                fs::create_directory(exported);
+                fs::create_symlink(folder / "elsewhere", exported / "31000.png");
+                fs::create_symlink(folder / "made elsewhere", exported / "31010.png");
+            }
             Outcome outcome;
             for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
                      {"list"}, {"check"}, {"export", exported}, {"unpack", unpacked}}) {
@@ -506,6 +520,8 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
         EXPECT_EQ(windows.written, linux.written);
         EXPECT_GT(linux.written.size(), 1u);  // an export, at least
         EXPECT_EQ(readFile(skin), c.skin);
+        EXPECT_EQ(readFile(folder / "elsewhere"), Bytes(5, 'e'));
+        EXPECT_FALSE(fs::exists(folder / "made elsewhere"));
     }
 }
 
