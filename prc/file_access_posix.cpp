@@ -68,9 +68,13 @@ void installSignalHandlers() {
         }
         struct sigaction action {};
         action.sa_handler = removeTemporaryAndEnd;
+        // The others wait until this one has ended the process; this one
+        // stays open, so that raising it again ends the process at once.
         sigemptyset(&action.sa_mask);
         for (const int other : kEndingSignals) {
-            sigaddset(&action.sa_mask, other);
+            if (other != signal) {
+                sigaddset(&action.sa_mask, other);
+            }
         }
         action.sa_flags = SA_RESETHAND | SA_NODEFER;
         ::sigaction(signal, &action, nullptr);
