@@ -259,6 +259,29 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
     EXPECT_EQ(lumen({"--help"}).exitStatus, 0);
 }
 
+// The manual page is written by hand: a command added to the program must get
+// its subsection there too.
+TEST(Lumen, ManualPageHasASubsectionForEveryCommandOfTheUsage) {
+    const RunResult help = lumen({"--help"});
+    ASSERT_EQ(help.exitStatus, 0);
+    const Bytes pageBytes = readFile(LUMEN_MANUAL_PAGE);
+    const std::string page(pageBytes.begin(), pageBytes.end());
+    std::vector<std::string> commands;
+    for (std::size_t at = help.out.find("Lumen "); at != std::string::npos;
+         at = help.out.find("Lumen ", at + 1)) {
+        const std::size_t start = at + 6;
+        const std::string command = help.out.substr(start, help.out.find(' ', start) - start);
+        if (command.rfind("--", 0) != 0) {
+            commands.push_back(command);
+        }
+    }
+    EXPECT_GE(commands.size(), 4U) << help.out;
+    for (const std::string& command : commands) {
+        EXPECT_NE(page.find("\n.SS " + command + " "), std::string::npos)
+            << "doc/man/Lumen.1 has no subsection for " << command;
+    }
+}
+
 // Chromium loads a page that opens the contact sheet in a frame and writes
 // into its own DOM how many of the sheet's images decoded.
 TEST(Lumen, ContactSheetLoadsWithEveryImageInChromium) {
