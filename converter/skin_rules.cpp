@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "windows_1252.h"
+
 namespace recast {
 namespace {
 
@@ -51,13 +53,6 @@ std::size_t decodeUtf8(std::string_view text, char32_t& character) {
     return character < minimum || character > 0x10FFFF || surrogate ? 0 : length;
 }
 
-// Windows-1252's characters at 0x80 to 0x9F (0: none there).
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
 }  // namespace
 
 std::size_t windows1252Character(char32_t character, std::uint8_t (&bytes)[2]) {
@@ -66,7 +61,7 @@ std::size_t windows1252Character(char32_t character, std::uint8_t (&bytes)[2]) {
         return 1;
     }
     for (std::size_t i = 0; i < 32; ++i) {
-        if (kWindows1252High[i] != 0 && kWindows1252High[i] == character) {
+        if (palmtext::kWindows1252High[i] != 0 && palmtext::kWindows1252High[i] == character) {
             bytes[0] = static_cast<std::uint8_t>(0x80 + i);
             return 1;
         }

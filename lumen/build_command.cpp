@@ -31,6 +31,8 @@ struct Build {
     const std::string& manifestPath;
     const std::string& outputPath;
     std::size_t drawn = 0;  // members encoded from their images
+    // The originals that one build decodes share one file's budget.
+    DecodeBudget budget;
 
     // Reports and returns false when a file cannot serve: missing, or the output itself.
     std::optional<std::vector<std::uint8_t>> readInput(const std::string& name, int line) {
@@ -84,7 +86,7 @@ struct Build {
                 return std::nullopt;
             }
             originalEntry.data = *original;
-            view = viewResource(originalEntry);
+            view = viewResource(originalEntry, budget);
             if (!damageOf(view).empty()) {
                 reportFailure(manifestPath + ":" + std::to_string(resource.line),
                               resource.original + ": not an intact bitmap: " + damageOf(view));
@@ -164,7 +166,7 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
         reportFailure(manifestPath + ":" + std::to_string(read.errorLine), read.error);
         return 1;
     }
-    Build build{folder, manifestPath, outputPath};
+    Build build{folder, manifestPath, outputPath, 0, {}};
     std::vector<prc::ResourceEntry> entries;
     for (const ManifestResource& resource : read.manifest->resources) {
         std::optional<std::vector<std::uint8_t>> bytes =

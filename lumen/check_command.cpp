@@ -2,6 +2,7 @@
 
 #include "bitmap_text.h"
 #include "commands.h"
+#include "shown_text.h"
 #include "skin_view.h"
 
 namespace lumen {
@@ -17,7 +18,10 @@ bool checkSkin(const std::string& path) {
     std::size_t bitmaps = 0;
     std::size_t containers = 0;
     std::size_t damaged = 0;
-    for (const ResourceView& view : load.skin->resources) {
+    DecodeBudget budget;
+    const std::string shown = shownPath(path);
+    for (const prc::ResourceEntry& entry : load.skin->table.entries) {
+        const ResourceView view = viewResource(entry, budget);
         if (view.form == StoredForm::notBitmap) {
             continue;
         }
@@ -26,10 +30,10 @@ bool checkSkin(const std::string& path) {
         const std::string damage = damageOf(view);
         if (!damage.empty()) {
             ++damaged;
-            std::printf("%s: %s: %s\n", path.c_str(), resourceName(view).c_str(), damage.c_str());
+            std::printf("%s: %s: %s\n", shown.c_str(), resourceName(view).c_str(), damage.c_str());
         }
     }
-    std::printf("%s: %zu bitmaps (%zu in containers), %s\n", path.c_str(), bitmaps, containers,
+    std::printf("%s: %zu bitmaps (%zu in containers), %s\n", shown.c_str(), bitmaps, containers,
                 damaged == 0 ? "all intact" : (std::to_string(damaged) + " damaged").c_str());
     return damaged == 0;
 }

@@ -1,14 +1,15 @@
 #include <cstdio>
-#include <set>
 #include <system_error>
 
 #include "bitmap_text.h"
 #include "commands.h"
 #include "contact_sheet.h"
 #include "file_access.h"
+#include "file_names.h"
 #include "manifest_export.h"
 #include "png_writer.h"
 #include "same_file.h"
+#include "shown_text.h"
 #include "skin_manifest.h"
 #include "skin_rules.h"
 #include "skin_view.h"
@@ -43,15 +44,6 @@ std::string memberName(const prc::ResourceEntry& entry, const palmbitmap::Bitmap
         if (member.density != palmbitmap::kLowDensity) {
             name.append("-").append(std::to_string(member.density));
         }
-    }
-    return name;
-}
-
-// A damaged database may hold one id twice, a family one depth twice.
-std::string uniqueFileName(const std::string& base, std::set<std::string>& used) {
-    std::string name = base + ".png";
-    for (int k = 2; !used.insert(name).second; ++k) {
-        name = base + "-" + std::to_string(k) + ".png";
     }
     return name;
 }
@@ -93,7 +85,8 @@ struct Writer {
         const std::string path = joined(folder, name);
         if (isSameFile(path, skinPath)) {
             reportFailure(path, "is the skin itself; Lumen never writes over its input");
-        } else if (prc::replaceFile(path, bytes, kDocumentMode) != prc::FileWriteStatus::ok) {
+        } else if (prc::replaceFile(path, bytes, kDocumentMode, prc::ExistingName::replace) !=
+                   prc::FileWriteStatus::ok) {
             reportFailure(path, "cannot write the file");
         } else {
             return true;
@@ -118,12 +111,16 @@ int exportSkin(const std::string& path, const std::string& folder) {
         return 1;
     }
     Writer writer{path, folder};
-    std::set<std::string> used = {"index.html"};
-    std::vector<ExportedImage> exported;
+    FileNames names;
+    std::vector<ExportedBitmap> exported;
     std::vector<SheetEntry> sheet;
     std::size_t images = 0;
     bool damaged = false;
-    for (const ResourceView& view : load.skin->resources) {
+    DecodeBudget budget;
+    const std::vector<prc::ResourceEntry>& entries = load.skin->table.entries;
+    for (std::size_t r = 0; r < entries.size(); ++r) {
+        // One resource's images at a time: each goes once it is written.
+        ResourceView view = viewResource(entries[r], budget);
         if (view.form == StoredForm::notBitmap) {
             continue;
         }
@@ -133,26 +130,33 @@ int exportSkin(const std::string& path, const std::string& folder) {
             damaged = true;
             sheet.push_back({resourceName(view), "", 0, 0, "", storedDescription(view), damage});
         }
-        const auto& members = view.family.members;
+        auto& members = view.family.members;
+        // Whole and intact, it builds back from its pictures; else from its bytes.
+        ExportedBitmap bitmap{r, {}};
+        bool whole = damage.empty();
         for (std::size_t k = 0; k < members.size(); ++k) {
-            const palmbitmap::BitmapMember& member = members[k];
+            palmbitmap::BitmapMember& member = members[k];
             if (!member.error.empty()) {
                 continue;
             }
             const std::string name =
-                uniqueFileName(memberName(*view.entry, member, members.size() > 1), used);
+                names.unique(memberName(*view.entry, member, members.size() > 1), ".png");
             const std::vector<std::uint8_t> png =
                 png::encodeRgbaPng(static_cast<std::uint32_t>(member.width),
                                    static_cast<std::uint32_t>(member.height), member.image.rgba);
+            bitmap.members.push_back(exportedMember(member, name));
+            member.image.rgba = {};
             if (!writer.write(name, png)) {
+                whole = false;
                 continue;
             }
             ++images;
-            exported.push_back(
-                {static_cast<std::size_t>(&view - load.skin->resources.data()), k, name});
             sheet.push_back({resourceName(view), name, member.width, member.height,
                              memberDetails(member, k, members.size()), storedDescription(view),
                              ""});
+        }
+        if (whole && !members.empty() && bitmap.members.size() == members.size()) {
+            exported.push_back(std::move(bitmap));
         }
     }
     const std::u8string fileName = utf8Path(path).filename().u8string();
@@ -160,11 +164,11 @@ int exportSkin(const std::string& path, const std::string& folder) {
     const std::string summary = "Database \"" + databaseNameText(header) + "\", type " +
                                 printable(header.type.data(), header.type.size()) + ", creator " +
                                 printable(header.creator.data(), header.creator.size()) + ": " +
-                                std::to_string(load.skin->resources.size()) + " resources, " +
+                                std::to_string(load.skin->table.entries.size()) + " resources, " +
                                 std::to_string(images) + " images" +
                                 (damaged ? ", damaged bitmaps listed without an image" : "");
     const std::string html =
-        contactSheetHtml(std::string(fileName.begin(), fileName.end()), summary, sheet);
+        contactSheetHtml(shownPath(std::string(fileName.begin(), fileName.end())), summary, sheet);
     const ManifestExport manifest = manifestExport(*load.skin, exported);
     for (const ExportFile& file : manifest.files) {
         writer.write(file.name, file.bytes);
@@ -174,8 +178,8 @@ int exportSkin(const std::string& path, const std::string& folder) {
                            manifest.text.size()));
     writer.write("index.html",
                  std::span(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()));
-    std::printf("%s: %zu images and index.html written to %s\n", path.c_str(), images,
-                folder.c_str());
+    std::printf("%s: %zu images and index.html written to %s\n", shownPath(path).c_str(), images,
+                shownPath(folder).c_str());
     return !damaged && !writer.failed && std::fflush(stdout) == 0 ? 0 : 1;
 }
 

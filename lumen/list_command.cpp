@@ -2,6 +2,7 @@
 
 #include "bitmap_text.h"
 #include "commands.h"
+#include "shown_text.h"
 #include "skin_rules.h"
 #include "skin_view.h"
 #include "text_table.h"
@@ -92,7 +93,7 @@ int listSkin(const std::string& path) {
     const SkinView& skin = *load.skin;
     const prc::DatabaseHeader& header = skin.table.header;
     TextTable about;
-    about.headings = {"file", path};
+    about.headings = {"file", shownPath(path)};
     about.rows = {
         {"name", databaseNameText(header)},
         {"type", printable(header.type.data(), header.type.size())},
@@ -107,8 +108,9 @@ int listSkin(const std::string& path) {
                           "depth",        "version", "density", "compression", "colours",
                           "transparency", "Tessel",  "notes"};
     resources.rightAligned = {false, true, true, false, false, true, true, true};
-    for (const ResourceView& view : skin.resources) {
-        addRows(view, resources);
+    DecodeBudget budget;
+    for (const prc::ResourceEntry& entry : skin.table.entries) {
+        addRows(viewResource(entry, budget), resources);
     }
     std::fputs((formatTable(about) + "\n" + formatTable(resources)).c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -2,11 +2,14 @@
 // files with a contact sheet and a manifest, builds skins from PNG files,
 // puts an edited image back, and unpacks what Tessel compressed.
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
 #include "commands.h"
+#include "shown_text.h"
 
 namespace {
 
@@ -33,19 +36,14 @@ int usageError(const std::string& what) {
 namespace lumen {
 
 void reportFailure(const std::string& file, const std::string& what) {
-    std::fprintf(stderr, "Lumen: %s: %s\n", file.c_str(), what.c_str());
+    std::fprintf(stderr, "Lumen: %s: %s\n", shownPath(file).c_str(), what.c_str());
 }
 
 }  // namespace lumen
 
-int main(int argc, char** argv) {
-    platform::useUtf8Console();
-    const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
-    if (arguments.empty()) {
-        return usageError("no command given");
-    }
-    const std::string& command = arguments[0];
-    const std::vector<std::string> operands(arguments.begin() + 1, arguments.end());
+namespace {
+
+int runCommand(const std::string& command, const std::vector<std::string>& operands) {
     if ((command == "--help" || command == "-h") && operands.empty()) {
         std::fputs(kUsage, stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
@@ -76,5 +74,26 @@ int main(int argc, char** argv) {
         command == "build" || command == "replace") {
         return usageError("wrong number of arguments for " + command);
     }
-    return usageError("unknown command '" + command + "'");
+    return usageError("unknown command '" + lumen::shownPath(command) + "'");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::useUtf8Console();
+    const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
+    if (arguments.empty()) {
+        return usageError("no command given");
+    }
+    const std::vector<std::string> operands(arguments.begin() + 1, arguments.end());
+    // The budgets keep what a skin may ask for well below what a machine
+    // has; should memory still run out, the run ends as any other failure.
+    try {
+        return runCommand(arguments[0], operands);
+    } catch (const std::bad_alloc&) {
+        lumen::reportFailure(operands.empty() ? arguments[0] : operands[0], "out of memory");
+    } catch (const std::exception& failure) {
+        lumen::reportFailure(operands.empty() ? arguments[0] : operands[0], failure.what());
+    }
+    return 1;
 }

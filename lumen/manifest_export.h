@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "skin_manifest.h"
 #include "skin_view.h"
 
 namespace lumen {
 
-// A member's picture as export wrote it.
-struct ExportedImage {
+// A bitmap whose every member export wrote as a picture, each with what
+// re-encodes it as it was.
+struct ExportedBitmap {
     std::size_t resource = 0;  // index in the skin's directory
-    std::size_t member = 0;
-    std::string name;
+    std::vector<ManifestMember> members;
 };
 
 struct ExportFile {
@@ -29,8 +30,12 @@ struct ManifestExport {
     std::vector<ExportFile> files;
 };
 
-// A bitmap becomes members with their images only when every member was
-// written; otherwise it goes back as its bytes alone.
-ManifestExport manifestExport(const SkinView& skin, std::span<const ExportedImage> images);
+// The manifest's member for a decoded member written as the picture `image`;
+// taken before the member's pixels are freed.
+ManifestMember exportedMember(const palmbitmap::BitmapMember& member, const std::string& image);
+
+// The exported bitmaps become members with their images; every other
+// resource (a damaged bitmap too) goes back as its bytes alone.
+ManifestExport manifestExport(const SkinView& skin, std::span<const ExportedBitmap> bitmaps);
 
 }  // namespace lumen

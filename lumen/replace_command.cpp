@@ -7,6 +7,7 @@
 #include "image_file.h"
 #include "member_encoding.h"
 #include "same_file.h"
+#include "skin_rules.h"
 #include "skin_view.h"
 
 namespace lumen {
@@ -31,23 +32,24 @@ int replaceBitmap(const std::string& skinPath, const std::string& idText,
         }
     }
     SkinView& skin = load.skin.value();
-    std::size_t found = skin.resources.size();
-    for (std::size_t k = 0; k < skin.resources.size(); ++k) {
-        const ResourceView& view = skin.resources[k];
-        if (view.form == StoredForm::notBitmap || view.entry->id != id) {
+    const std::vector<prc::ResourceEntry>& entries = skin.table.entries;
+    std::size_t found = entries.size();
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (!skinrules::isBitmapType(entries[k].type) || entries[k].id != id) {
             continue;
         }
-        if (found != skin.resources.size()) {
+        if (found != entries.size()) {
             reportFailure(skinPath, "id " + idText + " names more than one bitmap");
             return 1;
         }
         found = k;
     }
-    if (found == skin.resources.size()) {
+    if (found == entries.size()) {
         reportFailure(skinPath, "has no bitmap of id " + idText);
         return 1;
     }
-    const ResourceView& view = skin.resources[found];
+    DecodeBudget budget;
+    const ResourceView view = viewResource(entries[found], budget);
     if (const std::string damage = damageOf(view); !damage.empty()) {
         reportFailure(skinPath, resourceName(view) + ": " + damage);
         return 1;

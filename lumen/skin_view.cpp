@@ -4,11 +4,12 @@
 
 #include "compressed_bitmap.h"
 #include "file_access.h"
+#include "shown_text.h"
 #include "skin_rules.h"
 
 namespace lumen {
 
-ResourceView viewResource(const prc::ResourceEntry& entry) {
+ResourceView viewResource(const prc::ResourceEntry& entry, DecodeBudget& budget) {
     ResourceView view;
     view.entry = &entry;
     if (!skinrules::isBitmapType(entry.type)) {
@@ -21,14 +22,29 @@ ResourceView viewResource(const prc::ResourceEntry& entry) {
     } else {
         view.form = StoredForm::container;
         view.declaredSize = container.declaredSize.value_or(0);
+        if (view.declaredSize > kMaxContainerBytes) {
+            view.containerError = "declares " + std::to_string(view.declaredSize) +
+                                  " bytes, more than a bitmap may hold (" +
+                                  std::to_string(kMaxContainerBytes) + ")";
+            return view;
+        }
+        if (view.declaredSize > budget.bytesLeft) {
+            budget.bytesLeft = 0;
+            view.containerError = "not decoded: the file's bitmaps pass the budget of " +
+                                  std::to_string(kDecodeBudget >> 20) + " MB";
+            return view;
+        }
         bitmapcodec::Decoded decoded = bitmapcodec::decodeCompressedBitmap(entry.data);
         if (decoded.error != nullptr) {
             view.containerError = decoded.error;
             return view;
         }
         view.bitmap = std::move(decoded.bytes);
+        budget.bytesLeft -= view.bitmap.size();
     }
-    view.family = palmbitmap::decodePalmBitmap(view.bitmap);
+    view.family = palmbitmap::decodePalmBitmap(view.bitmap, budget.bytesLeft);
+    budget.bytesLeft =
+        view.family.budgetSpent ? 0 : budget.bytesLeft - palmbitmap::decodedImageBytes(view.family);
     return view;
 }
 
@@ -74,9 +90,6 @@ SkinLoad loadSkin(const std::string& path) {
     SkinView& skin = load.skin.emplace();
     skin.file = std::move(contents.bytes);
     skin.table = std::move(*parse.table);
-    for (const prc::ResourceEntry& entry : skin.table.entries) {
-        skin.resources.push_back(viewResource(entry));
-    }
     return load;
 }
 
@@ -96,7 +109,7 @@ std::string printable(const std::uint8_t* bytes, std::size_t size) {
 
 std::string databaseNameText(const prc::DatabaseHeader& header) {
     const auto end = std::find(header.name.begin(), header.name.end(), std::uint8_t{0});
-    return printable(header.name.data(), static_cast<std::size_t>(end - header.name.begin()));
+    return handheldText(std::span(header.name.begin(), end));
 }
 
 }  // namespace lumen

@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "file_access.h"
 #include "same_file.h"
+#include "shown_text.h"
 #include "skin_view.h"
 
 namespace lumen {
@@ -23,8 +24,9 @@ int unpackSkin(const std::string& path, const std::string& outputPath) {
     SkinView& skin = *load.skin;
     std::size_t unpacked = 0;
     bool damaged = false;
-    for (std::size_t k = 0; k < skin.resources.size(); ++k) {
-        ResourceView& view = skin.resources[k];
+    DecodeBudget budget;
+    for (prc::ResourceEntry& entry : skin.table.entries) {
+        ResourceView view = viewResource(entry, budget);
         if (view.form != StoredForm::container) {
             continue;
         }
@@ -33,7 +35,7 @@ int unpackSkin(const std::string& path, const std::string& outputPath) {
             damaged = true;
             continue;
         }
-        skin.table.entries[k].data = std::move(view.bitmap);
+        entry.data = std::move(view.bitmap);
         ++unpacked;
     }
     if (damaged) {
@@ -55,8 +57,8 @@ int unpackSkin(const std::string& path, const std::string& outputPath) {
         reportFailure(outputPath, "cannot write the file");
         return 1;
     }
-    std::printf("%s: %zu containers unpacked, %zu bytes written to %s\n", path.c_str(), unpacked,
-                file.size(), outputPath.c_str());
+    std::printf("%s: %zu containers unpacked, %zu bytes written to %s\n", shownPath(path).c_str(),
+                unpacked, file.size(), shownPath(outputPath).c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -1,6 +1,7 @@
 #include "palm_bitmap.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "rgb565.h"
@@ -67,7 +68,9 @@ bool isValidDepth(int depth) {
 }
 
 // Fills in the header fields and returns the layout, or sets member.error.
-std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, BitmapMember& member) {
+// A member whose pixels pass the budget sets budgetSpent too.
+std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, std::size_t imageBudget,
+                                 BitmapMember& member, bool& budgetSpent) {
     Layout layout;
     member.width = load16(bytes, 0);
     member.height = load16(bytes, 2);
@@ -159,6 +162,11 @@ std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, BitmapMemb
     if (imageBytes > kMaxImageBytes || pixelBytes > kMaxImageBytes) {
         member.error = "dimensions " + std::to_string(member.width) + "x" +
                        std::to_string(member.height) + " exceed the limit";
+        return std::nullopt;
+    }
+    if (imageBytes > imageBudget) {
+        member.error = "not decoded: its pixels pass the budget";
+        budgetSpent = true;
         return std::nullopt;
     }
     return layout;
@@ -311,8 +319,9 @@ bool convertPixels(const std::vector<std::uint8_t>& rows, const Layout& layout,
 
 // Decodes the member whose bytes begin the span; returns the layout when its
 // header could be read (the chain may go on even if its pixels are damaged).
-std::optional<Layout> decodeMember(std::span<const std::uint8_t> bytes, BitmapMember& member) {
-    std::optional<Layout> layout = readHeader(bytes, member);
+std::optional<Layout> decodeMember(std::span<const std::uint8_t> bytes, std::size_t imageBudget,
+                                   BitmapMember& member, bool& budgetSpent) {
+    std::optional<Layout> layout = readHeader(bytes, imageBudget, member, budgetSpent);
     if (!layout) {
         return std::nullopt;
     }
@@ -329,7 +338,7 @@ std::optional<Layout> decodeMember(std::span<const std::uint8_t> bytes, BitmapMe
 
 }  // namespace
 
-BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource) {
+BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource, std::size_t imageBudget) {
     BitmapFamily family;
     std::size_t offset = 0;
     while (true) {
@@ -340,6 +349,7 @@ BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource) {
             return family;
         }
         std::size_t next = 0;
+        std::size_t end = kOldHeaderSize;  // where what begins here ends, as far as known
         if (bytes[9] == 1 && bytes[8] == kDensityMarkerDepth) {
             // Not a bitmap: it tells older systems to stop, and the
             // high-density members follow it.
@@ -347,13 +357,24 @@ BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource) {
         } else {
             BitmapMember& member = family.members.emplace_back();
             member.offset = offset;
-            const std::optional<Layout> layout = decodeMember(bytes, member);
+            const std::optional<Layout> layout =
+                decodeMember(bytes, imageBudget, member, family.budgetSpent);
             if (!layout) {
                 return family;
             }
             next = layout->nextOffset;
+            end = std::max(member.storedSize, layout->headerSize);
+            imageBudget -= member.image.rgba.size();
         }
         if (next == 0) {
+            return family;
+        }
+        // Members that shared their bytes would let a small resource stand
+        // for any number of large images.
+        if (next < end) {
+            family.error = "next bitmap at " + std::to_string(offset + next) +
+                           " begins inside the one before, which ends at " +
+                           std::to_string(offset + end);
             return family;
         }
         // Offsets only point forward, so the chain cannot loop.
@@ -365,6 +386,17 @@ BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource) {
         }
         offset += next;
     }
+}
+
+std::size_t decodedImageBytes(const BitmapFamily& family) {
+    std::size_t total = 0;
+    for (const BitmapMember& member : family.members) {
+        if (member.error.empty()) {
+            total += static_cast<std::size_t>(member.width) *
+                     static_cast<std::size_t>(member.height) * 4;
+        }
+    }
+    return total;
 }
 
 bool isIntact(const BitmapFamily& family) {

@@ -59,11 +59,20 @@ struct BitmapMember {
 struct BitmapFamily {
     std::vector<BitmapMember> members;  // in chain order
     std::string error;  // the chain itself is broken; the members before the break stay
+    // A member's pixels would have passed the image budget: it carries the
+    // error, and the members after it were not decoded.
+    bool budgetSpent = false;
 };
 
 // Decodes every member of the family in a bitmap resource. Never reads
-// outside the bytes; every field that does not fit them is an error.
-BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource);
+// outside the bytes; every field that does not fit them is an error, and so is
+// a member that begins before the one before it ends. imageBudget caps the
+// RGBA bytes of all members together.
+BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource,
+                              std::size_t imageBudget = SIZE_MAX);
+
+// The RGBA bytes of the members that decoded.
+std::size_t decodedImageBytes(const BitmapFamily& family);
 
 // True when the family and all its members decoded.
 bool isIntact(const BitmapFamily& family);

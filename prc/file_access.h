@@ -24,18 +24,35 @@ FileContents readWholeFile(const std::string& path);
 // (Windows only; nothing was changed).
 enum class FileWriteStatus { ok, cannotOpen, cannotWrite, inUse };
 
+// What replaceFile does with whatever already has the name.
+enum class ExistingName {
+    // A path the user gave: a symbolic link is followed and stays a link, and
+    // anything else that exists (a device, a FIFO) is opened and written
+    // directly, since renaming over it would replace the node itself.
+    follow,
+    // A name the program chose itself inside a folder: whatever has it (a
+    // link, a FIFO, a device) is replaced by a new regular file and never
+    // followed or written into, as tar and unzip do. The folder part of the
+    // path is followed as usual.
+    replace,
+};
+
 // Stores the bytes as the whole content of the file at the path. A regular
 // file (or a missing one) is written to a temporary file beside it and renamed
 // over it only when complete, so a failure leaves the old file as it was; an
-// existing file keeps its permission bits, a new one gets newFileMode (0777
-// for databases, as they have always been made; 0666 suits plain documents)
-// less the umask.
-// A symbolic link is followed and stays a link. Anything else that exists (a
-// device, a FIFO) is opened and written directly: renaming over it would
-// replace the node itself. On Windows an existing file is replaced so that it
-// keeps its attributes, security, streams and creation time, and paths of any
-// length are accepted.
+// existing file keeps its permission bits (and, where the process may set
+// them, its owner and group), a new one gets newFileMode (0777 for databases,
+// as they have always been made; 0666 suits plain documents) less the umask.
+// An existing file that the process may not write to is refused (cannotOpen)
+// before anything is written, as opening it for writing would be refused.
+// When the process is ended by a signal (POSIX: SIGINT, SIGTERM, SIGHUP) or
+// its console is interrupted or closed (Windows) while the temporary file
+// exists, the temporary file is removed first. One call at a time: the
+// programs are single-threaded. On Windows an existing file is replaced so
+// that it keeps its attributes, security, streams and creation time, and
+// paths of any length are accepted.
 FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                            unsigned newFileMode = 0777);
+                            unsigned newFileMode = 0777,
+                            ExistingName existing = ExistingName::follow);
 
 }  // namespace prc

@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include "file_access.h"
 
@@ -31,6 +34,99 @@ class Descriptor {
   private:
     int fd_;
 };
+
+// The temporary file being written, for the signal handler, which may only
+// do async-signal-safe work: the name lives in a fixed buffer, filled before
+// the file exists and marked done once the file has been renamed or removed.
+char pendingTemporary[PATH_MAX];
+volatile std::sig_atomic_t temporaryPending = 0;
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void removeTemporaryAndEnd(int signal) {
+    if (temporaryPending != 0) {
+        ::unlink(pendingTemporary);
+    }
+    // The handler was reset to the default action on entry: raising the
+    // signal again ends the process as it would have ended without us.
+    ::raise(signal);
+}
+
+// Installed where the signal would end the process anyway; a signal that is
+// ignored (nohup) or handled by someone else is left alone.
+void installSignalHandlers() {
+    static bool installed = false;
+    if (installed) {
+        return;
+    }
+    installed = true;
+    for (const int signal : kEndingSignals) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
+            current.sa_handler != SIG_DFL) {
+            continue;
+        }
+        struct sigaction action {};
+        action.sa_handler = removeTemporaryAndEnd;
+        // The others wait until this one has ended the process; this one
+        // stays open, so that raising it again ends the process at once.
+        sigemptyset(&action.sa_mask);
+        for (const int other : kEndingSignals) {
+            if (other != signal) {
+                sigaddset(&action.sa_mask, other);
+            }
+        }
+        action.sa_flags = SA_RESETHAND | SA_NODEFER;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+// Holds the ending signals back for a scope, so that the handler never sees
+// the pending name half-made or a file that is already renamed.
+class SignalsHeld {
+  public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : kEndingSignals) {
+            sigaddset(&held, signal);
+        }
+        ::sigprocmask(SIG_BLOCK, &held, &before_);
+    }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    ~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
+
+  private:
+    sigset_t before_{};
+};
+
+// Creates the temporary file from the template and makes it the one the
+// signal handler removes; the template must fit the fixed buffer.
+int createPendingTemporary(const std::string& pattern) {
+    if (pattern.size() >= sizeof pendingTemporary) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    installSignalHandlers();
+    const SignalsHeld held;
+    std::memcpy(pendingTemporary, pattern.c_str(), pattern.size() + 1);
+    const int fd = ::mkstemp(pendingTemporary);
+    temporaryPending = fd >= 0 ? 1 : 0;
+    return fd;
+}
+
+// Renames the pending temporary file over the target (or, when it is not to
+// be kept or the rename fails, removes it); nothing is pending afterwards.
+bool settlePendingTemporary(const std::string& target, bool keep) {
+    const SignalsHeld held;
+    const bool renamed = keep && ::rename(pendingTemporary, target.c_str()) == 0;
+    if (!renamed) {
+        ::unlink(pendingTemporary);
+    }
+    temporaryPending = 0;
+    return renamed;
+}
 
 bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
@@ -103,24 +199,36 @@ void syncFolder(const std::string& folder) {
     }
 }
 
-FileWriteStatus writeThroughTemporary(const std::string& path, mode_t mode,
-                                      std::span<const std::uint8_t> bytes) {
+// existing: the file being replaced, whose owner, group and permission bits
+// the new one takes; null for a new file, which gets newMode.
+FileWriteStatus writeThroughTemporary(const std::string& path, const struct stat* existing,
+                                      mode_t newMode, std::span<const std::uint8_t> bytes) {
     const std::size_t slash = path.rfind('/');
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = folderOf(path) + "/." + base + ".XXXXXX";
-    Descriptor file(::mkstemp(temporary.data()));
+    Descriptor file(createPendingTemporary(folderOf(path) + "/." + base + ".XXXXXX"));
     if (file.get() < 0) {
         return FileWriteStatus::cannotOpen;
     }
-    const bool written = ::fchmod(file.get(), mode) == 0 && writeAll(file.get(), bytes) &&
-                         ::fsync(file.get()) == 0 && ::close(file.release()) == 0 &&
-                         ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!written) {
-        ::unlink(temporary.c_str());
+    // Owner first: changing it clears the set-id bits that fchmod then sets.
+    // Only root may give a file away; anyone else keeps what cp keeps.
+    const bool ownerKept = existing == nullptr ||
+                           ::fchown(file.get(), existing->st_uid, existing->st_gid) == 0 ||
+                           (errno == EPERM && ::geteuid() != 0);
+    const mode_t mode = existing == nullptr ? newMode : existing->st_mode & 07777;
+    const bool written = ownerKept && ::fchmod(file.get(), mode) == 0 &&
+                         writeAll(file.get(), bytes) && ::fsync(file.get()) == 0 &&
+                         ::close(file.release()) == 0;
+    if (!settlePendingTemporary(path, written)) {
         return FileWriteStatus::cannotWrite;
     }
     syncFolder(folderOf(path));
     return FileWriteStatus::ok;
+}
+
+// The permission check that opening the file for writing would make, without
+// opening it (which would tell file watchers it was written).
+bool mayWrite(const std::string& path) {
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 }  // namespace
@@ -157,22 +265,34 @@ FileContents readWholeFile(const std::string& path) {
 }
 
 FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                            unsigned newFileMode) {
+                            unsigned newFileMode, ExistingName existing) {
     std::string target = path;
-    if (target.empty() || !resolveLinks(target)) {
+    if (target.empty() || (existing == ExistingName::follow && !resolveLinks(target))) {
         return FileWriteStatus::cannotOpen;
     }
     struct stat info {};
-    if (::stat(target.c_str(), &info) == 0) {
-        if (!S_ISREG(info.st_mode)) {
-            return writeInPlace(target, bytes);
+    const bool found = existing == ExistingName::follow ? ::stat(target.c_str(), &info) == 0
+                                                        : ::lstat(target.c_str(), &info) == 0;
+    if (!found) {
+        if (errno != ENOENT) {
+            return FileWriteStatus::cannotOpen;
         }
-        return writeThroughTemporary(target, info.st_mode & 07777, bytes);
+        return writeThroughTemporary(target, nullptr, modeForNewFile(newFileMode), bytes);
     }
-    if (errno != ENOENT) {
+    if (S_ISREG(info.st_mode)) {
+        if (!mayWrite(target)) {
+            return FileWriteStatus::cannotOpen;
+        }
+        return writeThroughTemporary(target, &info, 0, bytes);
+    }
+    if (existing == ExistingName::follow) {
+        return writeInPlace(target, bytes);
+    }
+    // A folder of that name cannot be replaced; a link or node can.
+    if (S_ISDIR(info.st_mode)) {
         return FileWriteStatus::cannotOpen;
     }
-    return writeThroughTemporary(target, modeForNewFile(newFileMode), bytes);
+    return writeThroughTemporary(target, nullptr, modeForNewFile(newFileMode), bytes);
 }
 
 }  // namespace prc

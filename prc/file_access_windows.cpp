@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "file_access.h"
@@ -101,22 +102,76 @@ bool heldByAnotherProgram(const std::wstring& path) {
     return !probe.valid() && isSharingError(::GetLastError());
 }
 
+// The temporary file being written, for the console's control handler: the
+// name is prepared before the file is made, and the lock keeps the handler
+// from acting while the file is being renamed or removed.
+SRWLOCK pendingLock = SRWLOCK_INIT;
+wchar_t pendingTemporary[32768];
+bool temporaryPending = false;
+
+// Ctrl-C, Ctrl-Break and closing the console end the process once the
+// handlers have run; the temporary file must not outlive it. The handler runs
+// on a thread of its own, so it may wait for the lock. The temporary file is
+// shared for deletion, so that it goes when the writer's handle closes.
+BOOL WINAPI removeTemporaryOnInterrupt(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        ::AcquireSRWLockExclusive(&pendingLock);
+        if (temporaryPending) {
+            ::DeleteFileW(pendingTemporary);
+            temporaryPending = false;
+        }
+        ::ReleaseSRWLockExclusive(&pendingLock);
+    }
+    return FALSE;  // the default handler ends the process
+}
+
+void installControlHandler() {
+    static bool installed = false;
+    if (!installed) {
+        installed = ::SetConsoleCtrlHandler(removeTemporaryOnInterrupt, TRUE) != 0;
+    }
+}
+
 // A short name beside the target: eight characters, so that the temporary
 // file's path is never what makes a path too long.
 Handle createTemporaryBeside(const std::wstring& target, std::wstring& temporary) {
     static unsigned attempt = 0;
+    installControlHandler();
     const unsigned seed = ::GetCurrentProcessId() * 2654435761u;
     for (int tries = 0; tries < 100; ++tries) {
         wchar_t name[16];
         std::swprintf(name, 16, L"~%07x", (seed + attempt++) & 0xFFFFFFFu);
         temporary = target.substr(0, nameStart(target)) + name;
-        Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.valid() || ::GetLastError() != ERROR_FILE_EXISTS) {
+        if (temporary.size() >= std::size(pendingTemporary)) {
+            break;
+        }
+        ::AcquireSRWLockExclusive(&pendingLock);
+        Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const DWORD error = ::GetLastError();
+        if (file.valid()) {
+            temporary.copy(pendingTemporary, temporary.size());
+            pendingTemporary[temporary.size()] = L'\0';
+            temporaryPending = true;
+        }
+        ::ReleaseSRWLockExclusive(&pendingLock);
+        if (file.valid() || error != ERROR_FILE_EXISTS) {
             return file;
         }
     }
     return Handle(INVALID_HANDLE_VALUE);
+}
+
+// Ends what createTemporaryBeside began: runs the step that renames or
+// removes the temporary file while the control handler waits, so that it
+// never deletes the new content or a file of the same name made later.
+template <typename Step>
+auto settlePendingTemporary(Step step) {
+    ::AcquireSRWLockExclusive(&pendingLock);
+    const auto result = step();
+    temporaryPending = false;
+    ::ReleaseSRWLockExclusive(&pendingLock);
+    return result;
 }
 
 // Not every ReplaceFileW carries the attributes over (Wine's does not), and a
@@ -170,14 +225,16 @@ FileContents readWholeFile(const std::string& path) {
 
 // Windows has no mode bits: a new file inherits its folder's permissions.
 FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                            unsigned /*newFileMode*/) {
+                            unsigned /*newFileMode*/, ExistingName existingName) {
     if (path.empty()) {
         return FileWriteStatus::cannotOpen;
     }
-    const std::wstring target = resolveLinks(platform::extendedLengthPath(path));
+    const bool follow = existingName == ExistingName::follow;
+    const std::wstring extended = platform::extendedLengthPath(path);
+    const std::wstring target = follow ? resolveLinks(extended) : extended;
     // Devices (NUL, CON, COM1) live in the \\.\ namespace: writing to them is
     // all they take.
-    if (target.rfind(L"\\\\.\\", 0) == 0) {
+    if (follow && target.rfind(L"\\\\.\\", 0) == 0) {
         return writeInPlace(target, bytes);
     }
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
@@ -201,36 +258,43 @@ FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_
     }
     const bool written = writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get());
     if (!file.close() || !written) {
-        ::DeleteFileW(temporary.c_str());
+        settlePendingTemporary([&] { return ::DeleteFileW(temporary.c_str()); });
         return FileWriteStatus::cannotWrite;
     }
-    if (!exists) {
-        if (::MoveFileExW(temporary.c_str(), target.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A name of the program's own choosing is renamed over: the rename
+    // replaces a link itself, where ReplaceFileW or deleting the link first
+    // may reach what it points to (Wine deletes the target).
+    if (!exists || !follow) {
+        return settlePendingTemporary([&] {
+            if (::MoveFileExW(temporary.c_str(), target.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                return FileWriteStatus::ok;
+            }
+            ::DeleteFileW(temporary.c_str());
+            return FileWriteStatus::cannotWrite;
+        });
+    }
+    return settlePendingTemporary([&] {
+        // ReplaceFileW carries the old file's attributes, security, streams and
+        // creation time over to the new content, which a rename would drop.
+        if (::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH,
+                           nullptr, nullptr)) {
+            keepAttributes(target, attributes);
             return FileWriteStatus::ok;
         }
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+            // The old file is gone and the temporary file is the only copy: it
+            // must reach the target's name, never be deleted.
+            return ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)
+                       ? FileWriteStatus::ok
+                       : FileWriteStatus::cannotWrite;
+        }
         ::DeleteFileW(temporary.c_str());
-        return FileWriteStatus::cannotWrite;
-    }
-    // ReplaceFileW carries the old file's attributes, security, streams and
-    // creation time over to the new content, which a rename would drop.
-    if (::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH,
-                       nullptr, nullptr)) {
-        keepAttributes(target, attributes);
-        return FileWriteStatus::ok;
-    }
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-        // The old file is gone and the temporary file is the only copy: it
-        // must reach the target's name, never be deleted.
-        return ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)
-                   ? FileWriteStatus::ok
+        return isSharingError(error) || error == ERROR_UNABLE_TO_REMOVE_REPLACED
+                   ? FileWriteStatus::inUse
                    : FileWriteStatus::cannotWrite;
-    }
-    ::DeleteFileW(temporary.c_str());
-    return isSharingError(error) || error == ERROR_UNABLE_TO_REMOVE_REPLACED
-               ? FileWriteStatus::inUse
-               : FileWriteStatus::cannotWrite;
+    });
 }
 
 }  // namespace prc

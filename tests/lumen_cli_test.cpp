@@ -4,6 +4,7 @@
 // sheet in headless Chromium, skins built back from an export (untouched and
 // edited; Recast's output too), replaced images, a skin made from PNG files, and the refusals.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,6 +23,8 @@
 #include "required_tool.h"
 #include "resource_database.h"
 #include "rgb565.h"
+#include "small_disk.h"
+#include "varint.h"
 
 namespace {
 
@@ -661,6 +664,238 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
     writeText(in / "skin.toml", head);
     EXPECT_EQ(lumen({"build", in, in / "skin.toml"}).exitStatus, 1);
     EXPECT_EQ(readFile(in / "skin.toml"), Bytes(head.begin(), head.end()));
+}
+
+}  // namespace
+
+namespace {
+
+Bytes databaseOf(const std::vector<prc::ResourceEntry>& entries) {
+    prc::ResourceTable table;
+    table.entries = entries;
+    return prc::serializeResourceDatabase(table);
+}
+
+// A container of `total` bytes: the prefix, then its last byte repeated by a
+// single match, as few bytes as any size takes.
+Bytes repeatingContainer(const Bytes& prefix, std::uint32_t total) {
+    constexpr std::uint8_t kMarker = 0xAA;  // no prefix byte is 0xAA
+    Bytes stream = {static_cast<std::uint8_t>(kMarker ^ 0x9C)};
+    stream.insert(stream.end(), prefix.begin(), prefix.end());
+    stream.push_back(kMarker);
+    std::uint8_t varint[bitmapcodec::kMaxVarintSize];
+    const auto length = static_cast<std::uint32_t>(total - prefix.size());
+    stream.insert(stream.end(), varint, varint + bitmapcodec::writeVarint(length, varint));
+    stream.insert(stream.end(), varint, varint + bitmapcodec::writeVarint(1, varint));
+    Bytes container = {'c', 'B', 'M', 'P'};
+    for (const std::uint32_t value : {total, static_cast<std::uint32_t>(stream.size())}) {
+        for (int k = 0; k < 4; ++k) {
+            container.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
+        }
+    }
+    container.insert(container.end(), stream.begin(), stream.end());
+    return container;
+}
+
+std::vector<prc::ResourceEntry> repeated(const Bytes& data, std::size_t count,
+                                         std::uint16_t step = 1) {
+    std::vector<prc::ResourceEntry> entries;
+    for (std::size_t k = 0; k < count; ++k) {
+        entries.push_back({kBitmapType, static_cast<std::uint16_t>(31000 + k * step), data, 0});
+    }
+    return entries;
+}
+
+// AddressSanitizer reserves terabytes of address space for its shadow: a
+// sanitized build runs without the limit (the budget holds all the same).
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSpaceCanBeLimited = false;
+#else
+constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+
+// Skins made to take gigabytes and minutes: each must end in a second or two,
+// within 1 GB of address space, with its finding and status 1. Where even
+// that is too much, memory running out ends the run the same way.
+TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
+    REQUIRE_TOOL(fs::exists("/usr/bin/prlimit"), "REQUIRE_PRLIMIT", "prlimit is missing");
+    // Version 2, 1 bit deep, 4096 × 4096 in rows of 512 bytes, not compressed.
+    const Bytes largeBitmapHeader = {0x10, 0, 0x10, 0, 2, 0, 0, 0, 1, 2, 0, 0, 0, 0xFF, 0, 0, 0};
+    const Bytes oneMegabyteOfFamily = [] {
+        // Every four bytes a member header whose next member lies four bytes on.
+        Bytes bitmap;
+        for (int k = 0; k < (1 << 18); ++k) {
+            bitmap.insert(bitmap.end(), {8, 1, 0, 1});
+        }
+        return bitmap;
+    }();
+    struct Case {
+        const char* name;
+        std::vector<prc::ResourceEntry> entries;
+        std::string command;
+        std::string finding;  // on standard output for check, standard error otherwise
+        std::string addressSpace = "1073741824";
+    };
+    const std::vector<Case> cases = {
+        {"109 bytes declaring 4 GB", repeated(repeatingContainer({0}, 0xFFFFFFFF), 1), "check",
+         "declares 4294967295 bytes, more than a bitmap may hold"},
+        {"containers of 143 MB each", repeated(repeatingContainer({0}, 143u << 20), 15), "unpack",
+         "more than a bitmap may hold"},
+        {"containers within the limit but past the budget",
+         repeated(repeatingContainer({0}, 64u << 20), 15), "unpack", "pass the budget of 256 MB"},
+        {"forty 4096x4096 bitmaps in 1.9 KB",
+         repeated(repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 40), "check",
+         "pixels pass the budget"},
+        {"the same, exported", repeated(repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 40),
+         "export", "pixels pass the budget"},
+        {"family members four bytes apart", repeated(oneMegabyteOfFamily, 1), "check",
+         "next bitmap at 4 begins inside the one before"},
+        {"a 4096x4096 bitmap in 48 MB of address space",
+         repeated(repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 1), "list",
+         "skin.prc: out of memory", "50331648"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool small = c.addressSpace != cases.front().addressSpace;
+        if (small && !kAddressSpaceCanBeLimited) {
+            continue;
+        }
+        TempFolder folder;
+        testsupport::writeFile(folder / "skin.prc", databaseOf(c.entries));
+        std::vector<std::string> command = {LUMEN_PATH, c.command, folder / "skin.prc"};
+        if (c.command != "check" && c.command != "list") {
+            command.push_back(folder / "out");
+        }
+        if (kAddressSpaceCanBeLimited) {
+            command.insert(command.begin(), {"/usr/bin/prlimit", "--as=" + c.addressSpace});
+        }
+        const RunResult run = testsupport::runProgram(command);
+        EXPECT_EQ(run.exitStatus, 1) << run.err;
+        EXPECT_EQ(run.endingSignal, 0);
+        EXPECT_NE((c.command == "check" ? run.out : run.err).find(c.finding), std::string::npos)
+            << run.out << run.err;
+        if (c.command == "unpack") {
+            EXPECT_FALSE(fs::exists(folder / "out"));
+        }
+        if (c.command == "export") {
+            // What fitted the budget, and the contact sheet that lists the rest
+            // (beside the manifest and every resource's bytes).
+            std::vector<std::string> pictures;
+            for (const std::string& name : testsupport::folderContents(folder / "out")) {
+                if (name.ends_with(".png") || name.ends_with(".html")) {
+                    pictures.push_back(name);
+                }
+            }
+            EXPECT_EQ(pictures, (std::vector<std::string>{"31000.png", "31001.png", "31002.png",
+                                                          "index.html"}));
+            EXPECT_TRUE(fs::is_regular_file(folder / "out" / "skin.toml"));
+        }
+    }
+}
+
+// Names that export chooses are its own: whatever has one in the folder (a
+// link to a file elsewhere, a dangling link, a FIFO) is replaced by a new
+// file, never followed. The folder the user names may itself be a link.
+TEST(Lumen, ExportReplacesLinksAndOtherFilesOfItsNamesWithoutFollowingThem) {
+    TempFolder folder;
+    const fs::path elsewhere = folder / "elsewhere";
+    const fs::path exported = folder / "exported";
+    fs::create_directories(elsewhere);
+    fs::create_directories(exported);
+    testsupport::writeFile(elsewhere / "precious", Bytes(5, 'p'));
+    testsupport::writeFile(elsewhere / "page", Bytes(5, 'h'));
+    fs::create_symlink(elsewhere / "precious", exported / "31000.png");
+    fs::create_symlink(elsewhere / "page", exported / "index.html");
+    fs::create_symlink(elsewhere / "made", exported / "31010.png");
+    ASSERT_EQ(::mkfifo((exported / "31011.png").c_str(), 0644), 0);
+    fs::create_directory_symlink(exported, folder / "link-to-folder");
+
+    const RunResult run = lumen({"export", SAMPLE_SKIN_PATH, folder / "link-to-folder"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(testsupport::folderContents(elsewhere),
+              (std::vector<std::string>{"page", "precious"}));
+    EXPECT_EQ(readFile(elsewhere / "precious"), Bytes(5, 'p'));
+    EXPECT_EQ(readFile(elsewhere / "page"), Bytes(5, 'h'));
+    for (const char* name : {"31000.png", "index.html", "31010.png", "31011.png"}) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(exported / name))) << name;
+    }
+    EXPECT_TRUE(fs::is_symlink(folder / "link-to-folder"));
+    // 10 images, index.html, skin.toml and the bytes of the 13 resources.
+    EXPECT_EQ(testsupport::folderContents(exported).size(), 25u);
+}
+
+// Unpack writes through the same writer as Tessel: what the user may not
+// write is refused, and as root only another user shows it.
+TEST(Lumen, UnpackRefusesAWriteProtectedOutputForAUserWhoIsNotRoot) {
+    TempFolder folder;
+    ASSERT_EQ(testsupport::runProgram({TESSEL_PATH, SAMPLE_SKIN_PATH, folder / "t.prc"}).exitStatus,
+              0);
+    testsupport::writeFile(folder / "out.prc", Bytes(123, 0x42));
+    testsupport::giveToUnprivilegedUser(folder.path);
+    fs::permissions(folder / "out.prc", fs::perms::owner_write, fs::perm_options::remove);
+    const RunResult run = testsupport::runProgram(testsupport::asUnprivilegedUser(
+        {LUMEN_PATH, "unpack", folder / "t.prc", folder / "out.prc"}));
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.err.find("out.prc: cannot write the file"), std::string::npos) << run.err;
+    EXPECT_EQ(readFile(folder / "out.prc"), Bytes(123, 0x42));
+    EXPECT_EQ(testsupport::folderContents(folder.path),
+              (std::vector<std::string>{"out.prc", "t.prc"}));
+}
+
+// A database name is in the handheld's character set (Windows-1252), a path
+// is whatever the user gave: both reach the terminal and the contact sheet as
+// UTF-8 text without control characters.
+TEST(Lumen, ShowsNamesAsTextWithoutControlCharacters) {
+    TempFolder folder;
+    prc::ResourceTable table = tableOf(SAMPLE_SKIN_PATH);
+    const std::string name =
+        "Bl\xe5"
+        "b\xe6r \x80\x1b[2J\x81";
+    table.header.name.fill(0);
+    std::copy(name.begin(), name.end(), table.header.name.begin());
+    Bytes file = prc::serializeResourceDatabase(table);
+    const std::string shown = "Blåbær €\\x1b[2J\\x81";
+    const fs::path skin = folder / "skin\x1b]0;title\x07.prc";
+    const std::string skinShown = (folder / "skin\\x1b]0;title\\x07.prc").string();
+    testsupport::writeFile(skin, file);
+
+    const RunResult list = lumen({"list", skin});
+    EXPECT_EQ(list.exitStatus, 0);
+    EXPECT_NE(list.out.find("name        " + shown + "\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("file        " + skinShown + "\n"), std::string::npos) << list.out;
+    EXPECT_EQ(list.out.find('\x1b'), std::string::npos);
+
+    ASSERT_EQ(lumen({"export", skin, folder / "out"}).exitStatus, 0);
+    const Bytes sheet = readFile(folder / "out" / "index.html");
+    const std::string html(sheet.begin(), sheet.end());
+    EXPECT_NE(html.find("Database &quot;" + shown + "&quot;"), std::string::npos);
+    EXPECT_EQ(html.find('\x1b'), std::string::npos);
+
+    const RunResult missing = lumen({"check", (folder / "gone\x1b[2J.prc").string()});
+    EXPECT_NE(missing.err.find("gone\\x1b[2J.prc: cannot open"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.err.find('\x1b'), std::string::npos);
+}
+
+// A damaged skin may hold one id many times; export's names for them are
+// 1000.png, 1000-2.png and on, found without trying every earlier suffix
+// again. On a memory disk, so that the disk's syncs do not hide the time.
+TEST(Lumen, ExportNamesThousandsOfResourcesWithOneId) {
+    TempFolder folder;
+    const testsupport::SmallDisk disk(folder / "disk", 128 << 10);
+    REQUIRE_SMALL_DISK(disk);
+    // Version 2, 1 × 1 pixel, 1 bit deep.
+    const Bytes tiny = {0, 1, 0, 1, 0, 2, 0, 0, 1, 2, 0, 0, 0, 0xFF, 0, 0, 0x80, 0};
+    constexpr std::size_t kCount = 8000;
+    testsupport::writeFile(folder / "skin.prc", databaseOf(repeated(tiny, kCount, 0)));
+    const RunResult run = lumen({"export", folder / "skin.prc", folder / "disk" / "out"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    std::vector<std::string> expected = {"31000.png", "index.html", "abmp-31000.bin", "skin.toml"};
+    for (std::size_t k = 2; k <= kCount; ++k) {
+        expected.push_back("31000-" + std::to_string(k) + ".png");
+        expected.push_back("abmp-31000-" + std::to_string(k) + ".bin");
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(testsupport::folderContents(folder / "disk" / "out"), expected);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -291,6 +292,7 @@ TEST(PalmBitmap, RefusesWhatDoesNotFitItsBytes) {
         const char* name;
         Bytes bitmap;
         const char* error;
+        std::size_t imageBudget = SIZE_MAX;
     };
     const std::vector<Case> cases = {
         {"shorter than a header", Bytes(plain.begin(), plain.begin() + 15), "bitmap header"},
@@ -308,6 +310,13 @@ TEST(PalmBitmap, RefusesWhatDoesNotFitItsBytes) {
          }),
          "colour table"},
         {"next member beyond the end", changed([](Bytes& b) { b[11] = 8; }), "beyond"},
+        // Members sharing bytes let a small resource stand for any number of images.
+        {"next member inside this one", changed([](Bytes& b) { b[11] = 1; }), "begins inside"},
+        {"density marker pointing inside itself", changed([](Bytes& b) {
+             b.insert(b.begin(), {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 1, 0, 2, 0, 0, 0, 0});
+         }),
+         "begins inside"},
+        {"pixels beyond the budget", plain, "budget", 3 * 3 * 4 - 1},
         {"RLE runs short", compressed(1, {9, 1}), "end before"},
         {"scan line runs short", compressed(0, {0xFF, 1, 2, 3, 4}), "end before"},
         {"PackBits runs short", compressed(2, {0xF8, 7}), "end before"},
@@ -320,8 +329,10 @@ TEST(PalmBitmap, RefusesWhatDoesNotFitItsBytes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const palmbitmap::BitmapFamily family = palmbitmap::decodePalmBitmap(c.bitmap);
+        const palmbitmap::BitmapFamily family =
+            palmbitmap::decodePalmBitmap(c.bitmap, c.imageBudget);
         EXPECT_FALSE(palmbitmap::isIntact(family));
+        EXPECT_EQ(family.budgetSpent, c.imageBudget != SIZE_MAX);
         std::string errors = family.error;
         for (const auto& member : family.members) {
             errors += member.error;
@@ -330,6 +341,7 @@ TEST(PalmBitmap, RefusesWhatDoesNotFitItsBytes) {
         EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
     }
     EXPECT_TRUE(palmbitmap::isIntact(palmbitmap::decodePalmBitmap(plain)));
+    EXPECT_TRUE(palmbitmap::isIntact(palmbitmap::decodePalmBitmap(plain, 3 * 3 * 4)));
     EXPECT_TRUE(palmbitmap::isIntact(palmbitmap::decodePalmBitmap(compressed(1, {9, 1, 3, 0}))));
 }
 

@@ -2,9 +2,12 @@
 // and a real disk that is full. Every failure must end with its message and
 // status, the input and any earlier output as they were, and no stray file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -168,6 +171,116 @@ TEST(TesselFaults, AReadOnlyDiskRefusesTheOutputBeforeAnythingIsWritten) {
     EXPECT_EQ(readFile(folder / "disk" / "skin.prc"), input);
     EXPECT_EQ(readFile(folder / "disk" / "out.prc"), Bytes(123, 0x42));
     EXPECT_EQ(folderContents(folder / "disk"), (std::vector<std::string>{"out.prc", "skin.prc"}));
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> hiddenFiles(const fs::path& folder) {
+    std::vector<std::string> hidden;
+    for (const std::string& name : folderContents(folder)) {
+        if (name.front() == '.') {
+            hidden.push_back(name);
+        }
+    }
+    return hidden;
+}
+
+// What cp and Tessel.exe refuse: a file or folder the user may not write to.
+// As root nothing is refused, so the runs are made as another user.
+TEST(TesselFaults, WriteProtectionIsKeptForAUserWhoIsNotRoot) {
+    const Bytes input = readFile(SAMPLE_SKIN_PATH);
+    const std::string refused =
+        testsupport::knownRun("sample-skin.prc").out + "ERR: cannot open output file!\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> paths;  // in the folder
+        const char* readOnly;            // a file made read-only, or "." for the folder
+    };
+    const std::vector<Case> cases = {
+        {"two paths, a read-only output", {"in.prc", "out.prc"}, "out.prc"},
+        {"one path, a read-only input", {"in.prc"}, "in.prc"},
+        {"a new output in a read-only folder", {"in.prc", "new.prc"}, "."},
+        {"an existing output in a read-only folder", {"in.prc", "out.prc"}, "."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        writeFile(folder / "in.prc", input);
+        writeFile(folder / "out.prc", Bytes(123, 0x42));
+        testsupport::giveToUnprivilegedUser(folder.path);
+        fs::permissions(folder / c.readOnly, fs::perms::owner_write | fs::perms::group_write,
+                        fs::perm_options::remove);
+        std::vector<std::string> arguments = {TESSEL_PATH};
+        for (const std::string& path : c.paths) {
+            arguments.push_back(folder / path);
+        }
+        const RunResult run = testsupport::runProgram(testsupport::asUnprivilegedUser(arguments));
+        EXPECT_EQ(run.out, refused);
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(readFile(folder / "in.prc"), input);
+        EXPECT_EQ(readFile(folder / "out.prc"), Bytes(123, 0x42));
+        EXPECT_EQ(folderContents(folder.path), (std::vector<std::string>{"in.prc", "out.prc"}));
+        fs::permissions(folder.path, fs::perms::owner_all, fs::perm_options::add);
+    }
+}
+
+// A signal that ends Tessel while the temporary file is being written: the
+// process still dies of it, and the temporary file goes with it.
+TEST(TesselFaults, ASignalWhileWritingLeavesTheOldFileAndNoTemporaryFile) {
+    const Bytes input = readFile(SAMPLE_SKIN_PATH);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        for (const bool onePath : {false, true}) {
+            SCOPED_TRACE(std::string(strsignal(signal)) + (onePath ? ", one path" : ", two paths"));
+            TempFolder folder;
+            writeFile(folder / "in.prc", input);
+            writeFile(folder / "out.prc", Bytes(123, 0x42));
+            std::vector<std::string> arguments = {TESSEL_PATH, folder / "in.prc"};
+            if (!onePath) {
+                arguments.push_back(folder / "out.prc");
+            }
+            bool seen = false;
+            const RunResult run = testsupport::runProgram(
+                arguments, "",
+                {"LD_PRELOAD=" FAULT_SHIM_PATH, "ASAN_OPTIONS=verify_asan_link_order=0",
+                 "FAULT_WRITE_BLOCK_FROM=1"},
+                [&](pid_t child) {
+                    for (int wait = 0; wait < 500 && !seen; ++wait) {
+                        seen = !hiddenFiles(folder.path).empty();
+                        ::usleep(10000);
+                    }
+                    ::kill(child, signal);
+                });
+            EXPECT_TRUE(seen) << "no temporary file while the write was held";
+            EXPECT_EQ(run.endingSignal, signal);
+            EXPECT_EQ(readFile(folder / "in.prc"), input);
+            EXPECT_EQ(readFile(folder / "out.prc"), Bytes(123, 0x42));
+            EXPECT_EQ(folderContents(folder.path), (std::vector<std::string>{"in.prc", "out.prc"}));
+        }
+    }
+}
+
+// Root compressing a user's skin in place, or writing over a user's file,
+// leaves the files that user's, as cp does.
+TEST(TesselFaults, ReplacedFilesKeepTheirOwnerWhenRootWritesThem) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can write a file that keeps another user as its owner";
+    }
+    TempFolder folder;
+    writeFile(folder / "in.prc", readFile(SAMPLE_SKIN_PATH));
+    writeFile(folder / "out.prc", Bytes(123, 0x42));
+    testsupport::giveToUnprivilegedUser(folder.path);
+    ASSERT_EQ(tessel({folder / "in.prc", folder / "out.prc"}).exitStatus, 0);
+    ASSERT_EQ(tessel({folder / "in.prc"}).exitStatus, 0);
+    ASSERT_EQ(tessel({folder / "in.prc", folder / "new.prc"}).exitStatus, 0);
+    for (const char* name : {"in.prc", "out.prc", "new.prc"}) {
+        struct stat info {};
+        ASSERT_EQ(::stat((folder / name).c_str(), &info), 0);
+        const bool made = std::string(name) == "new.prc";
+        EXPECT_EQ(info.st_uid, made ? 0u : 65534u) << name;
+        EXPECT_EQ(info.st_gid, made ? 0u : 65534u) << name;
+    }
 }
 
 }  // namespace

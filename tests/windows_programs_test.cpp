@@ -2,11 +2,13 @@
 // in must give the same files out, the same lines (up to CR LF) and the same
 // exit statuses.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -166,6 +168,40 @@ TEST(WindowsTessel, OnePathReplacesTheInput) {
     EXPECT_EQ(underWine("Tessel.exe", {folder / "windows.prc"}).exitStatus, 0);
     EXPECT_EQ(readFile(folder / "windows.prc"), readFile(folder / "linux.prc"));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), fs::directory_iterator()), 2);
+}
+
+// Ctrl-C while the output is being written: Wine hands SIGINT to the
+// console's control handlers, and Tessel.exe's removes its temporary file
+// before the process ends; the old output stays.
+TEST(WindowsTessel, CtrlCWhileWritingLeavesTheOldOutputAndNoTemporaryFile) {
+    REQUIRE_WINE();
+    TempFolder folder;
+    DatabaseLayout layout;
+    // Kept raw (id 31003), so that the time goes into writing it.
+    layout.resources = {{"abmp", 31003, Bytes(std::size_t{200} << 20, 0)}};
+    writeFile(folder / "in.prc", skinbuilder::buildDatabase(layout));
+    writeFile(folder / "out.prc", Bytes(3, 'o'));
+    const auto temporaryExists = [&] {
+        const auto names = testsupport::folderContents(folder.path);
+        return std::any_of(names.begin(), names.end(),
+                           [](const std::string& name) { return name.front() == '~'; });
+    };
+    bool seen = false;
+    testsupport::runProgram({WINE_PATH, WINDOWS_BIN "/Tessel.exe", windowsPath(folder / "in.prc"),
+                             windowsPath(folder / "out.prc")},
+                            "", kWineEnvironment, [&](pid_t wine) {
+                                for (int wait = 0; wait < 3000 && !seen; ++wait) {
+                                    seen = temporaryExists();
+                                    ::usleep(5000);
+                                }
+                                ::kill(wine, SIGINT);
+                            });
+    ASSERT_TRUE(seen) << "no temporary file while Tessel.exe wrote";
+    // Wine does not always pass STATUS_CONTROL_C_EXIT on as the status; the
+    // files show what happened: the output not replaced, nothing left behind.
+    EXPECT_EQ(readFile(folder / "out.prc"), Bytes(3, 'o'));
+    EXPECT_EQ(testsupport::folderContents(folder.path),
+              (std::vector<std::string>{"in.prc", "out.prc"}));
 }
 
 DatabaseLayout skin(const std::string& type, const std::string& creator) {
@@ -418,17 +454,26 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
     const auto container = std::search(damaged.begin(), damaged.end(), magic.begin(), magic.end());
     ASSERT_NE(container, damaged.end());
     container[6] = 0x7F;
+    // A database name in the handheld's Windows-1252.
+    Bytes blabaer = readFile(SAMPLE_SKIN_PATH);
+    const std::string name =
+        "Bl\xe5"
+        "b\xe6r";
+    std::copy(name.begin(), name.end() + 1, blabaer.begin());
     struct Case {
         std::string skinName;
         Bytes skin;
         std::string exportFolder;
         std::string unpacked;
+        bool linksInExportFolder = false;  // to a file elsewhere, and dangling
     };
     const std::vector<Case> cases = {
         {"compressed.prc", readFile(folder / "compressed.prc"), "export", "unpacked.prc"},
         {"damaged.prc", damaged, "export", "unpacked.prc"},
         {"スキン.prc", readFile(SAMPLE_SKIN_PATH), "書き出し", "展開.prc"},
+        {"blåbær.prc", blabaer, "export", "unpacked.prc", true},
     };
+    writeFile(folder / "elsewhere", Bytes(5, 'e'));
     struct Outcome {
         std::vector<RunResult> runs;
         std::map<std::string, Bytes> written;
@@ -443,6 +488,11 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
         writeFile(skin, c.skin);
         // Both builds run on the same paths; what one wrote is taken away before the other runs.
         const auto runAll = [&](bool windows) {
+            if (c.linksInExportFolder) {
+                fs::create_directory(exported);
+                fs::create_symlink(folder / "elsewhere", exported / "31000.png");
+                fs::create_symlink(folder / "made elsewhere", exported / "31010.png");
+            }
             Outcome outcome;
             // The export's images are read back by build and replace: WIC's
             // decoding against libspng's.
@@ -491,6 +541,8 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
         EXPECT_EQ(windows.written, linux.written);
         EXPECT_GT(linux.written.size(), 1u);  // an export, at least
         EXPECT_EQ(readFile(skin), c.skin);
+        EXPECT_EQ(readFile(folder / "elsewhere"), Bytes(5, 'e'));
+        EXPECT_FALSE(fs::exists(folder / "made elsewhere"));
     }
 }
 

@@ -2,7 +2,8 @@
 // tools meet:  make_fuzz_seeds <fuzz/seeds folder>
 // The compressor's and converter's seeds start with the byte by which those
 // targets choose the output path and the file name; the encoder's with its
-// maximum distance and search path. The bitmap decoder's are bare bitmaps.
+// maximum distance and search path. The bitmap decoder's are bare bitmaps and
+// containers.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -83,6 +84,49 @@ Bytes bitmapFamily() {
     return family;
 }
 
+// A cBMP container of `total` bytes: the prefix, then its last byte repeated
+// by one match; marker 0xFF, escaped where the prefix holds it.
+Bytes repeatingContainer(const Bytes& prefix, std::uint32_t total) {
+    constexpr std::uint8_t kMarker = 0xFF;
+    Bytes stream = {kMarker ^ 0x9C, prefix.front()};
+    for (std::size_t k = 1; k < prefix.size(); ++k) {
+        stream.push_back(prefix[k]);
+        if (prefix[k] == kMarker) {
+            stream.push_back(0);
+        }
+    }
+    stream.push_back(kMarker);
+    for (std::uint32_t value : {static_cast<std::uint32_t>(total - prefix.size()), 1u}) {
+        for (; value >= 0x80; value >>= 7) {
+            stream.push_back(static_cast<std::uint8_t>(value | 0x80));
+        }
+        stream.push_back(static_cast<std::uint8_t>(value));
+    }
+    Bytes container = {'c', 'B', 'M', 'P'};
+    for (const std::uint32_t value : {total, static_cast<std::uint32_t>(stream.size())}) {
+        for (int k = 0; k < 4; ++k) {
+            container.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
+        }
+    }
+    container.insert(container.end(), stream.begin(), stream.end());
+    return container;
+}
+
+// Hostile bitmaps in a few dozen bytes: a container that declares 4 GB, one of
+// a 2048 × 4096 1-bit bitmap (32 MB of pixels), and family members four bytes
+// apart, each inside the one before.
+bool writeHostileBitmapSeeds(const std::filesystem::path& folder) {
+    const Bytes largeBitmap = {0x08, 0, 0x10, 0, 1, 0, 0, 0, 1, 2, 0, 0, 0, 0xFF, 0, 0, 0};
+    Bytes overlapping;
+    for (int k = 0; k < 16; ++k) {
+        overlapping.insert(overlapping.end(), {8, 1, 0, 1});
+    }
+    return writeSeed(folder / "container-declaring-4gb", repeatingContainer({0}, 0xFFFFFFFF)) &&
+           writeSeed(folder / "container-of-a-large-bitmap",
+                     repeatingContainer(largeBitmap, 16 + 256 * 4096)) &&
+           writeSeed(folder / "family-members-overlapping", overlapping);
+}
+
 bool writeBitmapSeeds(const std::filesystem::path& folder) {
     return writeSeed(
                folder / "indexed",
@@ -98,7 +142,7 @@ bool writeBitmapSeeds(const std::filesystem::path& folder) {
            writeSeed(folder / "scan-line", compressedBitmap(0, {0xF0, 1, 2, 3, 4, 0x00})) &&
            writeSeed(folder / "rle", compressedBitmap(1, {4, 0x10, 4, 0x20})) &&
            writeSeed(folder / "packbits", compressedBitmap(2, {0xFD, 7, 0x03, 1, 2, 3, 4})) &&
-           writeSeed(folder / "family", bitmapFamily());
+           writeSeed(folder / "family", bitmapFamily()) && writeHostileBitmapSeeds(folder);
 }
 
 // The encoder's seeds start with the maximum distance (three bytes) and the

@@ -10,6 +10,10 @@
  *                           cut to n bytes, as if another program cut it;
  *   FAULT_WRITE_FROM=k      the k-th write and every later one fail (ENOSPC);
  *   FAULT_WRITE_LIMIT=n     each write stores at most n bytes;
+ *   FAULT_WRITE_BLOCK_FROM=k  the k-th write and every later one wait (up to
+ *                           ten seconds, or until a signal is handled) before
+ *                           they write, so that a test can interrupt the
+ *                           program while its file is half made;
  *   FAULT_READ_FROM=k       the k-th read and every later one fail (EIO);
  *   FAULT_READ_LIMIT=n      each read delivers at most n bytes;
  *   FAULT_READ_END_AFTER=n  reads find the end of the file after n bytes in
@@ -30,6 +34,7 @@
 static long fwriteCalls = 0;
 static long fgetcCalls = 0;
 static long writeCalls = 0;
+static long blockedWriteCalls = 0;
 static long readCalls = 0;
 static long bytesRead = 0;
 static int shrunk = 0;
@@ -112,6 +117,9 @@ ssize_t write(int fd, const void* data, size_t size) {
     if (failsFrom("FAULT_WRITE_FROM", &writeCalls)) {
         errno = ENOSPC;
         return -1;
+    }
+    if (failsFrom("FAULT_WRITE_BLOCK_FROM", &blockedWriteCalls)) {
+        sleep(10);
     }
     size = limited("FAULT_WRITE_LIMIT", size);
     if (fd >= 0 && fd < (int)sizeof written) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -77,7 +78,8 @@ int anonymousFile() {
 }  // namespace
 
 RunResult runProgram(const std::vector<std::string>& arguments, const std::string& input,
-                     const std::vector<std::string>& environment) {
+                     const std::vector<std::string>& environment,
+                     const std::function<void(pid_t)>& whileRunning) {
     const int inFd = anonymousFile();
     if (::write(inFd, input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
         throw std::runtime_error("cannot prepare standard input");
@@ -92,6 +94,9 @@ RunResult runProgram(const std::vector<std::string>& arguments, const std::strin
         ::dup2(stdinFd, 0);
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            ::signal(signal, SIG_DFL);
+        }
         for (const std::string& setting : environment) {
             ::putenv(const_cast<char*>(setting.c_str()));
         }
@@ -103,16 +108,43 @@ RunResult runProgram(const std::vector<std::string>& arguments, const std::strin
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
+    if (whileRunning) {
+        whileRunning(child);
+    }
     int status = 0;
     ::waitpid(child, &status, 0);
     RunResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.endingSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.out = slurp(outFd);
     result.err = slurp(errFd);
     ::close(inFd);
     ::close(outFd);
     ::close(errFd);
     return result;
+}
+
+constexpr uid_t kUnprivilegedId = 65534;
+
+std::vector<std::string> asUnprivilegedUser(const std::vector<std::string>& arguments) {
+    if (::geteuid() != 0) {
+        return arguments;
+    }
+    std::vector<std::string> command = {
+        "/usr/bin/setpriv", "--reuid=" + std::to_string(kUnprivilegedId),
+        "--regid=" + std::to_string(kUnprivilegedId), "--clear-groups"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return command;
+}
+
+void giveToUnprivilegedUser(const std::filesystem::path& folder) {
+    if (::geteuid() != 0) {
+        return;
+    }
+    ::lchown(folder.c_str(), kUnprivilegedId, kUnprivilegedId);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        ::lchown(entry.path().c_str(), kUnprivilegedId, kUnprivilegedId);
+    }
 }
 
 }  // namespace testsupport

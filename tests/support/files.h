@@ -1,8 +1,11 @@
 // Files, folders and child processes for the tests.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,15 +30,27 @@ struct TempFolder {
 };
 
 struct RunResult {
-    int exitStatus = -1;  // the low 8 bits that the process ended with; -1 if it did not exit
+    int exitStatus = -1;   // the low 8 bits that the process ended with; -1 if it did not exit
+    int endingSignal = 0;  // the signal that ended the process, if one did
     std::string out;
     std::string err;
 };
 
 // Runs a program with the arguments, feeding it the given standard input
 // (standard input is the null device when it is empty), with "NAME=value"
-// settings added to its environment.
+// settings added to its environment. The program starts with the default
+// action for SIGINT, SIGTERM and SIGHUP, whatever the test inherited.
+// whileRunning, when given, is called with the program's process id before
+// the program is waited for.
 RunResult runProgram(const std::vector<std::string>& arguments, const std::string& input = "",
-                     const std::vector<std::string>& environment = {});
+                     const std::vector<std::string>& environment = {},
+                     const std::function<void(pid_t)>& whileRunning = {});
+
+// The arguments that run the program as the unprivileged user 65534 when the
+// test runs as root (permissions mean nothing to root), else as they are.
+std::vector<std::string> asUnprivilegedUser(const std::vector<std::string>& arguments);
+
+// Hands a folder and everything in it to the user asUnprivilegedUser runs as.
+void giveToUnprivilegedUser(const std::filesystem::path& folder);
 
 }  // namespace testsupport

@@ -9,9 +9,10 @@
 
 namespace testsupport {
 
-SmallDisk::SmallDisk(const std::filesystem::path& where) : path_(where) {
+SmallDisk::SmallDisk(const std::filesystem::path& where, std::size_t kibibytes)
+    : path_(where), options_("size=" + std::to_string(kibibytes) + "k") {
     std::filesystem::create_directories(path_);
-    mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=256k") == 0;
+    mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, options_.c_str()) == 0;
     error_ = errno;
 }
 
@@ -38,7 +39,7 @@ void SmallDisk::makeRoom() const {
 }
 
 bool SmallDisk::makeReadOnly() const {
-    return ::mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=256k") == 0;
+    return ::mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, options_.c_str()) == 0;
 }
 
 }  // namespace testsupport

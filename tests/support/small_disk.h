@@ -11,8 +11,8 @@ namespace testsupport {
 
 class SmallDisk {
   public:
-    // Mounts 256 KiB at the path (made if missing); see mounted().
-    explicit SmallDisk(const std::filesystem::path& where);
+    // Mounts a disk of that many KiB at the path (made if missing); see mounted().
+    explicit SmallDisk(const std::filesystem::path& where, std::size_t kibibytes = 256);
     SmallDisk(const SmallDisk&) = delete;
     SmallDisk& operator=(const SmallDisk&) = delete;
     ~SmallDisk();
@@ -26,6 +26,7 @@ class SmallDisk {
 
   private:
     std::filesystem::path path_;
+    std::string options_;
     bool mounted_ = false;
     int error_ = 0;
 };
