@@ -67,6 +67,9 @@ std::vector<Input> generatedInputs() {
         {"fibonacci word 300K", fibonacciWord(307200)},
         {"tiled sprites 320x480", tiledSprites(320, 480, 3)},
         {"beyond the window 500K", beyondTheWindow(500000, 4)},
+        {"banded gradient 320x480", bandedGradient(320, 480)},
+        {"shapes on white 320x480", shapesOnFlatGround(320, 480)},
+        {"interface panel 320x480", interfacePanel(320, 480, 8)},
     };
     for (std::size_t period : {1, 2, 3, 4, 7, 16, 31, 64}) {
         inputs.push_back({"periodic " + std::to_string(period) + " 300K",
