@@ -4,7 +4,8 @@
 // Prints the median CPU time (user + system) of each, the median of the
 // ratios of the pairs, and Tessel's minor page faults:
 //   whole_pass_bench [runs] [skin.prc ...]
-// Without skins it takes the sample skin and every skin of the corpus.
+// Without skins it takes the sample skin, every skin of the corpus, and a skin
+// of interface bitmaps that it writes from the generated input classes.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,10 +15,31 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "input_classes.h"
+#include "skin_builder.h"
+
 namespace {
+
+// The three kinds of flat interface bitmaps, full-screen, in one skin.
+std::filesystem::path writeInterfaceSkin(const std::filesystem::path& folder) {
+    skinbuilder::DatabaseLayout layout;
+    layout.name = skinbuilder::databaseName("Interface skin");
+    layout.resources = {
+        {"abmp", 31000, inputclasses::bandedGradient(320, 480)},
+        {"abmp", 31001, inputclasses::shapesOnFlatGround(320, 480)},
+        {"abmp", 31002, inputclasses::interfacePanel(320, 480, 8)},
+    };
+    const skinbuilder::Bytes bytes = skinbuilder::buildDatabase(layout);
+    const std::filesystem::path path = folder / "interface-skin.prc";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
 
 struct ChildCost {
     bool ran = false;  // started and ended with status 0
@@ -78,7 +100,9 @@ int main(int argc, char** argv) {
         runs = std::atoi(argv[1]);
         first = 2;
     }
+    const std::filesystem::path scratch = std::filesystem::temp_directory_path();
     std::vector<std::filesystem::path> skins(argv + first, argv + argc);
+    std::filesystem::path generated;
     if (skins.empty()) {
         skins.push_back(SAMPLE_SKIN_PATH);
         std::vector<std::filesystem::path> corpus;
@@ -89,8 +113,9 @@ int main(int argc, char** argv) {
         }
         std::sort(corpus.begin(), corpus.end());
         skins.insert(skins.end(), corpus.begin(), corpus.end());
+        generated = writeInterfaceSkin(scratch);
+        skins.push_back(generated);
     }
-    const std::filesystem::path scratch = std::filesystem::temp_directory_path();
     const std::string tesselOut = (scratch / "whole_pass_bench.prc").string();
     const std::string zstdOut = (scratch / "whole_pass_bench.zst").string();
 
@@ -135,5 +160,8 @@ int main(int argc, char** argv) {
     }
     std::filesystem::remove(tesselOut);
     std::filesystem::remove(zstdOut);
+    if (!generated.empty()) {
+        std::filesystem::remove(generated);
+    }
     return 0;
 }
