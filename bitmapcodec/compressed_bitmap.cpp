@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "encoder_workspace.h"
+
 namespace bitmapcodec {
 namespace {
 
@@ -36,7 +38,7 @@ ContainerInfo inspectContainer(std::span<const std::uint8_t> data) {
 }
 
 std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::uint8_t> out,
-                                   bool plrcRemoved, bool keepRaw) {
+                                   bool plrcRemoved, bool keepRaw, EncoderWorkspace& workspace) {
     const std::size_t size = data.size();
     if (size > UINT32_MAX || out.size() < compressedBitmapBound(size)) {
         return 0;
@@ -55,7 +57,7 @@ std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::
     std::copy(kContainerMagic.begin(), kContainerMagic.end(), out.begin());
     storeLittleEndian32(static_cast<std::uint32_t>(size), &out[4]);
     const std::uint32_t streamSize =
-        markerLzEncode(data, out.subspan(kContainerHeaderSize), kBitmapMaxDistance);
+        markerLzEncode(data, out.subspan(kContainerHeaderSize), kBitmapMaxDistance, workspace);
     storeLittleEndian32(streamSize, &out[8]);
 
     const std::size_t containerSize = kContainerHeaderSize + streamSize;
@@ -63,6 +65,12 @@ std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::
         return static_cast<std::uint32_t>(containerSize);
     }
     return placePlainCopy(data, out);
+}
+
+std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::uint8_t> out,
+                                   bool plrcRemoved, bool keepRaw) {
+    EncoderWorkspace workspace;
+    return encodeBitmapResource(data, out, plrcRemoved, keepRaw, workspace);
 }
 
 Decoded decodeCompressedBitmap(std::span<const std::uint8_t> container) {

@@ -41,6 +41,11 @@ ContainerInfo inspectContainer(std::span<const std::uint8_t> data);
 std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::uint8_t> out,
                                    bool plrcRemoved, bool keepRaw);
 
+// The same, with the encoder's working memory kept in workspace for the next
+// bitmap of the pass.
+std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::uint8_t> out,
+                                   bool plrcRemoved, bool keepRaw, EncoderWorkspace& workspace);
+
 // Gives back the bitmap that a container holds, or an error for a damaged one.
 Decoded decodeCompressedBitmap(std::span<const std::uint8_t> container);
 

@@ -77,9 +77,11 @@ std::uint64_t continuePlainly(FastSearch& search, std::uint32_t p, std::uint32_t
 
 }  // namespace
 
-FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance) {
+FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance,
+                           EncoderWorkspace& workspace) {
     FastSearch search;
     search.source = source;
+    search.workspace = &workspace;
     search.maximumDistance = maximumDistance;
     search.plainWorkLeft = kPlainWorkAtStart;
     return search;
@@ -118,7 +120,7 @@ Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
                 return {state.best, state.bestDistance};
             }
         }
-        search.index = buildMatchIndex(source);
+        search.index = buildMatchIndex(source, *search.workspace);
     }
     continueWithIndex(search, p, window, state);
     return {state.best, state.bestDistance};

@@ -38,6 +38,14 @@ constexpr std::size_t markerLzStreamBound(std::size_t n) {
 std::uint32_t markerLzEncode(std::span<const std::uint8_t> source,
                              std::span<std::uint8_t> destination, std::uint32_t maximumDistance);
 
+struct EncoderWorkspace;
+
+// The same, with the working memory kept in workspace, to be reused by the
+// next call: a pass over many bitmaps then takes it from the system once.
+std::uint32_t markerLzEncode(std::span<const std::uint8_t> source,
+                             std::span<std::uint8_t> destination, std::uint32_t maximumDistance,
+                             EncoderWorkspace& workspace);
+
 // The same encoder with the match search run as the straightforward scan over
 // every distance: the reference that fixes the output byte for byte.
 std::uint32_t markerLzEncodePlainScan(std::span<const std::uint8_t> source,

@@ -62,10 +62,17 @@ std::uint32_t markerLzEncodePlainScan(std::span<const std::uint8_t> source,
 }
 
 std::uint32_t markerLzEncode(std::span<const std::uint8_t> source,
-                             std::span<std::uint8_t> destination, std::uint32_t maximumDistance) {
-    FastSearch search = startFastSearch(source, maximumDistance);
+                             std::span<std::uint8_t> destination, std::uint32_t maximumDistance,
+                             EncoderWorkspace& workspace) {
+    FastSearch search = startFastSearch(source, maximumDistance, workspace);
     return encodeWith(source, destination,
                       [&](std::uint32_t p) { return fastSearchMatch(search, p); });
+}
+
+std::uint32_t markerLzEncode(std::span<const std::uint8_t> source,
+                             std::span<std::uint8_t> destination, std::uint32_t maximumDistance) {
+    EncoderWorkspace workspace;
+    return markerLzEncode(source, destination, maximumDistance, workspace);
 }
 
 }  // namespace bitmapcodec

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 
 #include "search_steps.h"
 #include "suffix_array.h"
@@ -102,28 +103,37 @@ std::int64_t nearestSharing(MatchIndex& index, ChainCursor& cursor, std::uint32_
         const std::span<const std::uint32_t> positions(
             reinterpret_cast<const std::uint32_t*>(index.suffixArray.data()),
             index.suffixArray.size());
-        index.positionsByRank = buildWaveletMatrix(
-            positions, std::bit_width(static_cast<std::uint32_t>(positions.size())));
+        buildWaveletMatrix(positions, std::bit_width(static_cast<std::uint32_t>(positions.size())),
+                           *index.waveletRoom);
+        index.positionsByRank = index.waveletRoom;
     }
     return largestValueBelow(*index.positionsByRank, static_cast<std::uint32_t>(first),
                              static_cast<std::uint32_t>(last) + 1, highest + 1);
 }
 
+// The bits of the chain's hash: its table of last positions has no more
+// entries than the input has bytes (clearing a big one would cost more than a
+// small bitmap's whole search), so that it fits where the longest earlier
+// matches are written after it.
+int chainKeyBits(std::size_t n) {
+    return std::clamp(static_cast<int>(std::bit_width(n)) - 1, 8, 17);
+}
+
 // Links every position to the nearest earlier one whose first four bytes hash
-// alike. The table of last positions is no larger than the input needs:
-// clearing a big one would cost more than a small bitmap's whole search.
-std::vector<std::uint32_t> chainByKey(std::span<const std::uint8_t> source) {
-    const int bits = std::clamp(static_cast<int>(std::bit_width(source.size())), 8, 17);
-    std::vector<std::uint32_t> previous(source.size(), kNoPosition);
-    std::vector<std::uint32_t> last(std::size_t{1} << bits, kNoPosition);
-    for (std::size_t q = 0; q + kChainKeyBytes <= source.size(); ++q) {
+// alike; last is the table of last positions, 2^chainKeyBits(n) entries.
+void chainByKey(std::span<const std::uint8_t> source, std::span<std::uint32_t> previous,
+                std::span<std::uint32_t> last) {
+    const int bits = chainKeyBits(source.size());
+    std::fill(last.begin(), last.end(), kNoPosition);
+    std::size_t q = 0;
+    for (; q + kChainKeyBytes <= source.size(); ++q) {
         std::uint32_t key = 0;
         std::memcpy(&key, source.data() + q, sizeof key);
         std::uint32_t& head = last[(key * 2654435761u) >> (32 - bits)];
         previous[q] = head;
         head = static_cast<std::uint32_t>(q);
     }
-    return previous;
+    std::fill(previous.begin() + static_cast<std::ptrdiff_t>(q), previous.end(), kNoPosition);
 }
 
 // Among all earlier suffixes, the nearest ones in rank order on either side
@@ -133,15 +143,11 @@ std::vector<std::uint32_t> chainByKey(std::span<const std::uint8_t> source) {
 // its next smaller is the rank that pops it. Each entry keeps its common
 // prefix with the one below it (the previous side) and with the one above it
 // or the current rank (the next side), so that popping keeps them exact.
-std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
+// Every position is written once.
+void longestEarlierMatches(const MatchIndex& index, std::span<std::int32_t> longest,
+                           std::vector<EarlierMatchEntry>& stack) {
     const auto n = static_cast<std::int32_t>(index.suffixArray.size());
-    std::vector<std::int32_t> longest(index.suffixArray.size());
-    struct Entry {
-        std::int32_t position;
-        std::int32_t withBelow;
-        std::int32_t withAbove;
-    };
-    std::vector<Entry> stack;
+    stack.clear();
     for (std::int32_t r = 0; r < n; ++r) {
         const std::int32_t position = index.suffixArray[r];
         std::int32_t withCurrent = 0;  // of the top entry, with rank r
@@ -149,7 +155,7 @@ std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
             withCurrent = std::min(stack.back().withAbove, index.lcp.lcp[r]);
         }
         while (!stack.empty() && stack.back().position > position) {
-            const Entry popped = stack.back();
+            const EarlierMatchEntry popped = stack.back();
             stack.pop_back();
             longest[popped.position] = std::max(popped.withBelow, withCurrent);
             if (!stack.empty()) {
@@ -161,10 +167,9 @@ std::vector<std::int32_t> longestEarlierMatches(const MatchIndex& index) {
         }
         stack.push_back({position, stack.empty() ? 0 : withCurrent, INT32_MAX});
     }
-    for (const Entry& entry : stack) {
+    for (const EarlierMatchEntry& entry : stack) {
         longest[entry.position] = entry.withBelow;
     }
-    return longest;
 }
 
 // The longest common prefix of p with any position at most `window` before
@@ -273,19 +278,84 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
     }
 }
 
-MatchIndex buildMatchIndex(std::span<const std::uint8_t> source) {
+namespace {
+
+// Where each array of an index over n bytes lies in the workspace's arena, in
+// bytes from its start. The arrays that are needed only while building lie
+// where others are written later: the suffix sort's symbols and the chain's
+// table of last positions where the longest earlier matches go, the LCP
+// array's text-order form where the ranks go.
+struct IndexLayout {
+    std::size_t sorted = 0;
+    std::size_t rank = 0;
+    std::size_t lcp = 0;
+    std::size_t longest = 0;
+    std::size_t sameKey = 0;
+    std::size_t minima = 0;
+    std::size_t chainHeads = 0;
+    std::size_t total = 0;
+};
+
+IndexLayout layIndexOut(std::size_t n) {
+    // Every array starts on a cache line.
+    const auto next = [](std::size_t& at, std::size_t bytes) {
+        const std::size_t start = at;
+        at += (bytes + 63) / 64 * 64;
+        return start;
+    };
+    IndexLayout layout;
+    std::size_t at = 0;
+    layout.sorted = next(at, 4 * (n + 1));
+    layout.rank = next(at, 4 * n);
+    layout.lcp = next(at, 4 * n);
+    layout.longest = next(at, std::max({4 * n, 2 * (n + 1), std::size_t{4} << chainKeyBits(n)}));
+    layout.chainHeads = layout.longest;
+    layout.sameKey = next(at, 4 * n);
+    layout.minima = next(at, 4 * lcpBlockMinimaSize(n));
+    layout.total = at;
+    return layout;
+}
+
+// The count entries of type T at offset bytes into the arena; their contents
+// are whatever the arena held.
+template <typename T>
+std::span<T> arenaArray(std::byte* arena, std::size_t offset, std::size_t count) {
+    T* first = reinterpret_cast<T*>(arena + offset);
+    std::uninitialized_default_construct_n(first, count);  // writes nothing
+    return {first, count};
+}
+
+}  // namespace
+
+MatchIndex buildMatchIndex(std::span<const std::uint8_t> source, EncoderWorkspace& workspace) {
+    const std::size_t n = source.size();
+    const IndexLayout layout = layIndexOut(n);
+    std::byte* arena = arenaRoom(workspace, layout.total);
     MatchIndex index;
-    index.suffixArray = buildSuffixArray(source);
-    const auto n = static_cast<std::int32_t>(source.size());
-    index.rank.resize(source.size());
-    for (std::int32_t r = 0; r < n; ++r) {
-        index.rank[index.suffixArray[r]] = r;
+    const std::span<std::int32_t> sorted = arenaArray<std::int32_t>(arena, layout.sorted, n + 1);
+    buildSuffixArray(source, sorted, arenaArray<std::uint16_t>(arena, layout.longest, n + 1));
+    index.suffixArray = sorted.subspan(1);  // the empty suffix sorts first
+    const std::span<std::int32_t> rank = arenaArray<std::int32_t>(arena, layout.rank, n);
+    const std::span<std::int32_t> lcp = arenaArray<std::int32_t>(arena, layout.lcp, n);
+    buildLcpArray(source, index.suffixArray, lcp, rank);
+    const auto count = static_cast<std::int32_t>(n);
+    for (std::int32_t r = 0; r < count; ++r) {
+        rank[index.suffixArray[r]] = r;
     }
-    index.lcp = buildLcpIntervals(buildLcpArray(source, index.suffixArray));
-    index.longestEarlierMatch = longestEarlierMatches(index);
-    index.sameKey = chainByKey(source);
-    index.directReadsLeft = kDirectReadsPerByte * source.size();
-    index.chainStepsLeft = kChainStepsPerByte * source.size();
+    index.rank = rank;
+    index.lcp = buildLcpIntervals(
+        lcp, arenaArray<std::int32_t>(arena, layout.minima, lcpBlockMinimaSize(n)));
+    const std::span<std::uint32_t> sameKey = arenaArray<std::uint32_t>(arena, layout.sameKey, n);
+    chainByKey(
+        source, sameKey,
+        arenaArray<std::uint32_t>(arena, layout.chainHeads, std::size_t{1} << chainKeyBits(n)));
+    index.sameKey = sameKey;
+    const std::span<std::int32_t> longest = arenaArray<std::int32_t>(arena, layout.longest, n);
+    longestEarlierMatches(index, longest, workspace.earlierMatchStack);
+    index.longestEarlierMatch = longest;
+    index.waveletRoom = &workspace.positionsByRank;
+    index.directReadsLeft = kDirectReadsPerByte * n;
+    index.chainStepsLeft = kChainStepsPerByte * n;
     return index;
 }
 

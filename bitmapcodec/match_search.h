@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "encoder_workspace.h"
 #include "lcp_intervals.h"
 #include "marker_lz.h"
 #include "rank_set.h"
@@ -127,20 +128,22 @@ inline constexpr std::uint32_t kNoPosition = UINT32_MAX;
 inline constexpr std::uint32_t kChainKeyBytes = kShortestPayingMatch;
 
 // A suffix array of the whole input with what it takes to find, for any
-// position, the nearest earlier occurrence of its first k bytes.
+// position, the nearest earlier occurrence of its first k bytes. Its arrays
+// lie in the workspace that it was built in.
 struct MatchIndex {
-    std::vector<std::int32_t> suffixArray;
-    std::vector<std::int32_t> rank;
+    std::span<const std::int32_t> suffixArray;
+    std::span<const std::int32_t> rank;
     // For each position, the longest common prefix with any earlier position:
     // no record can be longer, so most searches end without a query.
-    std::vector<std::int32_t> longestEarlierMatch;
+    std::span<const std::int32_t> longestEarlierMatch;
     LcpIntervals lcp;
     // For each position, the nearest earlier one whose first four bytes hash
     // alike, or kNoPosition (also for the last three positions).
-    std::vector<std::uint32_t> sameKey;
-    // Built once reading large intervals directly has used up its budget of
-    // suffix-array entries.
-    std::optional<WaveletMatrix> positionsByRank;
+    std::span<const std::uint32_t> sameKey;
+    // The workspace's wavelet matrix over the suffix array, built once
+    // reading large intervals directly has used up its budget of entries.
+    WaveletMatrix* positionsByRank = nullptr;
+    WaveletMatrix* waveletRoom = nullptr;
     std::uint64_t directReadsLeft = 0;
     std::uint64_t chainStepsLeft = 0;
     // Past the largest distance, the ranks of the positions in the window
@@ -151,7 +154,8 @@ struct MatchIndex {
     std::uint32_t windowEnd = 0;
 };
 
-MatchIndex buildMatchIndex(std::span<const std::uint8_t> source);
+// Builds the index in the workspace, over whatever an earlier index left.
+MatchIndex buildMatchIndex(std::span<const std::uint8_t> source, EncoderWorkspace& workspace);
 
 // A stretch of the input that repeats with one period (see stretchThrough).
 struct PeriodicStretch {
@@ -176,6 +180,7 @@ struct ByteRun {
 // the input, and plain work over the whole input stays linear.
 struct FastSearch {
     std::span<const std::uint8_t> source;
+    EncoderWorkspace* workspace = nullptr;  // where the index is built
     std::uint32_t maximumDistance = 0;
     std::uint32_t shortScanDistances = kShortScanDistances;
     std::size_t smallestIndexedInput = kSmallestIndexedInput;
@@ -189,7 +194,8 @@ struct FastSearch {
     PeriodicStretch stretch;
 };
 
-FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance);
+FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance,
+                           EncoderWorkspace& workspace);
 
 // The plain scan's match at p wherever it is long enough to be written; where
 // it is not, possibly another match that is not either (sameToken).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "byte_counts.h"
 #include "search_tuning.h"
@@ -203,39 +204,37 @@ class InducedSorter {
 
 }  // namespace
 
-std::vector<std::int32_t> buildSuffixArray(std::span<const std::uint8_t> text) {
+void buildSuffixArray(std::span<const std::uint8_t> text, std::span<std::int32_t> sorted,
+                      std::span<std::uint16_t> symbols) {
     const auto n = static_cast<std::int32_t>(text.size());
-    if (n == 0) {
-        return {};
-    }
     // Shift the bytes up by one and close the text with a 0 sentinel.
-    std::vector<std::uint16_t> symbols(static_cast<std::size_t>(n) + 1);
     for (std::int32_t i = 0; i < n; ++i) {
         symbols[i] = static_cast<std::uint16_t>(text[i] + 1);
     }
     symbols[n] = 0;
-    std::vector<std::int32_t> sa(static_cast<std::size_t>(n) + 1);
+    if (n == 0) {
+        sorted[0] = 0;
+        return;
+    }
     // The sentinel once, then each byte value shifted up by one.
     const std::array<std::uint32_t, 256> bytes = countByteValues(text);
     std::vector<std::int32_t> counts(257);
     counts[0] = 1;
     std::copy(bytes.begin(), bytes.end(), counts.begin() + 1);
-    InducedSorter<std::uint16_t>(symbols.data(), sa.data(), n + 1, std::move(counts)).run();
-    sa.erase(sa.begin());  // the sentinel's suffix sorts first
-    return sa;
+    InducedSorter<std::uint16_t>(symbols.data(), sorted.data(), n + 1, std::move(counts)).run();
 }
 
-std::vector<std::int32_t> buildLcpArray(std::span<const std::uint8_t> text,
-                                        std::span<const std::int32_t> suffixArray) {
+void buildLcpArray(std::span<const std::uint8_t> text, std::span<const std::int32_t> suffixArray,
+                   std::span<std::int32_t> lcp, std::span<std::int32_t> work) {
     // In text order (Kärkkäinen, Manzini and Puglisi's permuted LCP): each
     // suffix is compared with the one ranked just before it, and the common
     // prefix shrinks by at most one from one position to the next. Text order
     // makes the comparisons nearly sequential; Kasai's rank order does not.
     const auto n = static_cast<std::int32_t>(text.size());
-    std::vector<std::int32_t> permuted(text.size());
     if (n == 0) {
-        return permuted;
+        return;
     }
+    std::int32_t* permuted = work.data();
     permuted[suffixArray[0]] = -1;
     for (std::int32_t r = 1; r < n; ++r) {
         permuted[suffixArray[r]] = suffixArray[r - 1];
@@ -256,11 +255,9 @@ std::vector<std::int32_t> buildLcpArray(std::span<const std::uint8_t> text,
             --h;
         }
     }
-    std::vector<std::int32_t> lcp(text.size());
     for (std::int32_t r = 0; r < n; ++r) {
         lcp[r] = permuted[suffixArray[r]];
     }
-    return lcp;
 }
 
 }  // namespace bitmapcodec

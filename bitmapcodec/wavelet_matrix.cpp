@@ -39,13 +39,15 @@ void descend(const WaveletLevel& level, bool one, std::uint32_t zeroFirst, std::
 
 }  // namespace
 
-WaveletMatrix buildWaveletMatrix(std::span<const std::uint32_t> values, int bits) {
-    WaveletMatrix matrix;
+void buildWaveletMatrix(std::span<const std::uint32_t> values, int bits, WaveletMatrix& matrix) {
     const auto n = static_cast<std::uint32_t>(values.size());
-    std::vector<std::uint32_t> current(values.begin(), values.end());
-    std::vector<std::uint32_t> next(n);
+    std::vector<std::uint32_t>& current = matrix.order;
+    std::vector<std::uint32_t>& next = matrix.nextOrder;
+    current.assign(values.begin(), values.end());
+    next.resize(n);
+    matrix.levels.resize(static_cast<std::size_t>(std::max(bits, 0)));
     for (int b = bits - 1; b >= 0; --b) {
-        WaveletLevel level;
+        WaveletLevel& level = matrix.levels[static_cast<std::size_t>(bits - 1 - b)];
         level.blocks.resize(n / 64 + 1);
         // One pass packs the bits and partitions the values stably, those
         // with a 0 bit from the front and those with a 1 from the back (their
@@ -71,9 +73,7 @@ WaveletMatrix buildWaveletMatrix(std::span<const std::uint32_t> values, int bits
         level.zeros = n - ones;
         std::reverse(next.begin() + level.zeros, next.end());
         current.swap(next);
-        matrix.levels.push_back(std::move(level));
     }
-    return matrix;
 }
 
 std::int64_t largestValueBelow(const WaveletMatrix& matrix, std::uint32_t first, std::uint32_t last,

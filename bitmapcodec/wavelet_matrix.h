@@ -22,9 +22,14 @@ struct WaveletLevel {
 
 struct WaveletMatrix {
     std::vector<WaveletLevel> levels;  // most significant bit first
+    // The values in each level's order while building, kept with the matrix
+    // so that a matrix built again reuses their memory.
+    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> nextOrder;
 };
 
-WaveletMatrix buildWaveletMatrix(std::span<const std::uint32_t> values, int bits);
+// Builds the matrix over values into matrix, reusing what it holds.
+void buildWaveletMatrix(std::span<const std::uint32_t> values, int bits, WaveletMatrix& matrix);
 
 // The largest value v < bound at a position in [first, last), or -1.
 std::int64_t largestValueBelow(const WaveletMatrix& matrix, std::uint32_t first, std::uint32_t last,

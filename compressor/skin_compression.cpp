@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "compressed_bitmap.h"
+#include "encoder_workspace.h"
 #include "resource_database.h"
 #include "skin_rules.h"
 
@@ -45,7 +48,13 @@ bool compressSkinDatabase(const std::string& inputPath, const std::string& outpu
     // Removal comes before the first bitmap, so every bitmap sees the final flag.
     const bool plrcRemoved = removeSettingsResource(*table);
 
-    std::vector<std::uint8_t> scratch;
+    // One scratch buffer and one encoder workspace for every bitmap of the
+    // pass, each grown only for a larger bitmap. The scratch buffer is not
+    // cleared: the encoder writes what it returns, and a well-compressed
+    // bitmap leaves most of it untouched.
+    std::unique_ptr<std::uint8_t[]> scratch;
+    std::size_t scratchSize = 0;
+    bitmapcodec::EncoderWorkspace workspace;
     for (prc::ResourceEntry& entry : table->entries) {
         const auto size = static_cast<std::uint32_t>(entry.data.size());
         totalBefore += size;
@@ -53,14 +62,19 @@ bool compressSkinDatabase(const std::string& inputPath, const std::string& outpu
             totalAfter += size;
             continue;
         }
-        scratch.resize(bitmapcodec::compressedBitmapBound(size));
+        const std::size_t bound = bitmapcodec::compressedBitmapBound(size);
+        if (scratchSize < bound) {
+            scratch.reset();
+            scratch = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
+            scratchSize = bound;
+        }
         const bool keepRaw = !skinrules::mayCompressBitmapId(entry.id);
-        const std::uint32_t stored =
-            bitmapcodec::encodeBitmapResource(entry.data, scratch, plrcRemoved, keepRaw);
+        const std::uint32_t stored = bitmapcodec::encodeBitmapResource(
+            entry.data, std::span(scratch.get(), bound), plrcRemoved, keepRaw, workspace);
         if (stored != size) {
             std::printf("Image %d compressed from %d to %d bytes!\n", static_cast<int>(entry.id),
                         asPrinted(size), asPrinted(stored));
-            entry.data.assign(scratch.begin(), scratch.begin() + stored);
+            entry.data.assign(scratch.get(), scratch.get() + stored);
         }
         totalAfter += stored;
     }

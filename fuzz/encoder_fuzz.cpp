@@ -68,14 +68,16 @@ void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maxim
     if (input.empty()) {
         return;
     }
-    bitmapcodec::FastSearch search = bitmapcodec::startFastSearch(input, maximumDistance);
+    bitmapcodec::EncoderWorkspace workspace;
+    bitmapcodec::FastSearch search =
+        bitmapcodec::startFastSearch(input, maximumDistance, workspace);
     if (path == Path::indexAfterPlainWork) {
         search.shortScanDistances = 3;
         search.plainWorkLeft = 40;
         search.plainWorkPerPosition = 0;
         search.smallestIndexedInput = 1;
     } else {
-        search.index = bitmapcodec::buildMatchIndex(input);
+        search.index = bitmapcodec::buildMatchIndex(input, workspace);
     }
     if (path == Path::index) {
         search.index->chainStepsLeft = 0;  // large intervals read directly

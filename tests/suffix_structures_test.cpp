@@ -56,11 +56,21 @@ TEST(SuffixArray, MatchesSortingTheSuffixesAndComparingEveryEarlierOne) {
             texts.push_back(inputclasses::randomOverAlphabet(50 + 97 * seed, alphabet, seed));
         }
     }
+    // One workspace for all, as in a pass: each index is built over what the
+    // one before left.
+    bitmapcodec::EncoderWorkspace workspace;
     for (const Bytes& text : texts) {
-        const std::vector<std::int32_t> suffixArray = bitmapcodec::buildSuffixArray(text);
+        std::vector<std::int32_t> sorted(text.size() + 1);
+        std::vector<std::uint16_t> symbols(text.size() + 1);
+        bitmapcodec::buildSuffixArray(text, sorted, symbols);
+        ASSERT_EQ(sorted[0], static_cast<std::int32_t>(text.size()));
+        const std::vector<std::int32_t> suffixArray(sorted.begin() + 1, sorted.end());
         ASSERT_EQ(suffixArray, naiveSuffixArray(text)) << text.size() << " bytes";
-        const std::vector<std::int32_t> lcp = bitmapcodec::buildLcpArray(text, suffixArray);
-        const bitmapcodec::LcpIntervals intervals = bitmapcodec::buildLcpIntervals(lcp);
+        std::vector<std::int32_t> lcp(text.size());
+        std::vector<std::int32_t> work(text.size());
+        bitmapcodec::buildLcpArray(text, suffixArray, lcp, work);
+        std::vector<std::int32_t> minima(bitmapcodec::lcpBlockMinimaSize(lcp.size()));
+        const bitmapcodec::LcpIntervals intervals = bitmapcodec::buildLcpIntervals(lcp, minima);
         for (std::size_t r = 1; r < text.size(); ++r) {
             const auto a = text.begin() + suffixArray[r - 1];
             const auto b = text.begin() + suffixArray[r];
@@ -68,7 +78,7 @@ TEST(SuffixArray, MatchesSortingTheSuffixesAndComparingEveryEarlierOne) {
             ASSERT_EQ(lcp[r], mismatch.first - a);
         }
         if (!text.empty()) {
-            const bitmapcodec::MatchIndex index = bitmapcodec::buildMatchIndex(text);
+            const bitmapcodec::MatchIndex index = bitmapcodec::buildMatchIndex(text, workspace);
             for (std::size_t p = 0; p < text.size(); ++p) {
                 std::int32_t longest = 0;
                 for (std::size_t q = 0; q < p; ++q) {
@@ -99,13 +109,14 @@ TEST(SuffixArray, MatchesSortingTheSuffixesAndComparingEveryEarlierOne) {
 
 TEST(WaveletMatrix, FindsTheLargestValueBelowABound) {
     std::mt19937 random(11);
-    for (std::uint32_t n : {1u, 2u, 63u, 64u, 65u, 1000u}) {
+    // One matrix built again and again, larger and smaller.
+    bitmapcodec::WaveletMatrix matrix;
+    for (std::uint32_t n : {1u, 1000u, 2u, 63u, 64u, 65u}) {
         std::vector<std::uint32_t> values(n);
         for (auto& value : values) {
             value = random() % (2 * n);
         }
-        const bitmapcodec::WaveletMatrix matrix =
-            bitmapcodec::buildWaveletMatrix(values, std::bit_width(2 * n));
+        bitmapcodec::buildWaveletMatrix(values, std::bit_width(2 * n), matrix);
         for (int query = 0; query < 300; ++query) {
             const std::uint32_t first = random() % n;
             const std::uint32_t last = first + 1 + random() % (n - first);

@@ -180,4 +180,89 @@ Bytes beyondTheWindow(std::size_t n, std::uint32_t seed) {
     return out;
 }
 
+Bytes bandedGradient(int width, int height) {
+    const int flatRows = height / 4;
+    const int bandRows = (height - flatRows + 15) / 16;
+    return skinbuilder::directColorBitmap(width, height, [=](int, int y) {
+        if (y < flatRows) {
+            return skinbuilder::Rgb{230, 230, 235};
+        }
+        const int band = (y - flatRows) / bandRows;
+        return skinbuilder::Rgb{static_cast<std::uint8_t>(40 + 12 * band),
+                                static_cast<std::uint8_t>(60 + 10 * band),
+                                static_cast<std::uint8_t>(200 - 8 * band)};
+    });
+}
+
+Bytes shapesOnFlatGround(int width, int height) {
+    const int centreX = 2 * width / 3;
+    const int centreY = 2 * height / 3;
+    const int radius = std::min(width, height) / 4;
+    return skinbuilder::directColorBitmap(width, height, [=](int x, int y) {
+        if (x >= width / 8 && x < width / 2 && y >= height / 8 && y < height / 3) {
+            return skinbuilder::Rgb{200, 40, 40};
+        }
+        const int dx = x - centreX;
+        const int dy = y - centreY;
+        if (dx * dx + dy * dy <= radius * radius) {
+            return skinbuilder::Rgb{40, 90, 200};
+        }
+        return skinbuilder::Rgb{255, 255, 255};
+    });
+}
+
+Bytes interfacePanel(int width, int height, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    constexpr int kTitleRows = 24;
+    constexpr int kColumns = 3;
+    constexpr int kRows = 6;
+    constexpr int kMargin = 8;
+    const int cellWidth = (width - kMargin) / kColumns;
+    const int cellHeight = (height - kTitleRows - kMargin) / kRows;
+    // Each button's label: a few strokes of random lengths on one line.
+    std::vector<std::vector<std::pair<int, int>>> labels(kColumns * kRows);
+    for (auto& label : labels) {
+        int x = 6;
+        while (x < cellWidth - kMargin - 12) {
+            const int length = 2 + static_cast<int>(random() % 7);
+            label.emplace_back(x, x + length);
+            x += length + 2 + static_cast<int>(random() % 3);
+        }
+    }
+    return skinbuilder::directColorBitmap(width, height, [&](int x, int y) {
+        if (y < kTitleRows) {
+            const auto shade = static_cast<std::uint8_t>(60 + 4 * y);
+            return skinbuilder::Rgb{shade, shade, static_cast<std::uint8_t>(shade + 40)};
+        }
+        const int column = (x - kMargin) / cellWidth;
+        const int row = (y - kTitleRows - kMargin) / cellHeight;
+        const int u = (x - kMargin) % cellWidth;
+        const int v = (y - kTitleRows - kMargin) % cellHeight;
+        const int buttonWidth = cellWidth - kMargin;
+        const int buttonHeight = cellHeight - kMargin;
+        if (x < kMargin || y < kTitleRows + kMargin || column >= kColumns || row >= kRows ||
+            u >= buttonWidth || v >= buttonHeight) {
+            return skinbuilder::Rgb{212, 208, 200};
+        }
+        if (u == 0 || v == 0 || u == buttonWidth - 1 || v == buttonHeight - 1) {
+            return skinbuilder::Rgb{64, 64, 64};
+        }
+        if (u == 1 || v == 1) {
+            return skinbuilder::Rgb{255, 255, 255};
+        }
+        if (u == buttonWidth - 2 || v == buttonHeight - 2) {
+            return skinbuilder::Rgb{128, 128, 128};
+        }
+        const int line = buttonHeight / 2;
+        if (v >= line - 3 && v <= line + 3) {
+            for (const auto& [from, to] : labels[row * kColumns + column]) {
+                if (u >= from && u < to) {
+                    return skinbuilder::Rgb{0, 0, 0};
+                }
+            }
+        }
+        return skinbuilder::Rgb{236, 233, 216};
+    });
+}
+
 }  // namespace inputclasses

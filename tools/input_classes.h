@@ -29,5 +29,13 @@ Bytes errorDiffusion2Bit(int width, int height);
 Bytes variedSprites(int width, int height, std::uint32_t seed);
 // Longer than the largest distance: a random block repeats only beyond it.
 Bytes beyondTheWindow(std::size_t n, std::uint32_t seed);
+// 16-bit, what interface bitmaps are mostly made of: a flat colour over the
+// top quarter, then 16 horizontal bands, each one step of a gradient.
+Bytes bandedGradient(int width, int height);
+// 16-bit, a rectangle and a disc on a white ground.
+Bytes shapesOnFlatGround(int width, int height);
+// 16-bit, an interface screen: a title bar shaded row by row, bevelled
+// buttons with a border and a label of short strokes each, on a flat ground.
+Bytes interfacePanel(int width, int height, std::uint32_t seed);
 
 }  // namespace inputclasses
