@@ -482,8 +482,9 @@ std::string manifestText(const Manifest& manifest) {
         "# What Lumen build makes a skin of. Change an image and build: only that\n"
         "# bitmap is drawn anew. See the README for every key.\n\n[database]\n";
     const auto nameEnd = std::find(h.name.begin(), h.name.end(), std::uint8_t{0});
+    // A name of all 32 bytes has no NUL to end it: only nameBytes holds it.
     const bool plainName =
-        nameEnd != h.name.begin() &&
+        nameEnd != h.name.begin() && nameEnd != h.name.end() &&
         std::all_of(nameEnd, h.name.end(), [](std::uint8_t c) { return c == 0; }) &&
         std::all_of(h.name.begin(), nameEnd,
                     [](std::uint8_t c) { return isPlainCodeCharacter(static_cast<char>(c)); });
