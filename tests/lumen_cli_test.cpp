@@ -23,8 +23,8 @@
 #include "required_tool.h"
 #include "resource_database.h"
 #include "rgb565.h"
+#include "skin_builder.h"
 #include "small_disk.h"
-#include "varint.h"
 
 namespace {
 
@@ -676,27 +676,6 @@ Bytes databaseOf(const std::vector<prc::ResourceEntry>& entries) {
     return prc::serializeResourceDatabase(table);
 }
 
-// A container of `total` bytes: the prefix, then its last byte repeated by a
-// single match, as few bytes as any size takes.
-Bytes repeatingContainer(const Bytes& prefix, std::uint32_t total) {
-    constexpr std::uint8_t kMarker = 0xAA;  // no prefix byte is 0xAA
-    Bytes stream = {static_cast<std::uint8_t>(kMarker ^ 0x9C)};
-    stream.insert(stream.end(), prefix.begin(), prefix.end());
-    stream.push_back(kMarker);
-    std::uint8_t varint[bitmapcodec::kMaxVarintSize];
-    const auto length = static_cast<std::uint32_t>(total - prefix.size());
-    stream.insert(stream.end(), varint, varint + bitmapcodec::writeVarint(length, varint));
-    stream.insert(stream.end(), varint, varint + bitmapcodec::writeVarint(1, varint));
-    Bytes container = {'c', 'B', 'M', 'P'};
-    for (const std::uint32_t value : {total, static_cast<std::uint32_t>(stream.size())}) {
-        for (int k = 0; k < 4; ++k) {
-            container.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
-        }
-    }
-    container.insert(container.end(), stream.begin(), stream.end());
-    return container;
-}
-
 std::vector<prc::ResourceEntry> repeated(const Bytes& data, std::size_t count,
                                          std::uint16_t step = 1) {
     std::vector<prc::ResourceEntry> entries;
@@ -737,21 +716,24 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
         std::string addressSpace = "1073741824";
     };
     const std::vector<Case> cases = {
-        {"109 bytes declaring 4 GB", repeated(repeatingContainer({0}, 0xFFFFFFFF), 1), "check",
-         "declares 4294967295 bytes, more than a bitmap may hold"},
-        {"containers of 143 MB each", repeated(repeatingContainer({0}, 143u << 20), 15), "unpack",
+        {"109 bytes declaring 4 GB", repeated(skinbuilder::repeatingContainer({0}, 0xFFFFFFFF), 1),
+         "check", "declares 4294967295 bytes, more than a bitmap may hold"},
+        {"containers of 143 MB each",
+         repeated(skinbuilder::repeatingContainer({0}, 143u << 20), 15), "unpack",
          "more than a bitmap may hold"},
         {"containers within the limit but past the budget",
-         repeated(repeatingContainer({0}, 64u << 20), 15), "unpack", "pass the budget of 256 MB"},
+         repeated(skinbuilder::repeatingContainer({0}, 64u << 20), 15), "unpack",
+         "pass the budget of 256 MB"},
         {"forty 4096x4096 bitmaps in 1.9 KB",
-         repeated(repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 40), "check",
+         repeated(skinbuilder::repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 40), "check",
          "pixels pass the budget"},
-        {"the same, exported", repeated(repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 40),
+        {"the same, exported",
+         repeated(skinbuilder::repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 40),
          "export", "pixels pass the budget"},
         {"family members four bytes apart", repeated(oneMegabyteOfFamily, 1), "check",
          "next bitmap at 4 begins inside the one before"},
         {"a 4096x4096 bitmap in 48 MB of address space",
-         repeated(repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 1), "list",
+         repeated(skinbuilder::repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 1), "list",
          "skin.prc: out of memory", "50331648"},
     };
     for (const Case& c : cases) {

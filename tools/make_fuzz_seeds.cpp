@@ -84,34 +84,6 @@ Bytes bitmapFamily() {
     return family;
 }
 
-// A cBMP container of `total` bytes: the prefix, then its last byte repeated
-// by one match; marker 0xFF, escaped where the prefix holds it.
-Bytes repeatingContainer(const Bytes& prefix, std::uint32_t total) {
-    constexpr std::uint8_t kMarker = 0xFF;
-    Bytes stream = {kMarker ^ 0x9C, prefix.front()};
-    for (std::size_t k = 1; k < prefix.size(); ++k) {
-        stream.push_back(prefix[k]);
-        if (prefix[k] == kMarker) {
-            stream.push_back(0);
-        }
-    }
-    stream.push_back(kMarker);
-    for (std::uint32_t value : {static_cast<std::uint32_t>(total - prefix.size()), 1u}) {
-        for (; value >= 0x80; value >>= 7) {
-            stream.push_back(static_cast<std::uint8_t>(value | 0x80));
-        }
-        stream.push_back(static_cast<std::uint8_t>(value));
-    }
-    Bytes container = {'c', 'B', 'M', 'P'};
-    for (const std::uint32_t value : {total, static_cast<std::uint32_t>(stream.size())}) {
-        for (int k = 0; k < 4; ++k) {
-            container.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
-        }
-    }
-    container.insert(container.end(), stream.begin(), stream.end());
-    return container;
-}
-
 // Hostile bitmaps in a few dozen bytes: a container that declares 4 GB, one of
 // a 2048 × 4096 1-bit bitmap (32 MB of pixels), and family members four bytes
 // apart, each inside the one before.
@@ -121,9 +93,10 @@ bool writeHostileBitmapSeeds(const std::filesystem::path& folder) {
     for (int k = 0; k < 16; ++k) {
         overlapping.insert(overlapping.end(), {8, 1, 0, 1});
     }
-    return writeSeed(folder / "container-declaring-4gb", repeatingContainer({0}, 0xFFFFFFFF)) &&
+    return writeSeed(folder / "container-declaring-4gb",
+                     skinbuilder::repeatingContainer({0}, 0xFFFFFFFF)) &&
            writeSeed(folder / "container-of-a-large-bitmap",
-                     repeatingContainer(largeBitmap, 16 + 256 * 4096)) &&
+                     skinbuilder::repeatingContainer(largeBitmap, 16 + 256 * 4096)) &&
            writeSeed(folder / "family-members-overlapping", overlapping);
 }
 

@@ -191,4 +191,32 @@ Bytes sampleSkin() {
     return buildDatabase(layout);
 }
 
+// A cBMP container of `total` bytes: the prefix, then its last byte repeated
+// by one match; marker 0xFF, escaped where the prefix holds it.
+Bytes repeatingContainer(const Bytes& prefix, std::uint32_t total) {
+    constexpr std::uint8_t kMarker = 0xFF;
+    Bytes stream = {kMarker ^ 0x9C, prefix.front()};
+    for (std::size_t k = 1; k < prefix.size(); ++k) {
+        stream.push_back(prefix[k]);
+        if (prefix[k] == kMarker) {
+            stream.push_back(0);
+        }
+    }
+    stream.push_back(kMarker);
+    for (std::uint32_t value : {static_cast<std::uint32_t>(total - prefix.size()), 1u}) {
+        for (; value >= 0x80; value >>= 7) {
+            stream.push_back(static_cast<std::uint8_t>(value | 0x80));
+        }
+        stream.push_back(static_cast<std::uint8_t>(value));
+    }
+    Bytes container = {'c', 'B', 'M', 'P'};
+    for (const std::uint32_t value : {total, static_cast<std::uint32_t>(stream.size())}) {
+        for (int k = 0; k < 4; ++k) {
+            container.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
+        }
+    }
+    container.insert(container.end(), stream.begin(), stream.end());
+    return container;
+}
+
 }  // namespace skinbuilder

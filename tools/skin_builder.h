@@ -65,6 +65,10 @@ Bytes directColorBitmap(int width, int height, const std::function<Rgb(int x, in
 // A version 2 bitmap with 8 bits per pixel in the system palette.
 Bytes indexedBitmap(int width, int height, const std::function<std::uint8_t(int x, int y)>& pixel);
 
+// A cBMP container that declares `total` bytes in few: the prefix, then its
+// last byte repeated by one match. Hostile inputs for the decoders' limits.
+Bytes repeatingContainer(const Bytes& prefix, std::uint32_t total);
+
 // The sample skin that the repository ships.
 Bytes sampleSkin();
 
