@@ -3,22 +3,15 @@
 #include <algorithm>
 #include <array>
 
+#include "bitmap_format.h"
 #include "rgb565.h"
 #include "row_compression.h"
 
 namespace palmbitmap {
 namespace {
 
-constexpr std::uint16_t kCompressedFlag = 0x8000;
-constexpr std::uint16_t kHasColorTableFlag = 0x4000;
-constexpr std::uint16_t kHasTransparencyFlag = 0x2000;
-constexpr std::uint16_t kDirectColorFlag = 0x0400;
+using namespace format;
 
-constexpr std::size_t kOldHeaderSize = 16;
-constexpr std::size_t kVersion3HeaderSize = 24;
-constexpr std::uint8_t kDensityMarkerDepth = 0xFF;
-constexpr std::uint8_t kRgb565 = 1;
-constexpr std::uint8_t kUncompressedType = 0xFF;
 constexpr std::size_t kLargestWordOffset = std::size_t{0xFFFF} * 4;
 
 void put16(std::vector<std::uint8_t>& out, std::size_t at, std::size_t value) {
@@ -31,26 +24,11 @@ void put32(std::vector<std::uint8_t>& out, std::size_t at, std::size_t value) {
     put16(out, at + 2, value & 0xFFFF);
 }
 
-std::uint8_t compressionType(Compression compression) {
-    switch (compression) {
-        case Compression::scanLine:
-            return 0;
-        case Compression::rle:
-            return 1;
-        case Compression::packBits:
-            return 2;
-        case Compression::none:
-            break;
-    }
-    return kUncompressedType;
-}
-
-bool versionAllows(int version, int depth, Compression compression) {
+bool versionAllows(int version, Compression compression) {
     if (version == 1) {
         // Before version 2 the compressed flag means scan line.
         return compression == Compression::none || compression == Compression::scanLine;
     }
-    (void)depth;
     return true;
 }
 
@@ -121,13 +99,13 @@ std::vector<std::uint8_t> memberHead(const MemberFormat& format, int width, int 
     if (v3) {
         out[10] = kVersion3HeaderSize;
         out[11] = format.depth == 16 ? kRgb565 : 0;
-        out[13] = compressionType(compression);
+        out[13] = compressionCode(compression);
         put16(out, 14, static_cast<std::size_t>(format.density));
         // Palm OS reads a 16-bit member's transparent value as 5-6-5.
         put32(out, 16, transparent);
     } else if (format.version == 2) {
         out[12] = format.depth == 16 ? 0 : static_cast<std::uint8_t>(transparent);
-        out[13] = compression == Compression::none ? 0 : compressionType(compression);
+        out[13] = compression == Compression::none ? 0 : compressionCode(compression);
     }
     if (!format.colorTable.empty()) {
         const std::size_t at = out.size();
@@ -172,7 +150,7 @@ std::string formatProblem(const MemberFormat& format) {
     if (format.version == 1 && format.transparentValue) {
         return "version 1 has no transparency";
     }
-    if (format.compression && !versionAllows(format.version, depth, *format.compression)) {
+    if (format.compression && !versionAllows(format.version, *format.compression)) {
         return "version 1 compresses by scan line only";
     }
     if (depth == 16 && !format.colorTable.empty()) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "bitmap_format.h"
 #include "rgb565.h"
 #include "row_compression.h"
 #include "system_palette.h"
@@ -11,20 +12,7 @@
 namespace palmbitmap {
 namespace {
 
-constexpr std::uint16_t kCompressedFlag = 0x8000;
-constexpr std::uint16_t kHasColorTableFlag = 0x4000;
-constexpr std::uint16_t kHasTransparencyFlag = 0x2000;
-
-constexpr std::size_t kOldHeaderSize = 16;  // versions 0 to 2, and the density marker
-constexpr std::size_t kVersion3HeaderSize = 24;
-constexpr std::size_t kDirectInfoSize =
-    8;  // before version 3: bits per channel, transparent colour
-constexpr int kDensityMarkerDepth = 0xFF;
-
-// Version 3 pixel formats.
-constexpr std::uint8_t kIndexed = 0;
-constexpr std::uint8_t kRgb565 = 1;
-constexpr std::uint8_t kRgb565LittleEndian = 2;
+using namespace format;
 
 std::uint16_t load16(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]);
@@ -47,21 +35,6 @@ struct Layout {
     std::uint8_t pixelFormat = kIndexed;
     std::vector<Rgb> colors;  // the member's own colour table
 };
-
-std::optional<Compression> compressionOf(std::uint8_t type) {
-    switch (type) {
-        case 0:
-            return Compression::scanLine;
-        case 1:
-            return Compression::rle;
-        case 2:
-            return Compression::packBits;
-        case 0xFF:
-            return Compression::none;
-        default:
-            return std::nullopt;
-    }
-}
 
 bool isValidDepth(int depth) {
     return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
@@ -138,7 +111,7 @@ std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, std::size_
     }
     member.transparent = member.version >= 2 && (member.flags & kHasTransparencyFlag) != 0;
     if (compressed) {
-        const auto compression = compressionOf(compressionType);
+        const auto compression = compressionOfCode(compressionType);
         if (!compression) {
             member.error = "unknown compression " + std::to_string(compressionType);
             return std::nullopt;
