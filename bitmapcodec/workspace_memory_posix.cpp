@@ -1,4 +1,5 @@
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <new>
@@ -30,7 +31,10 @@ WorkspaceMemory obtainWorkspaceMemory(std::size_t size) {
         ::munmap(mapped, aligned - first);
     }
     const std::uintptr_t end = first + size + kLargePage;
-    const std::uintptr_t used = (aligned + size + 4095) & ~std::uintptr_t{4095};
+    // The tail is given back from the first whole page past the block, in
+    // the system's own page size.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t used = (aligned + size + page - 1) & ~(page - 1);
     if (end > used) {
         ::munmap(reinterpret_cast<void*>(used), end - used);
     }

@@ -3,7 +3,6 @@
 # the same sources give the same bytes), the README, the licence and a DEP-5
 # copyright file. On Windows: the README and the licence as .txt files with
 # CR LF line ends, and each manual page rendered as text by groff.
-# The README's picture goes along beside it, at the path its link names.
 set(SKINTOOLS_DOCUMENTS_DIR ${CMAKE_BINARY_DIR}/documents)
 set(documents "")
 

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <memory>
 #include <span>
-#include <vector>
 
 #include "compressed_bitmap.h"
 #include "encoder_workspace.h"
@@ -58,7 +57,9 @@ bool compressSkinDatabase(const std::string& inputPath, const std::string& outpu
     for (prc::ResourceEntry& entry : table->entries) {
         const auto size = static_cast<std::uint32_t>(entry.data.size());
         totalBefore += size;
-        if (entry.type != skinrules::kSkinBitmapType) {
+        const skinrules::TesselAction action =
+            skinrules::tesselActionFor(entry.type, entry.id, entry.data);
+        if (action == skinrules::TesselAction::none) {
             totalAfter += size;
             continue;
         }
@@ -68,7 +69,7 @@ bool compressSkinDatabase(const std::string& inputPath, const std::string& outpu
             scratch = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
             scratchSize = bound;
         }
-        const bool keepRaw = !skinrules::mayCompressBitmapId(entry.id);
+        const bool keepRaw = action == skinrules::TesselAction::keepRaw;
         const std::uint32_t stored = bitmapcodec::encodeBitmapResource(
             entry.data, std::span(scratch.get(), bound), plrcRemoved, keepRaw, workspace);
         if (stored != size) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "utf8.h"
 #include "windows_1252.h"
 
 namespace recast {
@@ -12,61 +13,15 @@ bool isCode(const std::uint8_t* bytes, const char* code) {
     return std::memcmp(bytes, code, 4) == 0;
 }
 
-// Decodes the UTF-8 character at the start of text into character; returns
-// its length, or 0 for a byte that does not begin a well-formed character.
-std::size_t decodeUtf8(std::string_view text, char32_t& character) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        character = lead;
-        return 1;
-    }
-    // The lead byte's high bits give the length; the smallest value of each
-    // length rules out overlong forms.
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        minimum = 0x80;
-        character = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        minimum = 0x800;
-        character = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        minimum = 0x10000;
-        character = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[i]);
-        if ((next & 0xC0) != 0x80) {
-            return 0;
-        }
-        character = (character << 6) | (next & 0x3F);
-    }
-    const bool surrogate = character >= 0xD800 && character <= 0xDFFF;
-    return character < minimum || character > 0x10FFFF || surrogate ? 0 : length;
-}
-
 }  // namespace
 
 std::size_t windows1252Character(char32_t character, std::uint8_t (&bytes)[2]) {
-    if (character < 0x80 || (character >= 0xA0 && character <= 0xFF)) {
-        bytes[0] = static_cast<std::uint8_t>(character);
-        return 1;
+    const std::optional<std::uint8_t> byte = palmtext::unicodeToWindows1252(character);
+    if (!byte) {
+        return 0;
     }
-    for (std::size_t i = 0; i < 32; ++i) {
-        if (palmtext::kWindows1252High[i] != 0 && palmtext::kWindows1252High[i] == character) {
-            bytes[0] = static_cast<std::uint8_t>(0x80 + i);
-            return 1;
-        }
-    }
-    return 0;
+    bytes[0] = *byte;
+    return 1;
 }
 
 std::size_t handheldName(std::string_view utf8, HandheldCharacter encode,
@@ -74,7 +29,7 @@ std::size_t handheldName(std::string_view utf8, HandheldCharacter encode,
     std::size_t length = 0;
     while (!utf8.empty()) {
         char32_t character = 0;
-        const std::size_t read = decodeUtf8(utf8, character);
+        const std::size_t read = palmtext::decodeUtf8(utf8, character);
         std::uint8_t bytes[2] = {'_', 0};
         std::size_t count = read == 0 ? 0 : encode(character, bytes);
         if (count == 0) {

@@ -26,6 +26,15 @@ std::string inFolder(const std::string& folder, const std::string& name) {
     return std::string(path.begin(), path.end());
 }
 
+// Reports and returns true when an input of the build is the output itself.
+bool isTheOutput(const std::string& path, const std::string& outputPath) {
+    if (!isSameFile(path, outputPath)) {
+        return false;
+    }
+    reportFailure(outputPath, "is an input of the build; Lumen never writes over its input");
+    return true;
+}
+
 struct Build {
     const std::string& folder;
     const std::string& manifestPath;
@@ -37,9 +46,7 @@ struct Build {
     // Reports and returns false when a file cannot serve: missing, or the output itself.
     std::optional<std::vector<std::uint8_t>> readInput(const std::string& name, int line) {
         const std::string path = inFolder(folder, name);
-        if (isSameFile(path, outputPath)) {
-            reportFailure(outputPath,
-                          "is an input of the build; Lumen never writes over its input");
+        if (isTheOutput(path, outputPath)) {
             return std::nullopt;
         }
         prc::FileContents contents = prc::readWholeFile(path);
@@ -77,15 +84,16 @@ struct Build {
     }
 
     std::optional<std::vector<std::uint8_t>> bitmapOf(const ManifestResource& resource) {
-        std::optional<std::vector<std::uint8_t>> original;
+        const bool hasOriginal = !resource.original.empty();
         ResourceView view;
         prc::ResourceEntry originalEntry{resource.type, resource.id, {}, 0};
-        if (!resource.original.empty()) {
-            original = readInput(resource.original, resource.line);
+        if (hasOriginal) {
+            std::optional<std::vector<std::uint8_t>> original =
+                readInput(resource.original, resource.line);
             if (!original) {
                 return std::nullopt;
             }
-            originalEntry.data = *original;
+            originalEntry.data = std::move(*original);
             view = viewResource(originalEntry, budget);
             if (!damageOf(view).empty()) {
                 reportFailure(manifestPath + ":" + std::to_string(resource.line),
@@ -96,14 +104,12 @@ struct Build {
         const auto& originals = view.family.members;
         const bool paired = originals.size() == resource.members.size();
         std::vector<std::vector<std::uint8_t>> members;
-        bool untouched = original.has_value() && paired;
+        bool untouched = hasOriginal && paired;
         for (std::size_t k = 0; k < resource.members.size(); ++k) {
             const ManifestMember& member = resource.members[k];
             const std::string where = manifestPath + ":" + std::to_string(member.line);
             const std::string path = inFolder(folder, member.image);
-            if (isSameFile(path, outputPath)) {
-                reportFailure(outputPath,
-                              "is an input of the build; Lumen never writes over its input");
+            if (isTheOutput(path, outputPath)) {
                 return std::nullopt;
             }
             const ImageLoad load = loadPngImage(path);
@@ -120,8 +126,8 @@ struct Build {
                                     settings.format.version == from->version &&
                                     settings.format.compression == from->compression;
             if (sameFormat && !member.digest.empty() && imageDigest(*load.image) == member.digest) {
-                const auto begin = view.bitmap.begin() + static_cast<std::ptrdiff_t>(from->offset);
-                members.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(from->storedSize));
+                const auto bytes = palmbitmap::memberBytes(view.bitmap, *from);
+                members.emplace_back(bytes.begin(), bytes.end());
                 continue;
             }
             untouched = false;
@@ -134,7 +140,7 @@ struct Build {
             members.push_back(std::move(encoded.bytes));
         }
         if (untouched) {
-            return original;
+            return std::move(originalEntry.data);
         }
         palmbitmap::EncodedFamily family = palmbitmap::chainBitmapFamily(members);
         if (!family.error.empty()) {
@@ -156,8 +162,7 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
                                         : "cannot read the file");
         return 1;
     }
-    if (isSameFile(manifestPath, outputPath)) {
-        reportFailure(outputPath, "is an input of the build; Lumen never writes over its input");
+    if (isTheOutput(manifestPath, outputPath)) {
         return 1;
     }
     const ManifestRead read =
@@ -177,11 +182,7 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
         }
         entries.push_back({resource.type, resource.id, std::move(*bytes), 0});
     }
-    std::size_t length = prc::directoryEntryOffset(entries.size());
-    for (const prc::ResourceEntry& entry : entries) {
-        length += entry.data.size();
-    }
-    if (length > UINT32_MAX) {
+    if (prc::databaseFileSize(entries) > UINT32_MAX) {
         reportFailure(outputPath, "not written: the skin would not fit 32-bit offsets");
         return 1;
     }

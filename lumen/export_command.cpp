@@ -155,7 +155,7 @@ int exportSkin(const std::string& path, const std::string& folder) {
                              memberDetails(member, k, members.size()), storedDescription(view),
                              ""});
         }
-        if (whole && !members.empty() && bitmap.members.size() == members.size()) {
+        if (whole) {
             exported.push_back(std::move(bitmap));
         }
     }

@@ -12,7 +12,7 @@ namespace lumen {
 // n resources take linear time; a name taken in any other way is still never
 // given twice.
 struct FileNames {
-    std::unordered_set<std::string> used = {"index.html", "skin.toml"};
+    std::unordered_set<std::string> used;
     std::unordered_map<std::string, int> nextSuffix;
 
     // base + extension, or base-2 + extension, base-3 ... when that is taken.

@@ -101,7 +101,7 @@ int listSkin(const std::string& path) {
         {"attributes", attributesText(header.attributes)},
         {"version", std::to_string(header.version)},
         {"resources", std::to_string(skin.table.entries.size())},
-        {"file size", std::to_string(skin.file.size()) + " bytes"},
+        {"file size", std::to_string(skin.fileSize) + " bytes"},
     };
     TextTable resources;
     resources.headings = {"type",         "id",      "size",    "stored",      "pixels",

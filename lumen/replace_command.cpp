@@ -68,8 +68,8 @@ int replaceBitmap(const std::string& skinPath, const std::string& idText,
         sizes += (sizes.empty() ? "" : ", ") + std::to_string(member.width) + "x" +
                  std::to_string(member.height);
         if (member.width != image.image->width || member.height != image.image->height) {
-            const auto begin = view.bitmap.begin() + static_cast<std::ptrdiff_t>(member.offset);
-            members.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(member.storedSize));
+            const auto bytes = palmbitmap::memberBytes(view.bitmap, member);
+            members.emplace_back(bytes.begin(), bytes.end());
             continue;
         }
         palmbitmap::EncodedMember encoded = encodeMember(*image.image, settingsOf(member));
@@ -93,12 +93,12 @@ int replaceBitmap(const std::string& skinPath, const std::string& idText,
         return 1;
     }
     skin.table.entries[found].data = std::move(family.bytes);
-    const std::vector<std::uint8_t> file =
-        prc::serializeDatabase(skin.table.header, skin.table.entries);
-    if (file.size() > UINT32_MAX) {
+    if (prc::databaseFileSize(skin.table.entries) > UINT32_MAX) {
         reportFailure(outputPath, "not written: the skin would not fit 32-bit offsets");
         return 1;
     }
+    const std::vector<std::uint8_t> file =
+        prc::serializeDatabase(skin.table.header, skin.table.entries);
     if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
         reportFailure(outputPath, "cannot write the file");
         return 1;

@@ -1,5 +1,6 @@
 #include "shown_text.h"
 
+#include "utf8.h"
 #include "windows_1252.h"
 
 namespace lumen {
@@ -20,7 +21,7 @@ std::string handheldText(std::span<const std::uint8_t> bytes) {
     std::string text;
     for (const std::uint8_t byte : bytes) {
         const char32_t character = palmtext::windows1252ToUnicode(byte);
-        if (character == 0 || character == '\\' || isControl(character)) {
+        if (character == '\\' || isControl(character)) {
             appendEscaped(byte, text);
         } else {
             palmtext::appendUtf8(character, text);

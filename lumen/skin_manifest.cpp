@@ -247,7 +247,6 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
     palmbitmap::MemberFormat& format = member.settings.format;
     format.depth = static_cast<int>(*depth);
     format.density = static_cast<int>(density.value_or(palmbitmap::kLowDensity));
-    member.versionGiven = version.has_value();
     format.version =
         static_cast<int>(version.value_or(format.density == palmbitmap::kLowDensity ? 2 : 3));
 

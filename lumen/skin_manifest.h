@@ -19,7 +19,6 @@ struct ManifestMember {
     std::string image;  // a PNG file, relative to the manifest's folder
     int line = 0;       // where the member begins in the manifest
     MemberSettings settings;
-    bool versionGiven = false;      // otherwise 2, or 3 for a high density
     bool compressionGiven = false;  // otherwise the original's, or the smallest
     bool colorsGiven = false;
     bool transparentGiven = false;

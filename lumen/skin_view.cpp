@@ -88,7 +88,7 @@ SkinLoad loadSkin(const std::string& path) {
         return load;
     }
     SkinView& skin = load.skin.emplace();
-    skin.file = std::move(contents.bytes);
+    skin.fileSize = contents.bytes.size();
     skin.table = std::move(*parse.table);
     return load;
 }

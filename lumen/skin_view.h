@@ -45,7 +45,7 @@ std::string damageOf(const ResourceView& view);
 // The resources are decoded one at a time (viewResource), so that a command
 // holds only the images of the one it is working on.
 struct SkinView {
-    std::vector<std::uint8_t> file;
+    std::size_t fileSize = 0;
     prc::ResourceTable table;  // its header is the file's own
 };
 

@@ -2,27 +2,17 @@
 
 #include <cstdio>
 
+#include "utf8.h"
+
 namespace lumen {
 namespace {
 
 // One UTF-8 sequence at text[at] appended as a TOML escape; its length, or
 // 0 when it is not UTF-8.
 std::size_t appendEscaped(std::string_view text, std::size_t at, std::string& out) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || lead >= 0xF8 || text.size() - at < length) {
-        return 0;
-    }
-    char32_t point = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[at + k]);
-        if ((next & 0xC0) != 0x80) {
-            return 0;
-        }
-        point = (point << 6) | (next & 0x3F);
-    }
-    const char32_t shortest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    if (point < shortest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+    char32_t point = 0;
+    const std::size_t length = palmtext::decodeUtf8(text.substr(at), point);
+    if (length == 0) {
         return 0;
     }
     char escape[11];

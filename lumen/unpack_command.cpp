@@ -43,11 +43,7 @@ int unpackSkin(const std::string& path, const std::string& outputPath) {
         return 1;
     }
     // The directory and data are laid out afresh under the skin's own header.
-    std::size_t length = prc::directoryEntryOffset(skin.table.entries.size());
-    for (const prc::ResourceEntry& entry : skin.table.entries) {
-        length += entry.data.size();
-    }
-    if (length > UINT32_MAX) {
+    if (prc::databaseFileSize(skin.table.entries) > UINT32_MAX) {
         reportFailure(outputPath, "not written: the unpacked skin would not fit 32-bit offsets");
         return 1;
     }

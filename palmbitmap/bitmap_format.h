@@ -28,6 +28,10 @@ inline constexpr std::uint8_t kIndexed = 0;
 inline constexpr std::uint8_t kRgb565 = 1;
 inline constexpr std::uint8_t kRgb565LittleEndian = 2;
 
+inline constexpr bool isValidDepth(int depth) {
+    return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+}
+
 // The compression type byte (version 2 and later).
 inline constexpr std::uint8_t kUncompressedType = 0xFF;
 

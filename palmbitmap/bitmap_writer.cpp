@@ -138,7 +138,7 @@ std::string formatProblem(const MemberFormat& format) {
         return "version " + std::to_string(format.version) + " cannot be written (1 to 3)";
     }
     const int depth = format.depth;
-    if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) {
+    if (!isValidDepth(depth)) {
         return "depth " + std::to_string(depth) + " is not 1, 2, 4, 8 or 16";
     }
     if (!isKnownDensity(format.density)) {

@@ -33,12 +33,7 @@ struct Layout {
     std::size_t headerSize = kOldHeaderSize;
     std::size_t nextOffset = 0;
     std::uint8_t pixelFormat = kIndexed;
-    std::vector<Rgb> colors;  // the member's own colour table
 };
-
-bool isValidDepth(int depth) {
-    return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
-}
 
 // Fills in the header fields and returns the layout, or sets member.error.
 // A member whose pixels pass the budget sets budgetSpent too.
@@ -167,10 +162,9 @@ std::optional<std::size_t> readColorInfo(std::span<const std::uint8_t> bytes, Bi
         }
         // Entry k is colour k; its first byte repeats the index and is not trusted.
         for (std::size_t k = 0; k < entries; ++k, pos += 4) {
-            layout.colors.push_back({bytes[pos + 1], bytes[pos + 2], bytes[pos + 3]});
+            member.colorTable.push_back({bytes[pos + 1], bytes[pos + 2], bytes[pos + 3]});
         }
         member.colorTableEntries = static_cast<int>(entries);
-        member.colorTable = layout.colors;
     }
     if (member.directColor && member.version < 3) {
         if (bytes.size() - pos < kDirectInfoSize) {
@@ -274,13 +268,14 @@ bool convertPixels(const std::vector<std::uint8_t>& rows, const Layout& layout,
             const unsigned shift = 8 - static_cast<unsigned>(member.depth) - bit % 8;
             const unsigned index = (row[bit / 8] >> shift) & ((1u << member.depth) - 1);
             Rgb color;
-            if (layout.colors.empty()) {
+            if (member.colorTable.empty()) {
                 color = defaultColor(member.depth, index);
-            } else if (index < layout.colors.size()) {
-                color = layout.colors[index];
+            } else if (index < member.colorTable.size()) {
+                color = member.colorTable[index];
             } else {
                 member.error = "pixel index " + std::to_string(index) +
-                               " beyond a colour table of " + std::to_string(layout.colors.size());
+                               " beyond a colour table of " +
+                               std::to_string(member.colorTable.size());
                 image = {};
                 return false;
             }

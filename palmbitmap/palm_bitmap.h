@@ -74,6 +74,13 @@ BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource,
 // The RGBA bytes of the members that decoded.
 std::size_t decodedImageBytes(const BitmapFamily& family);
 
+// The bytes a decoded member takes in its resource (header, colour table and
+// pixel data), as they are to be copied into another family.
+inline std::span<const std::uint8_t> memberBytes(std::span<const std::uint8_t> resource,
+                                                 const BitmapMember& member) {
+    return resource.subspan(member.offset, member.storedSize);
+}
+
 // True when the family and all its members decoded.
 bool isIntact(const BitmapFamily& family);
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <optional>
 
 namespace palmtext {
 
@@ -21,17 +21,17 @@ constexpr char32_t windows1252ToUnicode(std::uint8_t byte) {
     return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte;
 }
 
-inline void appendUtf8(char32_t character, std::string& out) {
-    if (character < 0x80) {
-        out += static_cast<char>(character);
-    } else if (character < 0x800) {
-        out += static_cast<char>(0xC0 | (character >> 6));
-        out += static_cast<char>(0x80 | (character & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (character >> 12));
-        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (character & 0x3F));
+// The byte of a character, or nothing when the set cannot hold it.
+constexpr std::optional<std::uint8_t> unicodeToWindows1252(char32_t character) {
+    if (character < 0x80 || (character >= 0xA0 && character <= 0xFF)) {
+        return static_cast<std::uint8_t>(character);
     }
+    for (std::uint8_t i = 0; i < 32; ++i) {
+        if (kWindows1252High[i] != 0 && kWindows1252High[i] == character) {
+            return static_cast<std::uint8_t>(0x80 + i);
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace palmtext

@@ -39,6 +39,9 @@ struct DatabaseParse {
 
 DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file);
 
+// The length of the file image of these entries: header, directory and data.
+std::size_t databaseFileSize(std::span<const ResourceEntry> entries);
+
 // A database file image: the header as given (its numRecords taken from the
 // entries), the directory, then the data in entry order without gaps. At most
 // kMaxResourceCount entries.

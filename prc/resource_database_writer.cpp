@@ -26,14 +26,18 @@ DatabaseHeader compressedSkinHeader(const DatabaseName& name) {
     return header;
 }
 
-std::vector<std::uint8_t> serializeDatabase(const DatabaseHeader& header,
-                                            std::span<const ResourceEntry> entries) {
-    const std::size_t dataStart = directoryEntryOffset(entries.size());
-    std::size_t length = dataStart;
+std::size_t databaseFileSize(std::span<const ResourceEntry> entries) {
+    std::size_t length = directoryEntryOffset(entries.size());
     for (const ResourceEntry& entry : entries) {
         length += entry.data.size();
     }
-    std::vector<std::uint8_t> file(length);
+    return length;
+}
+
+std::vector<std::uint8_t> serializeDatabase(const DatabaseHeader& header,
+                                            std::span<const ResourceEntry> entries) {
+    const std::size_t dataStart = directoryEntryOffset(entries.size());
+    std::vector<std::uint8_t> file(databaseFileSize(entries));
     DatabaseHeader written = header;
     written.numRecords = static_cast<std::uint16_t>(entries.size());
     storeDatabaseHeader(written, file);
@@ -61,11 +65,10 @@ bool writeResourceDatabase(const std::string& path, const ResourceTable& table) 
     if (table.entries.size() > kMaxResourceCount) {
         error = "too many resources for one database";
     } else {
-        std::vector<std::uint8_t> file = serializeResourceDatabase(table);
-        if (file.size() > UINT32_MAX) {
+        if (databaseFileSize(table.entries) > UINT32_MAX) {
             error = "database too large for 32-bit offsets";
         } else {
-            switch (replaceFile(path, file)) {
+            switch (replaceFile(path, serializeResourceDatabase(table))) {
                 case FileWriteStatus::ok:
                     return true;
                 case FileWriteStatus::cannotOpen:
