@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "toml_ascii.h"
+#include "utf8.h"
+#include "windows_1252.h"
 
 namespace lumen {
 namespace {
@@ -132,19 +134,20 @@ Problem readName(const toml::table& table, const toml::node& owner, prc::Databas
     if (!text) {
         return problem(owner, "database.name", "is missing");
     }
-    // The handheld's character set agrees with Latin-1 for what it shares
-    // with Unicode's first 256 code points.
+    // Stored in the handheld's character set, the one Lumen shows names in
+    // and Recast writes them in.
     std::vector<std::uint8_t> latin;
-    for (std::size_t k = 0; k < text->size(); ++k) {
-        const auto c = static_cast<unsigned char>((*text)[k]);
-        if (c < 0x80) {
-            latin.push_back(c);
-        } else if ((c == 0xC2 || c == 0xC3) && k + 1 < text->size()) {
-            latin.push_back(static_cast<std::uint8_t>(((c & 0x03) << 6) | ((*text)[++k] & 0x3F)));
-        } else {
+    for (std::string_view rest = *text; !rest.empty();) {
+        char32_t character = 0;
+        const std::size_t length = palmtext::decodeUtf8(rest, character);
+        const std::optional<std::uint8_t> byte =
+            length == 0 ? std::nullopt : palmtext::unicodeToWindows1252(character);
+        if (!byte) {
             return problem(*table.get("name"), "database.name",
                            "has a character the handheld cannot show");
         }
+        latin.push_back(*byte);
+        rest.remove_prefix(length);
     }
     if (latin.empty() || latin.size() > 31 ||
         std::find(latin.begin(), latin.end(), 0) != latin.end()) {
