@@ -31,17 +31,7 @@ struct Input {
 
 std::vector<Input> corpusBitmaps(const std::filesystem::path& folder) {
     std::vector<Input> inputs;
-    if (!std::filesystem::is_directory(folder)) {
-        return inputs;
-    }
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().extension() == ".prc") {
-            files.push_back(entry.path());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    for (const auto& file : files) {
+    for (const auto& file : inputclasses::skinsIn(folder)) {
         std::ifstream in(file, std::ios::binary);
         const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const prc::DatabaseParse parse = prc::parseResourceDatabase(bytes);

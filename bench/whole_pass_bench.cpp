@@ -105,13 +105,7 @@ int main(int argc, char** argv) {
     std::filesystem::path generated;
     if (skins.empty()) {
         skins.push_back(SAMPLE_SKIN_PATH);
-        std::vector<std::filesystem::path> corpus;
-        for (const auto& entry : std::filesystem::directory_iterator(CORPUS_DIR)) {
-            if (entry.path().extension() == ".prc") {
-                corpus.push_back(entry.path());
-            }
-        }
-        std::sort(corpus.begin(), corpus.end());
+        const std::vector<std::filesystem::path> corpus = inputclasses::skinsIn(CORPUS_DIR);
         skins.insert(skins.end(), corpus.begin(), corpus.end());
         generated = writeInterfaceSkin(scratch);
         skins.push_back(generated);

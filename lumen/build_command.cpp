@@ -5,6 +5,7 @@
 #include "file_access.h"
 #include "image_file.h"
 #include "same_file.h"
+#include "shown_text.h"
 #include "skin_manifest.h"
 #include "skin_view.h"
 
@@ -53,7 +54,7 @@ struct Build {
         if (contents.status != prc::FileReadStatus::ok) {
             reportFailure(
                 manifestPath + ":" + std::to_string(line),
-                path + ": cannot " +
+                shownPath(path) + ": cannot " +
                     (contents.status == prc::FileReadStatus::cannotOpen ? "open" : "read") +
                     " the file");
             return std::nullopt;
@@ -114,7 +115,7 @@ struct Build {
             }
             const ImageLoad load = loadPngImage(path);
             if (!load.image) {
-                reportFailure(where, path + ": " + load.error);
+                reportFailure(where, shownPath(path) + ": " + load.error);
                 return std::nullopt;
             }
             const palmbitmap::BitmapMember* from = paired ? &originals[k] : nullptr;
@@ -133,7 +134,7 @@ struct Build {
             untouched = false;
             palmbitmap::EncodedMember encoded = encodeMember(*load.image, settings);
             if (!encoded.error.empty()) {
-                reportFailure(where, path + ": " + encoded.error);
+                reportFailure(where, shownPath(path) + ": " + encoded.error);
                 return std::nullopt;
             }
             ++drawn;
@@ -192,7 +193,8 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
         return 1;
     }
     std::printf("%s: %zu resources, %zu bitmap members drawn anew, %zu bytes written to %s\n",
-                folder.c_str(), entries.size(), build.drawn, file.size(), outputPath.c_str());
+                shownPath(folder).c_str(), entries.size(), build.drawn, file.size(),
+                shownPath(outputPath).c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -7,6 +7,7 @@
 #include "image_file.h"
 #include "member_encoding.h"
 #include "same_file.h"
+#include "shown_text.h"
 #include "skin_rules.h"
 #include "skin_view.h"
 
@@ -104,8 +105,9 @@ int replaceBitmap(const std::string& skinPath, const std::string& idText,
         return 1;
     }
     std::printf("%s: %s: %zu of %zu members drawn anew from %s, %zu bytes written to %s\n",
-                skinPath.c_str(), resourceName(view).c_str(), drawn, view.family.members.size(),
-                imagePath.c_str(), file.size(), outputPath.c_str());
+                shownPath(skinPath).c_str(), resourceName(view).c_str(), drawn,
+                view.family.members.size(), shownPath(imagePath).c_str(), file.size(),
+                shownPath(outputPath).c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

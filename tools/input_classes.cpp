@@ -265,4 +265,18 @@ Bytes interfacePanel(int width, int height, std::uint32_t seed) {
     });
 }
 
+std::vector<std::filesystem::path> skinsIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> skins;
+    if (!std::filesystem::is_directory(folder)) {
+        return skins;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".prc") {
+            skins.push_back(entry.path());
+        }
+    }
+    std::sort(skins.begin(), skins.end());
+    return skins;
+}
+
 }  // namespace inputclasses

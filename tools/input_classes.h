@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 namespace inputclasses {
@@ -37,5 +38,8 @@ Bytes shapesOnFlatGround(int width, int height);
 // 16-bit, an interface screen: a title bar shaded row by row, bevelled
 // buttons with a border and a label of short strokes each, on a flat ground.
 Bytes interfacePanel(int width, int height, std::uint32_t seed);
+
+// The skins (.prc files) in a folder, sorted by name; none when it is no folder.
+std::vector<std::filesystem::path> skinsIn(const std::filesystem::path& folder);
 
 }  // namespace inputclasses
