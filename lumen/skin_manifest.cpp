@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <set>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "toml_ascii.h"
@@ -178,41 +180,45 @@ Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHe
         return p;
     // What a new database of resources has: the resource flag, version 1,
     // made and changed now, never backed up.
-    const std::pair<const char*, std::int64_t> defaults[] = {
-        {"attributes", 0x0001}, {"version", 1},  {"created", now},
-        {"modified", now},      {"backedUp", 0}, {"modificationNumber", 1},
-        {"uniqueIdSeed", 0}};
-    std::map<std::string, std::int64_t> values;
-    for (const auto& [key, fallback] : defaults) {
-        const bool sixteen = std::string(key) == "attributes" || std::string(key) == "version";
+    const auto field = [&table](const char* key, std::int64_t fallback, auto& out) -> Problem {
+        using Field = std::remove_reference_t<decltype(out)>;
         std::optional<std::int64_t> value;
         if (Problem p =
-                readNumber(table, "database.", key, 0, sixteen ? 0xFFFF : 0xFFFFFFFF, value)) {
+                readNumber(table, "database.", key, 0, std::numeric_limits<Field>::max(), value)) {
             return p;
         }
-        values[key] = value.value_or(fallback);
-    }
-    header.attributes = static_cast<std::uint16_t>(values["attributes"]);
-    header.version = static_cast<std::uint16_t>(values["version"]);
-    header.creationDate = static_cast<std::uint32_t>(values["created"]);
-    header.modificationDate = static_cast<std::uint32_t>(values["modified"]);
-    header.lastBackupDate = static_cast<std::uint32_t>(values["backedUp"]);
-    header.modificationNumber = static_cast<std::uint32_t>(values["modificationNumber"]);
-    header.uniqueIDSeed = static_cast<std::uint32_t>(values["uniqueIdSeed"]);
-    return {};
+        out = static_cast<Field>(value.value_or(fallback));
+        return {};
+    };
+    if (Problem p = field("attributes", 0x0001, header.attributes))
+        return p;
+    if (Problem p = field("version", 1, header.version))
+        return p;
+    if (Problem p = field("created", now, header.creationDate))
+        return p;
+    if (Problem p = field("modified", now, header.modificationDate))
+        return p;
+    if (Problem p = field("backedUp", 0, header.lastBackupDate))
+        return p;
+    if (Problem p = field("modificationNumber", 1, header.modificationNumber))
+        return p;
+    return field("uniqueIdSeed", 0, header.uniqueIDSeed);
 }
 
-std::optional<palmbitmap::Compression> compressionNamed(const std::string& name, bool& best) {
-    using C = palmbitmap::Compression;
-    best = name == "best";
-    if (name == "none")
-        return C::none;
-    if (name == "scanline")
-        return C::scanLine;
-    if (name == "rle")
-        return C::rle;
-    if (name == "packbits")
-        return C::packBits;
+// The manifest's names of the compressions; "best" stands for none of them.
+constexpr std::pair<palmbitmap::Compression, const char*> kCompressionNames[] = {
+    {palmbitmap::Compression::none, "none"},
+    {palmbitmap::Compression::scanLine, "scanline"},
+    {palmbitmap::Compression::rle, "rle"},
+    {palmbitmap::Compression::packBits, "packbits"},
+};
+
+std::optional<palmbitmap::Compression> compressionNamed(const std::string& name) {
+    for (const auto& [compression, key] : kCompressionNames) {
+        if (name == key) {
+            return compression;
+        }
+    }
     return std::nullopt;
 }
 
@@ -257,9 +263,8 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
     if (Problem p = readText(table, section, "compression", text))
         return p;
     if (text) {
-        bool best = false;
-        format.compression = compressionNamed(*text, best);
-        if (!format.compression && !best) {
+        format.compression = compressionNamed(*text);
+        if (!format.compression && *text != "best") {
             return problem(*table.get("compression"), section + "compression",
                            "must be \"none\", \"scanline\", \"rle\", \"packbits\" or \"best\"");
         }
@@ -407,15 +412,10 @@ std::string hex32(std::uint32_t value) {
 }
 
 const char* compressionName(palmbitmap::Compression compression) {
-    switch (compression) {
-        case palmbitmap::Compression::scanLine:
-            return "scanline";
-        case palmbitmap::Compression::rle:
-            return "rle";
-        case palmbitmap::Compression::packBits:
-            return "packbits";
-        case palmbitmap::Compression::none:
-            break;
+    for (const auto& [named, key] : kCompressionNames) {
+        if (named == compression) {
+            return key;
+        }
     }
     return "none";
 }
