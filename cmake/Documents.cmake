@@ -8,10 +8,8 @@ set(documents "")
 
 # The manual pages carry the project's version; everything else is copied
 # as it stands.
-set(manual_pages Tessel Recast)
-if(TARGET Lumen)
-  list(APPEND manual_pages Lumen)
-endif()
+# One page per program that Packaging.cmake installs.
+set(manual_pages ${programs})
 foreach(page IN LISTS manual_pages)
   configure_file(${PROJECT_SOURCE_DIR}/doc/man/${page}.1 ${SKINTOOLS_DOCUMENTS_DIR}/${page}.1 @ONLY)
 endforeach()

@@ -1,7 +1,7 @@
 #include "color_reduction.h"
 
 #include <algorithm>
-#include <array>
+#include <cstdlib>
 #include <limits>
 
 #include "rgb565.h"
@@ -79,7 +79,6 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
     const bool direct = choice.palette.empty();
     ReducedImage reduced;
     reduced.values.resize(width * height);
-    std::vector<bool> transparent(width * height);
     // The error still to be spread: this row's and the next one's, per channel.
     std::vector<Color> carried(choice.dither ? 2 * (width + 2) : 0, Color{0, 0, 0});
     bool anyTransparent = false;
@@ -93,7 +92,6 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
             const std::size_t p = y * width + x;
             const std::uint8_t* pixel = &image.rgba[p * 4];
             if (pixel[3] < kTransparentBelowAlpha) {
-                transparent[p] = true;
                 anyTransparent = true;
                 continue;
             }
@@ -132,7 +130,7 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
         const std::size_t count = direct ? 0x10000 : choice.palette.size();
         std::vector<bool> used(count);
         for (std::size_t p = 0; p < reduced.values.size(); ++p) {
-            if (!transparent[p]) {
+            if (image.rgba[p * 4 + 3] >= kTransparentBelowAlpha) {
                 used[reduced.values[p]] = true;
             }
         }
@@ -157,7 +155,7 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
         }
     }
     for (std::size_t p = 0; p < reduced.values.size(); ++p) {
-        if (transparent[p]) {
+        if (image.rgba[p * 4 + 3] < kTransparentBelowAlpha) {
             reduced.values[p] = *reduced.transparentValue;
         }
     }

@@ -86,10 +86,6 @@ PixelRows expandPackBits(std::span<const std::uint8_t> data, std::size_t unitSiz
     return out;
 }
 
-}  // namespace palmbitmap
-
-namespace palmbitmap {
-
 std::vector<std::uint8_t> compressScanLine(std::span<const std::uint8_t> rows,
                                            std::size_t rowBytes) {
     std::vector<std::uint8_t> out;
