@@ -183,17 +183,13 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
         }
         entries.push_back({resource.type, resource.id, std::move(*bytes), 0});
     }
-    if (prc::databaseFileSize(entries) > UINT32_MAX) {
-        reportFailure(outputPath, "not written: the skin would not fit 32-bit offsets");
-        return 1;
-    }
-    const std::vector<std::uint8_t> file = prc::serializeDatabase(read.manifest->header, entries);
-    if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
-        reportFailure(outputPath, "cannot write the file");
+    const std::optional<std::size_t> written =
+        writeSkin(outputPath, read.manifest->header, entries);
+    if (!written) {
         return 1;
     }
     std::printf("%s: %zu resources, %zu bitmap members drawn anew, %zu bytes written to %s\n",
-                shownPath(folder).c_str(), entries.size(), build.drawn, file.size(),
+                shownPath(folder).c_str(), entries.size(), build.drawn, *written,
                 shownPath(outputPath).c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

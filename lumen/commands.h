@@ -2,8 +2,13 @@
 // failures on standard error (naming the file), and returns the exit status.
 #pragma once
 
+#include <cstddef>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "resource_database.h"
 
 namespace lumen {
 
@@ -14,6 +19,15 @@ int unpackSkin(const std::string& path, const std::string& outputPath);
 int buildSkin(const std::string& folder, const std::string& outputPath);
 int replaceBitmap(const std::string& skinPath, const std::string& id, const std::string& imagePath,
                   const std::string& outputPath);
+
+// Writes a database of the entries under the header, through the writer that
+// replaces a file only once the new one is complete; returns its size, or
+// reports why not ("not written: the <what> would not fit ...", "cannot
+// write the file") and returns nothing.
+std::optional<std::size_t> writeSkin(const std::string& outputPath,
+                                     const prc::DatabaseHeader& header,
+                                     std::span<const prc::ResourceEntry> entries,
+                                     const std::string& what = "skin");
 
 // One line on standard error: "Lumen: <file>: <what>".
 void reportFailure(const std::string& file, const std::string& what);

@@ -3,7 +3,6 @@
 
 #include "bitmap_text.h"
 #include "commands.h"
-#include "file_access.h"
 #include "image_file.h"
 #include "member_encoding.h"
 #include "same_file.h"
@@ -94,19 +93,14 @@ int replaceBitmap(const std::string& skinPath, const std::string& idText,
         return 1;
     }
     skin.table.entries[found].data = std::move(family.bytes);
-    if (prc::databaseFileSize(skin.table.entries) > UINT32_MAX) {
-        reportFailure(outputPath, "not written: the skin would not fit 32-bit offsets");
-        return 1;
-    }
-    const std::vector<std::uint8_t> file =
-        prc::serializeDatabase(skin.table.header, skin.table.entries);
-    if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
-        reportFailure(outputPath, "cannot write the file");
+    const std::optional<std::size_t> written =
+        writeSkin(outputPath, skin.table.header, skin.table.entries);
+    if (!written) {
         return 1;
     }
     std::printf("%s: %s: %zu of %zu members drawn anew from %s, %zu bytes written to %s\n",
                 shownPath(skinPath).c_str(), resourceName(view).c_str(), drawn,
-                view.family.members.size(), shownPath(imagePath).c_str(), file.size(),
+                view.family.members.size(), shownPath(imagePath).c_str(), *written,
                 shownPath(outputPath).c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

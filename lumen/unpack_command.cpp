@@ -4,7 +4,6 @@
 
 #include "bitmap_text.h"
 #include "commands.h"
-#include "file_access.h"
 #include "same_file.h"
 #include "shown_text.h"
 #include "skin_view.h"
@@ -43,18 +42,13 @@ int unpackSkin(const std::string& path, const std::string& outputPath) {
         return 1;
     }
     // The directory and data are laid out afresh under the skin's own header.
-    if (prc::databaseFileSize(skin.table.entries) > UINT32_MAX) {
-        reportFailure(outputPath, "not written: the unpacked skin would not fit 32-bit offsets");
-        return 1;
-    }
-    const std::vector<std::uint8_t> file =
-        prc::serializeDatabase(skin.table.header, skin.table.entries);
-    if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
-        reportFailure(outputPath, "cannot write the file");
+    const std::optional<std::size_t> written =
+        writeSkin(outputPath, skin.table.header, skin.table.entries, "unpacked skin");
+    if (!written) {
         return 1;
     }
     std::printf("%s: %zu containers unpacked, %zu bytes written to %s\n", shownPath(path).c_str(),
-                unpacked, file.size(), shownPath(outputPath).c_str());
+                unpacked, *written, shownPath(outputPath).c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -1,0 +1,24 @@
+#include <vector>
+
+#include "commands.h"
+#include "file_access.h"
+
+namespace lumen {
+
+std::optional<std::size_t> writeSkin(const std::string& outputPath,
+                                     const prc::DatabaseHeader& header,
+                                     std::span<const prc::ResourceEntry> entries,
+                                     const std::string& what) {
+    if (prc::databaseFileSize(entries) > UINT32_MAX) {
+        reportFailure(outputPath, "not written: the " + what + " would not fit 32-bit offsets");
+        return std::nullopt;
+    }
+    const std::vector<std::uint8_t> file = prc::serializeDatabase(header, entries);
+    if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
+        reportFailure(outputPath, "cannot write the file");
+        return std::nullopt;
+    }
+    return file.size();
+}
+
+}  // namespace lumen
