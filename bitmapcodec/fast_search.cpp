@@ -75,6 +75,20 @@ std::uint64_t continuePlainly(FastSearch& search, std::uint32_t p, std::uint32_t
     return work;
 }
 
+// Starts the stretch chains at the first search that gets this far, and
+// extends them to p. Returns whether they are in use.
+bool chainsCover(FastSearch& search, std::uint32_t p) {
+    if (!search.chainsStarted) {
+        search.chainsStarted = true;
+        const std::size_t n = search.source.size();
+        // As much as the index will take, if the chains are given up.
+        const std::size_t bytes = std::max(matchIndexBytes(n), stretchChainsBytes(n));
+        search.chains = startStretchChains(n, arenaRoom(*search.workspace, bytes));
+    }
+    extendStretchChains(search.chains, search.source, p);
+    return !search.chains.givenUp;
+}
+
 }  // namespace
 
 FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance,
@@ -84,6 +98,7 @@ FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t m
     search.workspace = &workspace;
     search.maximumDistance = maximumDistance;
     search.plainWorkLeft = kPlainWorkAtStart;
+    search.chainWorkLeft = kChainWorkAtStart;
     return search;
 }
 
@@ -105,10 +120,21 @@ Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
         return {state.best, state.bestDistance};
     }
     if (!search.index) {
-        search.plainWorkLeft +=
-            search.plainWorkPerPosition * (p - std::min(p, search.creditedUpTo));
+        const std::uint32_t passed = p - std::min(p, search.creditedUpTo);
         search.creditedUpTo = std::max(search.creditedUpTo, p);
         const bool mayIndex = source.size() >= search.smallestIndexedInput;
+        // Each budget grows only with the positions passed while it is in use.
+        if (mayIndex && chainsCover(search, p)) {
+            search.chainWorkLeft += search.chainWorkPerPosition * passed;
+            if (continueWithChains(search, p, window, state)) {
+                return {state.best, state.bestDistance};
+            }
+            search.chains.givenUp = true;  // the index takes their memory
+            search.index = buildMatchIndex(source, *search.workspace);
+            continueWithIndex(search, p, window, state);
+            return {state.best, state.bestDistance};
+        }
+        search.plainWorkLeft += search.plainWorkPerPosition * passed;
         if (!mayIndex || search.plainWorkLeft > 0) {
             // Each distance costs at least one unit of work, so the scan may go
             // as far as the budget reaches; what it spends is counted after.

@@ -14,6 +14,7 @@
 #include "marker_lz.h"
 #include "rank_set.h"
 #include "search_tuning.h"
+#include "stretch_chains.h"
 #include "wavelet_matrix.h"
 
 namespace bitmapcodec {
@@ -157,6 +158,9 @@ struct MatchIndex {
 // Builds the index in the workspace, over whatever an earlier index left.
 MatchIndex buildMatchIndex(std::span<const std::uint8_t> source, EncoderWorkspace& workspace);
 
+// The bytes of the workspace's arena that an index over n bytes lies in.
+std::size_t matchIndexBytes(std::size_t n);
+
 // A stretch of the input that repeats with one period (see stretchThrough).
 struct PeriodicStretch {
     std::uint32_t period = 0;  // 0: none found yet
@@ -172,12 +176,13 @@ struct ByteRun {
 };
 
 // The search state of one encoding pass: at every position a short plain
-// scan; then the plain scan goes on while its budget of plain work lasts, and
-// once it is spent the index is built and answers the rest, from wherever the
-// scan stood. The budget is a fixed amount at the start and a fixed amount
-// more for each position that the pass moves past, so the index is built as
-// soon as plain work has cost more than that amount per byte so far, whatever
-// the input, and plain work over the whole input stays linear.
+// scan; then, where the input is flat enough, the stretch chains while their
+// budget of work lasts; otherwise the plain scan goes on while its budget of
+// plain work lasts; once a budget is spent the index is built and answers the
+// rest, from wherever the search stood. The budget is a fixed amount at the start and a fixed
+// amount more for each position that the pass moves past, so the index is built as soon as plain
+// work has cost more than that amount per byte so far, whatever the input, and plain work over the
+// whole input stays linear.
 struct FastSearch {
     std::span<const std::uint8_t> source;
     EncoderWorkspace* workspace = nullptr;  // where the index is built
@@ -187,11 +192,16 @@ struct FastSearch {
     std::uint64_t plainWorkLeft = 0;
     std::uint64_t plainWorkPerPosition = kPlainWorkPerByte;
     std::uint32_t creditedUpTo = 0;  // the positions before it have added theirs
+    bool chainsStarted = false;
+    StretchChains chains;
+    std::uint64_t chainWorkLeft = 0;
+    std::uint64_t chainWorkPerPosition = kChainWorkPerByte;
     std::optional<MatchIndex> index;
     // Kept from search to search: positions come in order, and runs and
     // stretches hold many of them.
     ByteRun run;
     PeriodicStretch stretch;
+    ByteRun pairStretch;  // of period 2, from the last position that asked
 };
 
 FastSearch startFastSearch(std::span<const std::uint8_t> source, std::uint32_t maximumDistance,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -13,6 +14,12 @@ namespace bitmapcodec {
 // Goes on with the index from the state that the earlier steps left.
 void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window,
                        SearchState& state);
+
+// Goes on along the stretch chains, which cover every position before p.
+// Returns false, with the state as far as it got, where the chains' budget of
+// work runs out first.
+bool continueWithChains(FastSearch& search, std::uint32_t p, std::uint32_t window,
+                        SearchState& state);
 
 // Where bytes [from, ...) and [from - distance, ...) first differ, or the end.
 inline std::uint32_t firstDifference(std::span<const std::uint8_t> source, std::uint32_t from,
@@ -35,6 +42,26 @@ inline std::uint32_t firstDifference(std::span<const std::uint8_t> source, std::
         ++i;
     }
     return i;
+}
+
+// directPrefix eight bytes at a time, for candidates that share kilobytes.
+inline std::uint32_t sharedPrefix(const std::uint8_t* candidate, const std::uint8_t* here,
+                                  std::uint32_t cap) {
+    std::uint32_t length = 0;
+    while (length + 8 <= cap) {
+        std::uint64_t a = 0;
+        std::uint64_t b = 0;
+        std::memcpy(&a, candidate + length, 8);
+        std::memcpy(&b, here + length, 8);
+        if (a != b) {
+            if constexpr (std::endian::native == std::endian::little) {
+                return length + static_cast<std::uint32_t>(std::countr_zero(a ^ b)) / 8;
+            }
+            break;
+        }
+        length += 8;
+    }
+    return length + directPrefix(candidate + length, here + length, cap - length);
 }
 
 // The stretch of the given period through p: the lowest `first` (no lower

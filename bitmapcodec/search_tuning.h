@@ -25,6 +25,24 @@ inline constexpr std::uint64_t kPlainWorkPerByte = 16;
 // of the time of a whole-input budget on inputs that build the index.
 inline constexpr std::uint64_t kPlainWorkAtStart = 16384;
 
+// The shortest stretch of period 1 or 2 that is one link of the stretch
+// chains rather than a link per position.
+inline constexpr std::uint32_t kShortestStretchLink = 8;
+
+// The stretch chains are given up once they hold more than one link per this
+// many positions and kStretchLinksAllowance more: the interface panel needs
+// one per 9, corpus bitmaps of photographs one per 3 or fewer.
+inline constexpr std::uint32_t kPositionsPerStretchLink = 8;
+inline constexpr std::size_t kStretchLinksAllowance = 256;
+
+// The most bits of the stretch chains' hash: flat bitmaps have few keys.
+inline constexpr int kChainBucketBitsMost = 12;
+
+// Work along the stretch chains (links visited, eight bytes compared) per
+// position passed and at the start, before the index is built instead.
+inline constexpr std::uint64_t kChainWorkPerByte = 16;
+inline constexpr std::uint64_t kChainWorkAtStart = 16384;
+
 // Below this size the plain scan costs at most a million steps and the
 // index's fixed-size parts would weigh most per byte.
 inline constexpr std::size_t kSmallestIndexedInput = 1024;

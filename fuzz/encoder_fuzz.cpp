@@ -3,12 +3,14 @@
 // stream; a bitmap resource is stored either as itself or as a smaller
 // container that gives it back. The fuzzer chooses the bytes, the maximum
 // distance (the first three bytes, taken modulo 409600, plus one) and, with
-// the fourth byte, the search's path: as the encoder takes it (which builds
-// the index only for inputs of a kilobyte or more), or with the index built
-// from the start (after the short scan, reading large intervals directly, or
-// from the first distance, along the chain and the wavelet matrix), or built
-// once a tiny budget of plain work is spent, halfway through a search; all
-// compared with the plain scan position by position (sameToken).
+// the fourth byte, the search's path: as the encoder takes it (which uses the
+// stretch chains and the index only for inputs of a kilobyte or more), or
+// along the stretch chains from the first search on (to the end, or handing
+// over to the index after a little work), or with the index built from the
+// start (after the short scan, reading large intervals directly, or from the
+// first distance, along the chain and the wavelet matrix), or built once a
+// tiny budget of plain work is spent, halfway through a search; all compared
+// with the plain scan position by position (sameToken).
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -61,7 +63,15 @@ void checkBitmapResource(std::span<const std::uint8_t> input) {
     FUZZ_REQUIRE(decoded.error == nullptr && sameBytes(decoded.bytes, input));
 }
 
-enum class Path { asEncoding, index, indexFromFirstDistance, indexAfterPlainWork };
+enum class Path {
+    asEncoding,
+    index,
+    indexFromFirstDistance,
+    indexAfterPlainWork,
+    stretchChains,
+    stretchChainsThenIndex
+};
+constexpr int kPaths = 6;
 
 void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maximumDistance,
                         Path path) {
@@ -71,7 +81,15 @@ void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maxim
     bitmapcodec::EncoderWorkspace workspace;
     bitmapcodec::FastSearch search =
         bitmapcodec::startFastSearch(input, maximumDistance, workspace);
-    if (path == Path::indexAfterPlainWork) {
+    if (path == Path::stretchChains || path == Path::stretchChainsThenIndex) {
+        const bool handOver = path == Path::stretchChainsThenIndex;
+        search.shortScanDistances = 3;
+        search.smallestIndexedInput = 1;
+        search.chainWorkLeft = handOver ? 40 : UINT64_MAX / 2;
+        search.chainWorkPerPosition = handOver ? 0 : 1000;
+    } else if (path == Path::indexAfterPlainWork) {
+        search.chainsStarted = true;  // the plain scan's way to the index
+        search.chains.givenUp = true;
         search.shortScanDistances = 3;
         search.plainWorkLeft = 40;
         search.plainWorkPerPosition = 0;
@@ -104,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::uint32_t chosen = (std::uint32_t{data[0]} << 16) | (data[1] << 8) | data[2];
     const std::uint32_t maximumDistance = 1 + chosen % bitmapcodec::kBitmapMaxDistance;
-    const auto path = static_cast<Path>(data[3] % 4);
+    const auto path = static_cast<Path>(data[3] % kPaths);
     const std::span<const std::uint8_t> input(data + 4, size - 4);
     checkStreams(input, maximumDistance);
     if (path != Path::asEncoding) {

@@ -60,24 +60,29 @@ std::vector<NamedInput> smallInputs() {
 }
 
 // Compares the fast search with the plain scan at every position, along each
-// of its paths: as the encoder runs it (the index built once the plain work
-// has used up its budget, never below a kilobyte); with the index built up
-// front, after the short scan (large intervals read directly) and from the
-// first distance on (large intervals along the chain, then the wavelet
-// matrix); and with a tiny budget that hands searches over to the index
-// halfway through the window.
+// of its paths: as the encoder runs it (the stretch chains or the plain scan,
+// then the index, never below a kilobyte); along the stretch chains from the
+// first search on, to the end or handing over to the index after a little
+// work; with the index built up front, after the short scan (large intervals
+// read directly) and from the first distance on (large intervals along the
+// chain, then the wavelet matrix); and with a tiny budget of plain work that
+// hands searches over to the index halfway through the window.
 void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
+    enum class Chains { asEncoding, always, briefly, never };
     struct Variant {
         const char* name;
         bool indexUpFront;
         std::uint32_t shortScanDistances;
         std::uint64_t plainWork;
+        Chains chains;
     };
     const Variant variants[] = {
-        {"as encoding", false, bitmapcodec::kShortScanDistances, 0},
-        {"index", true, bitmapcodec::kShortScanDistances, 0},
-        {"index from the first distance", true, 0, 0},
-        {"index after a little plain work", false, 3, 40},
+        {"as encoding", false, bitmapcodec::kShortScanDistances, 0, Chains::asEncoding},
+        {"stretch chains", false, 3, 0, Chains::always},
+        {"stretch chains, then the index", false, 3, 0, Chains::briefly},
+        {"index", true, bitmapcodec::kShortScanDistances, 0, Chains::never},
+        {"index from the first distance", true, 0, 0, Chains::never},
+        {"index after a little plain work", false, 3, 40, Chains::never},
     };
     std::vector<bitmapcodec::EncoderWorkspace> workspaces(std::size(variants));
     std::vector<bitmapcodec::FastSearch> searches;
@@ -88,6 +93,14 @@ void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
             search.plainWorkLeft = variant.plainWork;
             search.plainWorkPerPosition = 0;
             search.smallestIndexedInput = 1;
+        }
+        if (variant.chains == Chains::never) {
+            search.chainsStarted = true;
+            search.chains.givenUp = true;
+        } else if (variant.chains != Chains::asEncoding) {
+            search.smallestIndexedInput = 1;
+            search.chainWorkLeft = variant.chains == Chains::always ? UINT64_MAX / 2 : 40;
+            search.chainWorkPerPosition = variant.chains == Chains::always ? 1000 : 0;
         }
         search.shortScanDistances = variant.shortScanDistances;
         if (variant.indexUpFront && !input.empty()) {

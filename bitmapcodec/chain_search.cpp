@@ -1,0 +1,195 @@
+#include <algorithm>
+#include <cstring>
+
+#include "search_steps.h"
+
+namespace bitmapcodec {
+namespace {
+
+// How many bytes from p on keep the given period (1 or 2), the first four
+// bytes at p being periodic: p's side of every candidate inside a stretch of
+// that period. Kept between searches, since a stretch holds many positions.
+std::uint32_t periodicExtent(FastSearch& search, std::uint32_t p, std::uint32_t period,
+                             std::uint64_t& work) {
+    if (period == 1 && search.run.first <= p && p < search.run.end) {
+        return search.run.end - p;  // found by skipRun for this search
+    }
+    ByteRun& pairs = search.pairStretch;
+    if (!(pairs.first <= p && p + period <= pairs.end)) {
+        pairs.first = p;
+        pairs.end = firstDifference(search.source, p + period, period);
+        work += (pairs.end - p) / 8;
+    }
+    return pairs.end - p;
+}
+
+// The bytes that the candidate at distance d shares with p, at most cap, of
+// which the first `known` are known to be equal.
+std::uint32_t candidateLength(const FastSearch& search, std::uint32_t p, std::uint32_t d,
+                              std::uint32_t cap, std::uint32_t known, std::uint64_t& work) {
+    const std::uint8_t* here = search.source.data() + p;
+    const std::uint32_t length = known + sharedPrefix(here - d + known, here + known, cap - known);
+    work += (length - known) / 8;
+    return length;
+}
+
+// The position of the link (first, step period) nearest above or at `at`.
+std::uint32_t alignUp(std::uint32_t first, std::uint32_t period, std::uint32_t at) {
+    return at <= first ? first : first + (at - first + period - 1) / period * period;
+}
+
+// One step through a link of a stretch that ends before p, all of whose
+// positions share p's four bytes: the text from a candidate q there is the
+// stretch's pattern for u = stretchEnd - q bytes, and p's is that pattern for
+// its extent e. So a candidate shares u bytes where u < e, e bytes where
+// u > e, and e and whatever follows both where u == e. Going farther, each
+// shares at least as much as the one before except past u == e: of those with
+// u < e only the farthest can outlast the others, of those with u > e only the
+// nearest, and none of them can end the search (u and e are below the
+// distance, and e is at most what is left). Examines the candidates from the
+// one at `highest` on as far as that step reaches.
+void stepThroughStretchLink(FastSearch& search, std::uint32_t p, const ChainLink& link,
+                            std::uint32_t highest, std::uint32_t lowestInLink, SearchState& state,
+                            std::uint64_t& work) {
+    const std::uint8_t* here = search.source.data() + p;
+    const auto remaining = static_cast<std::uint32_t>(search.source.size() - p);
+    const std::uint32_t end = link.stretchEnd;
+    const std::uint32_t extent = periodicExtent(search, p, link.period, work);
+    const std::uint32_t u = end - highest;
+    if (u < extent) {
+        const std::uint32_t bound =
+            extent > end ? lowestInLink : std::max(lowestInLink, end - extent + 1);
+        const std::uint32_t farthest = alignUp(link.first, link.period, bound);
+        const std::uint32_t d = p - farthest;
+        if (end - farthest > state.best) {
+            takeCandidate(state, d, end - farthest, remaining);
+        } else {
+            state.examined = d;
+        }
+    } else if (u == extent) {
+        const std::uint32_t d = p - highest;
+        if (passesByteTests(here, d, state.best, remaining)) {
+            const std::uint32_t cap = std::min(remaining, d + 1);
+            takeCandidate(state, d, candidateLength(search, p, d, cap, extent, work), remaining);
+        } else {
+            state.examined = d;
+        }
+    } else {
+        if (extent > state.best) {
+            takeCandidate(state, p - highest, extent, remaining);
+        }
+        if (!state.stopped) {
+            state.examined = p - lowestInLink;
+        }
+    }
+}
+
+// One step through the link of p's own stretch, from the candidate at
+// distance d up to lastDistance. The text from p keeps the stretch's period
+// for its extent e, up to where the stretch ends, so every candidate in the
+// link shares e bytes with p, and at distances from e - 1 on that is all it
+// can count. So the first of them outlasts the others, and after it only the
+// next distance could end the search, right after a record that ran past its
+// distance, which the search looks at next.
+void stepPastOwnStretch(FastSearch& search, std::uint32_t p, std::uint32_t d, std::uint32_t extent,
+                        std::uint32_t lastDistance, SearchState& state) {
+    const std::uint8_t* here = search.source.data() + p;
+    const auto remaining = static_cast<std::uint32_t>(search.source.size() - p);
+    if (passesByteTests(here, d, state.best, remaining)) {
+        takeCandidate(state, d, extent, remaining);
+    } else {
+        state.examined = d;
+    }
+    const bool overreach = state.bestDistance == state.examined && state.best == state.examined + 1;
+    if (!state.stopped && !overreach) {
+        state.examined = lastDistance;
+    }
+}
+
+}  // namespace
+
+bool continueWithChains(FastSearch& search, std::uint32_t p, std::uint32_t window,
+                        SearchState& state) {
+    const std::span<const std::uint8_t> source = search.source;
+    const std::uint8_t* here = source.data() + p;
+    const auto remaining = static_cast<std::uint32_t>(source.size() - p);
+    if (remaining < kChainKeyBytes) {
+        return true;  // nothing that could be written is left
+    }
+    // Beyond distance three, a candidate that does not share p's first four
+    // bytes can neither end the search nor outlast one that does.
+    scanDistances(source, p, state, std::min(window, kChainKeyBytes - 1));
+    StretchChains& chains = search.chains;
+    std::uint64_t work = 0;
+    const auto prefixAt = [&](std::uint32_t d, std::uint32_t cap) {
+        return candidateLength(search, p, d, cap, 0, work);
+    };
+    const std::uint32_t lowest = p - window;
+    std::uint32_t at = chains.heads[chainBucket(chains, here)];
+    while (!searchDecided(state, window, remaining)) {
+        if (work > search.chainWorkLeft) {
+            search.chainWorkLeft = 0;
+            return false;
+        }
+        if (stepAfterOverreach(search.stretch, source, p, window, state, prefixAt)) {
+            continue;
+        }
+        if (at == kNoLink) {
+            state.examined = window;
+            break;
+        }
+        ++work;
+        const ChainLink& link = chains.links[at];
+        const std::uint32_t highest = p - state.examined - 1;
+        if (std::memcmp(source.data() + link.first, here, kChainKeyBytes) != 0 ||
+            link.first > highest) {
+            at = link.previous;
+            continue;
+        }
+        if (link.period == 0) {
+            if (link.first < lowest) {
+                state.examined = window;
+                break;
+            }
+            const std::uint32_t d = p - link.first;
+            if (passesByteTests(here, d, state.best, remaining)) {
+                takeCandidate(state, d, prefixAt(d, std::min(remaining, d + 1)), remaining);
+            } else {
+                state.examined = d;
+            }
+            at = link.previous;
+            continue;
+        }
+        const std::uint32_t nearest =
+            link.first +
+            (std::min(lastPosition(link), highest) - link.first) / link.period * link.period;
+        if (nearest < lowest) {
+            state.examined = window;
+            break;
+        }
+        const std::uint32_t lowestInLink = alignUp(link.first, link.period, lowest);
+        if (link.stretchEnd < p) {
+            stepThroughStretchLink(search, p, link, nearest, lowestInLink, state, work);
+            continue;
+        }
+        const std::uint32_t d = p - nearest;
+        if (link.stretchEnd > p) {
+            const std::uint32_t extent = periodicExtent(search, p, link.period, work);
+            if (d + 1 >= extent) {
+                stepPastOwnStretch(search, p, d, extent, p - lowestInLink, state);
+                continue;
+            }
+        }
+        // One candidate at a time: inside p's own stretch the step through
+        // its records has passed them.
+        if (passesByteTests(here, d, state.best, remaining)) {
+            takeCandidate(state, d, prefixAt(d, std::min(remaining, d + 1)), remaining);
+        } else {
+            state.examined = d;
+        }
+    }
+    search.chainWorkLeft -= std::min(work, search.chainWorkLeft);
+    return true;
+}
+
+}  // namespace bitmapcodec
