@@ -119,7 +119,7 @@ bool continueWithChains(FastSearch& search, std::uint32_t p, std::uint32_t windo
     // Beyond distance three, a candidate that does not share p's first four
     // bytes can neither end the search nor outlast one that does.
     scanDistances(source, p, state, std::min(window, kChainKeyBytes - 1));
-    StretchChains& chains = search.chains;
+    const StretchChains& chains = search.chains;
     std::uint64_t work = 0;
     const auto prefixAt = [&](std::uint32_t d, std::uint32_t cap) {
         return candidateLength(search, p, d, cap, 0, work);
