@@ -33,11 +33,6 @@ std::uint32_t candidateLength(const FastSearch& search, std::uint32_t p, std::ui
     return length;
 }
 
-// The position of the link (first, step period) nearest above or at `at`.
-std::uint32_t alignUp(std::uint32_t first, std::uint32_t period, std::uint32_t at) {
-    return at <= first ? first : first + (at - first + period - 1) / period * period;
-}
-
 // One step through a link of a stretch that ends before p, all of whose
 // positions share p's four bytes: the text from a candidate q there is the
 // stretch's pattern for u = stretchEnd - q bytes, and p's is that pattern for
@@ -48,18 +43,30 @@ std::uint32_t alignUp(std::uint32_t first, std::uint32_t period, std::uint32_t a
 // nearest, and none of them can end the search (u and e are below the
 // distance, and e is at most what is left). Examines the candidates from the
 // one at `highest` on as far as that step reaches.
-void stepThroughStretchLink(FastSearch& search, std::uint32_t p, const ChainLink& link,
-                            std::uint32_t highest, std::uint32_t lowestInLink, SearchState& state,
-                            std::uint64_t& work) {
+void stepThroughStretchLink(const FastSearch& search, std::uint32_t p, const ChainLink& link,
+                            std::uint32_t extent, std::uint32_t highest, std::uint32_t lowestInLink,
+                            SearchState& state, std::uint64_t& work) {
     const std::uint8_t* here = search.source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(search.source.size() - p);
     const std::uint32_t end = link.stretchEnd;
-    const std::uint32_t extent = periodicExtent(search, p, link.period, work);
+    // Once the best is as long as the extent, only the candidate with
+    // u == extent can share more, and only where the bytes after both
+    // stretches agree: most links are passed on one byte.
+    if (state.best >= extent) {
+        const std::uint32_t aligned = end - std::min(end, extent);
+        const bool onLink = end >= extent && aligned >= lowestInLink && aligned <= highest &&
+                            ((aligned - link.first) & (link.period - 1)) == 0;
+        if (!onLink || search.source[end] != here[extent]) {
+            state.examined = p - lowestInLink;
+            return;
+        }
+        highest = aligned;
+    }
     const std::uint32_t u = end - highest;
     if (u < extent) {
         const std::uint32_t bound =
             extent > end ? lowestInLink : std::max(lowestInLink, end - extent + 1);
-        const std::uint32_t farthest = alignUp(link.first, link.period, bound);
+        const std::uint32_t farthest = onLinkAbove(link.first, link.period, bound);
         const std::uint32_t d = p - farthest;
         if (end - farthest > state.best) {
             takeCandidate(state, d, end - farthest, remaining);
@@ -126,6 +133,7 @@ bool continueWithChains(FastSearch& search, std::uint32_t p, std::uint32_t windo
     };
     const std::uint32_t lowest = p - window;
     std::uint32_t at = chains.heads[chainBucket(chains, here)];
+    std::uint32_t extents[3] = {};  // p's periodic extent for periods 1 and 2, once asked
     while (!searchDecided(state, window, remaining)) {
         if (work > search.chainWorkLeft) {
             search.chainWorkLeft = 0;
@@ -161,20 +169,22 @@ bool continueWithChains(FastSearch& search, std::uint32_t p, std::uint32_t windo
             continue;
         }
         const std::uint32_t nearest =
-            link.first +
-            (std::min(lastPosition(link), highest) - link.first) / link.period * link.period;
+            onLinkBelow(link.first, link.period, std::min(lastPosition(link), highest));
         if (nearest < lowest) {
             state.examined = window;
             break;
         }
-        const std::uint32_t lowestInLink = alignUp(link.first, link.period, lowest);
+        const std::uint32_t lowestInLink = onLinkAbove(link.first, link.period, lowest);
+        std::uint32_t& extent = extents[link.period];
+        if (extent == 0) {
+            extent = periodicExtent(search, p, link.period, work);
+        }
         if (link.stretchEnd < p) {
-            stepThroughStretchLink(search, p, link, nearest, lowestInLink, state, work);
+            stepThroughStretchLink(search, p, link, extent, nearest, lowestInLink, state, work);
             continue;
         }
         const std::uint32_t d = p - nearest;
         if (link.stretchEnd > p) {
-            const std::uint32_t extent = periodicExtent(search, p, link.period, work);
             if (d + 1 >= extent) {
                 stepPastOwnStretch(search, p, d, extent, p - lowestInLink, state);
                 continue;

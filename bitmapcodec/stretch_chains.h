@@ -23,12 +23,23 @@ struct ChainLink {
     std::uint32_t period;
 };
 
+// The highest position of the link (first, step period) at or below `at`;
+// periods are 1 and 2, so a mask does a division's work.
+inline std::uint32_t onLinkBelow(std::uint32_t first, std::uint32_t period, std::uint32_t at) {
+    return first + ((at - first) & ~(period - 1));
+}
+
+// The lowest position of the link at or above `at`.
+inline std::uint32_t onLinkAbove(std::uint32_t first, std::uint32_t period, std::uint32_t at) {
+    return at <= first ? first : first + ((at - first + period - 1) & ~(period - 1));
+}
+
 // The highest position of a link.
 inline std::uint32_t lastPosition(const ChainLink& link) {
     if (link.period == 0) {
         return link.first;
     }
-    return link.first + (link.stretchEnd - 4 - link.first) / link.period * link.period;
+    return onLinkBelow(link.first, link.period, link.stretchEnd - 4);
 }
 
 // The chains of one input, extended as the encoder moves on, in memory that
