@@ -124,7 +124,8 @@ Match fastSearchMatch(FastSearch& search, std::uint32_t p) {
         search.creditedUpTo = std::max(search.creditedUpTo, p);
         const bool mayIndex = source.size() >= search.smallestIndexedInput;
         // Each budget grows only with the positions passed while it is in use.
-        if (mayIndex && chainsCover(search, p)) {
+        const bool mayChain = mayIndex && source.size() >= search.smallestChainedInput;
+        if (mayChain && chainsCover(search, p)) {
             search.chainWorkLeft += search.chainWorkPerPosition * passed;
             if (continueWithChains(search, p, window, state)) {
                 return {state.best, state.bestDistance};

@@ -189,6 +189,7 @@ struct FastSearch {
     std::uint32_t maximumDistance = 0;
     std::uint32_t shortScanDistances = kShortScanDistances;
     std::size_t smallestIndexedInput = kSmallestIndexedInput;
+    std::size_t smallestChainedInput = kSmallestChainedInput;
     std::uint64_t plainWorkLeft = 0;
     std::uint64_t plainWorkPerPosition = kPlainWorkPerByte;
     std::uint32_t creditedUpTo = 0;  // the positions before it have added theirs

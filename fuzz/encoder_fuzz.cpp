@@ -4,7 +4,7 @@
 // container that gives it back. The fuzzer chooses the bytes, the maximum
 // distance (the first three bytes, taken modulo 409600, plus one) and, with
 // the fourth byte, the search's path: as the encoder takes it (which uses the
-// stretch chains and the index only for inputs of a kilobyte or more), or
+// index only for inputs of a kilobyte or more, and the chains from 8 KB), or
 // along the stretch chains from the first search on (to the end, or handing
 // over to the index after a little work), or with the index built from the
 // start (after the short scan, reading large intervals directly, or from the
@@ -85,6 +85,7 @@ void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maxim
         const bool handOver = path == Path::stretchChainsThenIndex;
         search.shortScanDistances = 3;
         search.smallestIndexedInput = 1;
+        search.smallestChainedInput = 1;
         search.chainWorkLeft = handOver ? 40 : UINT64_MAX / 2;
         search.chainWorkPerPosition = handOver ? 0 : 1000;
     } else if (path == Path::indexAfterPlainWork) {

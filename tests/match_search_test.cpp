@@ -99,6 +99,7 @@ void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
             search.chains.givenUp = true;
         } else if (variant.chains != Chains::asEncoding) {
             search.smallestIndexedInput = 1;
+            search.smallestChainedInput = 1;
             search.chainWorkLeft = variant.chains == Chains::always ? UINT64_MAX / 2 : 40;
             search.chainWorkPerPosition = variant.chains == Chains::always ? 1000 : 0;
         }
