@@ -327,7 +327,9 @@ std::span<T> arenaArray(std::byte* arena, std::size_t offset, std::size_t count)
 
 }  // namespace
 
-std::size_t matchIndexBytes(std::size_t n) { return layIndexOut(n).total; }
+std::size_t matchIndexBytes(std::size_t n) {
+    return layIndexOut(n).total;
+}
 
 MatchIndex buildMatchIndex(std::span<const std::uint8_t> source, EncoderWorkspace& workspace) {
     const std::size_t n = source.size();
