@@ -98,8 +98,8 @@ void stepThroughStretchLink(const FastSearch& search, std::uint32_t p, const Cha
 // can count. So the first of them outlasts the others, and after it only the
 // next distance could end the search, right after a record that ran past its
 // distance, which the search looks at next.
-void stepPastOwnStretch(FastSearch& search, std::uint32_t p, std::uint32_t d, std::uint32_t extent,
-                        std::uint32_t lastDistance, SearchState& state) {
+void stepPastOwnStretch(const FastSearch& search, std::uint32_t p, std::uint32_t d,
+                        std::uint32_t extent, std::uint32_t lastDistance, SearchState& state) {
     const std::uint8_t* here = search.source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(search.source.size() - p);
     if (passesByteTests(here, d, state.best, remaining)) {
