@@ -75,12 +75,9 @@ void stepThroughStretchLink(const FastSearch& search, std::uint32_t p, const Cha
         }
     } else if (u == extent) {
         const std::uint32_t d = p - highest;
-        if (passesByteTests(here, d, state.best, remaining)) {
-            const std::uint32_t cap = std::min(remaining, d + 1);
-            takeCandidate(state, d, candidateLength(search, p, d, cap, extent, work), remaining);
-        } else {
-            state.examined = d;
-        }
+        examineCandidate(here, d, remaining, state, [&] {
+            return candidateLength(search, p, d, std::min(remaining, d + 1), extent, work);
+        });
     } else {
         if (extent > state.best) {
             takeCandidate(state, p - highest, extent, remaining);
@@ -102,11 +99,7 @@ void stepPastOwnStretch(const FastSearch& search, std::uint32_t p, std::uint32_t
                         std::uint32_t extent, std::uint32_t lastDistance, SearchState& state) {
     const std::uint8_t* here = search.source.data() + p;
     const auto remaining = static_cast<std::uint32_t>(search.source.size() - p);
-    if (passesByteTests(here, d, state.best, remaining)) {
-        takeCandidate(state, d, extent, remaining);
-    } else {
-        state.examined = d;
-    }
+    examineCandidate(here, d, remaining, state, [extent] { return extent; });
     const bool overreach = state.bestDistance == state.examined && state.best == state.examined + 1;
     if (!state.stopped && !overreach) {
         state.examined = lastDistance;
@@ -149,22 +142,8 @@ bool continueWithChains(FastSearch& search, std::uint32_t p, std::uint32_t windo
         ++work;
         const ChainLink& link = chains.links[at];
         const std::uint32_t highest = p - state.examined - 1;
-        if (std::memcmp(source.data() + link.first, here, kChainKeyBytes) != 0 ||
-            link.first > highest) {
-            at = link.previous;
-            continue;
-        }
-        if (link.period == 0) {
-            if (link.first < lowest) {
-                state.examined = window;
-                break;
-            }
-            const std::uint32_t d = p - link.first;
-            if (passesByteTests(here, d, state.best, remaining)) {
-                takeCandidate(state, d, prefixAt(d, std::min(remaining, d + 1)), remaining);
-            } else {
-                state.examined = d;
-            }
+        if (link.first > highest ||
+            std::memcmp(source.data() + link.first, here, kChainKeyBytes) != 0) {
             at = link.previous;
             continue;
         }
@@ -174,28 +153,28 @@ bool continueWithChains(FastSearch& search, std::uint32_t p, std::uint32_t windo
             state.examined = window;
             break;
         }
-        const std::uint32_t lowestInLink = onLinkAbove(link.first, link.period, lowest);
-        std::uint32_t& extent = extents[link.period];
-        if (extent == 0) {
-            extent = periodicExtent(search, p, link.period, work);
-        }
-        if (link.stretchEnd < p) {
-            stepThroughStretchLink(search, p, link, extent, nearest, lowestInLink, state, work);
-            continue;
-        }
         const std::uint32_t d = p - nearest;
-        if (link.stretchEnd > p) {
-            if (d + 1 >= extent) {
+        if (link.period != 0) {
+            const std::uint32_t lowestInLink = onLinkAbove(link.first, link.period, lowest);
+            std::uint32_t& extent = extents[link.period];
+            if (extent == 0) {
+                extent = periodicExtent(search, p, link.period, work);
+            }
+            if (link.stretchEnd < p) {
+                stepThroughStretchLink(search, p, link, extent, nearest, lowestInLink, state, work);
+                continue;
+            }
+            if (link.stretchEnd > p && d + 1 >= extent) {
                 stepPastOwnStretch(search, p, d, extent, p - lowestInLink, state);
                 continue;
             }
         }
-        // One candidate at a time: inside p's own stretch the step through
-        // its records has passed them.
-        if (passesByteTests(here, d, state.best, remaining)) {
-            takeCandidate(state, d, prefixAt(d, std::min(remaining, d + 1)), remaining);
-        } else {
-            state.examined = d;
+        // A single position, or one candidate at a time where the stretch
+        // reaches p (the step through p's own records has passed most).
+        examineCandidate(here, d, remaining, state,
+                         [&] { return prefixAt(d, std::min(remaining, d + 1)); });
+        if (link.period == 0) {
+            at = link.previous;
         }
     }
     search.chainWorkLeft -= std::min(work, search.chainWorkLeft);

@@ -78,8 +78,7 @@ std::uint64_t continuePlainly(FastSearch& search, std::uint32_t p, std::uint32_t
 // Starts the stretch chains at the first search that gets this far, and
 // extends them to p. Returns whether they are in use.
 bool chainsCover(FastSearch& search, std::uint32_t p) {
-    if (!search.chainsStarted) {
-        search.chainsStarted = true;
+    if (search.chains.heads.empty()) {
         const std::size_t n = search.source.size();
         // As much as the index will take, if the chains are given up.
         const std::size_t bytes = std::max(matchIndexBytes(n), stretchChainsBytes(n));

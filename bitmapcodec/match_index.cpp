@@ -127,9 +127,7 @@ void chainByKey(std::span<const std::uint8_t> source, std::span<std::uint32_t> p
     std::fill(last.begin(), last.end(), kNoPosition);
     std::size_t q = 0;
     for (; q + kChainKeyBytes <= source.size(); ++q) {
-        std::uint32_t key = 0;
-        std::memcpy(&key, source.data() + q, sizeof key);
-        std::uint32_t& head = last[(key * 2654435761u) >> (32 - bits)];
+        std::uint32_t& head = last[fourByteHash(source.data() + q, bits)];
         previous[q] = head;
         head = static_cast<std::uint32_t>(q);
     }

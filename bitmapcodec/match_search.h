@@ -179,10 +179,10 @@ struct ByteRun {
 // scan; then, where the input is flat enough, the stretch chains while their
 // budget of work lasts; otherwise the plain scan goes on while its budget of
 // plain work lasts; once a budget is spent the index is built and answers the
-// rest, from wherever the search stood. The budget is a fixed amount at the start and a fixed
-// amount more for each position that the pass moves past, so the index is built as soon as plain
-// work has cost more than that amount per byte so far, whatever the input, and plain work over the
-// whole input stays linear.
+// rest, from wherever the search stood. Each budget is a fixed amount at the
+// start and a fixed amount more for each position passed while it is in use,
+// so the index is built as soon as that work has cost more than that amount
+// per byte so far, whatever the input, and the work before it stays linear.
 struct FastSearch {
     std::span<const std::uint8_t> source;
     EncoderWorkspace* workspace = nullptr;  // where the index is built
@@ -193,8 +193,7 @@ struct FastSearch {
     std::uint64_t plainWorkLeft = 0;
     std::uint64_t plainWorkPerPosition = kPlainWorkPerByte;
     std::uint32_t creditedUpTo = 0;  // the positions before it have added theirs
-    bool chainsStarted = false;
-    StretchChains chains;
+    StretchChains chains;            // started at the first search that needs them
     std::uint64_t chainWorkLeft = 0;
     std::uint64_t chainWorkPerPosition = kChainWorkPerByte;
     std::optional<MatchIndex> index;

@@ -21,29 +21,6 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
 bool continueWithChains(FastSearch& search, std::uint32_t p, std::uint32_t window,
                         SearchState& state);
 
-// Where bytes [from, ...) and [from - distance, ...) first differ, or the end.
-inline std::uint32_t firstDifference(std::span<const std::uint8_t> source, std::uint32_t from,
-                                     std::uint32_t distance) {
-    const std::uint8_t* bytes = source.data();
-    const auto n = static_cast<std::uint32_t>(source.size());
-    std::uint32_t i = from;
-    // Eight bytes at a time: a stretch may be the whole input.
-    while (i + 8 <= n) {
-        std::uint64_t a = 0;
-        std::uint64_t b = 0;
-        std::memcpy(&a, bytes + i, 8);
-        std::memcpy(&b, bytes + i - distance, 8);
-        if (a != b) {
-            break;
-        }
-        i += 8;
-    }
-    while (i < n && bytes[i] == bytes[i - distance]) {
-        ++i;
-    }
-    return i;
-}
-
 // directPrefix eight bytes at a time, for candidates that share kilobytes.
 inline std::uint32_t sharedPrefix(const std::uint8_t* candidate, const std::uint8_t* here,
                                   std::uint32_t cap) {
@@ -62,6 +39,38 @@ inline std::uint32_t sharedPrefix(const std::uint8_t* candidate, const std::uint
         length += 8;
     }
     return length + directPrefix(candidate + length, here + length, cap - length);
+}
+
+// Where bytes [from, ...) and [from - distance, ...) first differ, or the end:
+// a stretch may be the whole input.
+inline std::uint32_t firstDifference(std::span<const std::uint8_t> source, std::uint32_t from,
+                                     std::uint32_t distance) {
+    const auto n = static_cast<std::uint32_t>(source.size());
+    if (from >= n) {
+        return from;
+    }
+    const std::uint8_t* at = source.data() + from;
+    return from + sharedPrefix(at - distance, at, n - from);
+}
+
+// The hash of the four bytes at `at`, in `bits` bits, that chains link by.
+inline std::uint32_t fourByteHash(const std::uint8_t* at, int bits) {
+    std::uint32_t key = 0;
+    std::memcpy(&key, at, sizeof key);
+    return (key * 2654435761u) >> (32 - bits);
+}
+
+// Examines the candidate at distance d, the next after those examined, as the
+// plain scan does: through takeCandidate with lengthOf() where it passes the
+// byte tests.
+template <typename Length>
+void examineCandidate(const std::uint8_t* here, std::uint32_t d, std::uint32_t remaining,
+                      SearchState& state, const Length& lengthOf) {
+    if (passesByteTests(here, d, state.best, remaining)) {
+        takeCandidate(state, d, lengthOf(), remaining);
+    } else {
+        state.examined = d;
+    }
 }
 
 // The stretch of the given period through p: the lowest `first` (no lower
@@ -151,11 +160,8 @@ bool stepAfterOverreach(PeriodicStretch& stretch, std::span<const std::uint8_t> 
     }
     const auto remaining = static_cast<std::uint32_t>(source.size() - p);
     const std::uint32_t d = state.examined + 1;
-    if (passesByteTests(source.data() + p, d, state.best, remaining)) {
-        takeCandidate(state, d, prefixAt(d, std::min(remaining, d + 1)), remaining);
-    } else {
-        state.examined = d;
-    }
+    examineCandidate(source.data() + p, d, remaining, state,
+                     [&] { return prefixAt(d, std::min(remaining, d + 1)); });
     return true;
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <memory>
 
 #include "search_steps.h"
@@ -49,9 +48,7 @@ StretchChains startStretchChains(std::size_t n, std::byte* room) {
 }
 
 std::uint32_t chainBucket(const StretchChains& chains, const std::uint8_t* at) {
-    std::uint32_t key = 0;
-    std::memcpy(&key, at, sizeof key);
-    return (key * 2654435761u) >> (32 - chains.bucketBits);
+    return fourByteHash(at, chains.bucketBits);
 }
 
 namespace {

@@ -24,7 +24,8 @@ struct ChainLink {
 };
 
 // The highest position of the link (first, step period) at or below `at`;
-// periods are 1 and 2, so a mask does a division's work.
+// periods are 0 (a single position), 1 and 2, so a mask does a division's
+// work.
 inline std::uint32_t onLinkBelow(std::uint32_t first, std::uint32_t period, std::uint32_t at) {
     return first + ((at - first) & ~(period - 1));
 }
@@ -36,10 +37,8 @@ inline std::uint32_t onLinkAbove(std::uint32_t first, std::uint32_t period, std:
 
 // The highest position of a link.
 inline std::uint32_t lastPosition(const ChainLink& link) {
-    if (link.period == 0) {
-        return link.first;
-    }
-    return onLinkBelow(link.first, link.period, link.stretchEnd - 4);
+    return link.period == 0 ? link.first
+                            : onLinkBelow(link.first, link.period, link.stretchEnd - 4);
 }
 
 // The chains of one input, extended as the encoder moves on, in memory that
@@ -64,8 +63,9 @@ StretchChains startStretchChains(std::size_t n, std::byte* room);
 std::uint32_t chainBucket(const StretchChains& chains, const std::uint8_t* at);
 
 // Puts every position below upTo on the chains. Gives them up (givenUp) where
-// the input holds too few stretches for them to pay: more links than an
-// eighth of the positions covered and a fixed allowance, or than the room.
+// the input holds too few stretches for them to pay: more than one link per
+// kPositionsPerStretchLink positions covered and kStretchLinksAllowance, or
+// more than the room.
 void extendStretchChains(StretchChains& chains, std::span<const std::uint8_t> source,
                          std::uint32_t upTo);
 

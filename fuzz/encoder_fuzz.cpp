@@ -89,8 +89,7 @@ void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maxim
         search.chainWorkLeft = handOver ? 40 : UINT64_MAX / 2;
         search.chainWorkPerPosition = handOver ? 0 : 1000;
     } else if (path == Path::indexAfterPlainWork) {
-        search.chainsStarted = true;  // the plain scan's way to the index
-        search.chains.givenUp = true;
+        search.smallestChainedInput = SIZE_MAX;  // the plain scan's way to the index
         search.shortScanDistances = 3;
         search.plainWorkLeft = 40;
         search.plainWorkPerPosition = 0;

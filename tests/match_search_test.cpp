@@ -95,8 +95,7 @@ void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
             search.smallestIndexedInput = 1;
         }
         if (variant.chains == Chains::never) {
-            search.chainsStarted = true;
-            search.chains.givenUp = true;
+            search.smallestChainedInput = SIZE_MAX;
         } else if (variant.chains != Chains::asEncoding) {
             search.smallestIndexedInput = 1;
             search.smallestChainedInput = 1;
