@@ -243,26 +243,67 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
     testsupport::writeFile(folder / "skin.prc", readFile(SAMPLE_SKIN_PATH));
     testsupport::writeFile(folder / "short.prc", Bytes(40, 1));
     testsupport::writeFile(folder / "file", Bytes(3, 1));
+    fs::create_directories(folder / "sheet in the way" / "index.html");
     const std::string skin = (folder / "skin.prc").string();
     const std::string otherSpelling = (folder / "." / "skin.prc").string();
+    // A full disk (root only): nothing export writes fits, and its last line
+    // says so rather than what it meant to write.
+    const testsupport::SmallDisk disk(folder / "disk");
+    if (disk.mounted()) {
+        fs::create_directory(folder / "disk" / "export");
+        disk.fill();
+    } else if (::geteuid() == 0) {
+        ADD_FAILURE() << "cannot mount a small tmpfs: " << disk.whyNot();
+    }
     struct Case {
         std::vector<std::string> arguments;
         std::string named;
+        std::string out = {};  // the last line on standard output, where there is one
+        bool onFullDisk = false;
     };
     const std::vector<Case> cases = {
         {{"list", (folder / "missing.prc").string()}, "missing.prc: cannot open"},
         {{"check", (folder / "short.prc").string()}, "short.prc: not a resource database"},
         {{"export", skin, (folder / "file").string()}, "file: cannot create the folder"},
         {{"unpack", skin, otherSpelling}, "never writes over its input"},
-        {{"unpack", skin, (folder / "no folder" / "out.prc").string()}, "cannot write"},
+        {{"unpack", skin, (folder / "no folder" / "out.prc").string()},
+         "out.prc: cannot write the file: No such file or directory"},
+        {{"unpack", skin, (folder / "sheet in the way").string()},
+         "sheet in the way: cannot write the file: Is a directory"},
+        {{"export", skin, (folder / "sheet in the way").string()},
+         "index.html: cannot write the file: Is a directory",
+         "skin.prc: 10 images written to " + (folder / "sheet in the way").string() +
+             "; 1 file could not be written\n"},
+        {{"unpack", skin, (folder / std::string(256, 'n')).string()},
+         "cannot write the file: File name too long"},
+        {{"unpack", skin, (folder / "disk" / "out.prc").string()},
+         "out.prc: cannot write the file: No space left on device",
+         "",
+         true},
+        {{"export", skin, (folder / "disk" / "export").string()},
+         "index.html: cannot write the file: No space left on device",
+         "skin.prc: 0 images written to " + (folder / "disk" / "export").string() +
+             "; 25 files could not be written\n",
+         true},
         {{"export", skin}, "wrong number of arguments"},
         {{"show", skin}, "unknown command"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments[0] + " " + c.named);
+        if (c.onFullDisk && !disk.mounted()) {
+            continue;
+        }
         const RunResult run = lumen(c.arguments);
         EXPECT_EQ(run.exitStatus, 1);
         EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+        if (!c.out.empty()) {
+            EXPECT_TRUE(run.out.ends_with(c.out)) << run.out;
+        }
+    }
+    if (disk.mounted()) {
+        EXPECT_EQ(testsupport::folderContents(folder / "disk"),
+                  (std::vector<std::string>{"export", "filler"}));
+        EXPECT_TRUE(fs::is_empty(folder / "disk" / "export"));
     }
     EXPECT_EQ(readFile(skin), readFile(SAMPLE_SKIN_PATH));
     EXPECT_EQ(lumen({"--help"}).exitStatus, 0);
@@ -837,7 +878,8 @@ TEST(Lumen, UnpackRefusesAWriteProtectedOutputForAUserWhoIsNotRoot) {
     const RunResult run = testsupport::runProgram(testsupport::asUnprivilegedUser(
         {LUMEN_PATH, "unpack", folder / "t.prc", folder / "out.prc"}));
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_NE(run.err.find("out.prc: cannot write the file"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("out.prc: cannot write the file: Permission denied"), std::string::npos)
+        << run.err;
     EXPECT_EQ(readFile(folder / "out.prc"), Bytes(123, 0x42));
     EXPECT_EQ(testsupport::folderContents(folder.path),
               (std::vector<std::string>{"out.prc", "t.prc"}));

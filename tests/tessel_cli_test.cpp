@@ -353,10 +353,36 @@ TEST(TesselFiles, OnePathReplacesTheInputAndKeepsItsMode) {
 }
 
 TEST(TesselFiles, ANewOutputGetsTheUmaskMode) {
-    TempFolder folder;
-    const RunResult run = tessel({SAMPLE_SKIN_PATH, folder / "new.prc"});
-    EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(fs::status(folder / "new.prc").permissions(), fs::perms(0777 & ~currentUmask()));
+    // Up to the longest name a file may have (255 bytes): the temporary
+    // file's name must fit wherever the output's does, cut between the
+    // characters of a multibyte name.
+    std::string euros;
+    for (int k = 0; k < 83; ++k) {
+        euros += "\u20ac";
+    }
+    std::string acutes;
+    for (int k = 0; k < 125; ++k) {
+        acutes += "\u00e9";
+    }
+    const std::vector<std::string> names = {
+        "new.prc",
+        std::string(244, 'a') + ".prc",
+        std::string(251, 'b') + ".prc",
+        acutes + ".prc",        // 254 bytes
+        euros + "ab.prc",       // 255 bytes
+        std::string(248, 'c'),  // 248 bytes
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(std::to_string(name.size()) + " bytes");
+        TempFolder folder;
+        const RunResult run = tessel({SAMPLE_SKIN_PATH, folder / name});
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(fs::status(folder / name).permissions(), fs::perms(0777 & ~currentUmask()));
+        EXPECT_EQ(folderContents(folder.path), std::vector<std::string>{name});
+        // And in place, over the file of that name.
+        EXPECT_EQ(tessel({folder / name}).exitStatus, 0);
+        EXPECT_EQ(folderContents(folder.path), std::vector<std::string>{name});
+    }
 }
 
 TEST(TesselFiles, ASymbolicLinkStaysALinkToTheNewContent) {
