@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <span>
 
 #include "compressed_bitmap.h"
@@ -33,9 +34,7 @@ int asPrinted(std::uint32_t value) {
     return static_cast<std::int32_t>(value);
 }
 
-}  // namespace
-
-bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath) {
+bool compressDatabase(const std::string& inputPath, const std::string& outputPath) {
     std::uint32_t totalBefore = 0;
     std::uint32_t totalAfter = 0;
     std::optional<prc::ResourceTable> table = prc::readResourceDatabase(inputPath);
@@ -85,6 +84,21 @@ bool compressSkinDatabase(const std::string& inputPath, const std::string& outpu
     // The statistics must reach the console before the input may be replaced.
     std::fflush(stdout);
     return prc::writeResourceDatabase(outputPath, *table);
+}
+
+}  // namespace
+
+bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath) {
+    // Memory runs out on inputs of gigabytes or on a bitmap whose search
+    // index does not fit; every allocation comes before the output is
+    // opened, so the output (or the input, when it is also the output) stays
+    // as it was.
+    try {
+        return compressDatabase(inputPath, outputPath);
+    } catch (const std::bad_alloc&) {
+        std::printf("ERR: out of memory!\n");
+        return false;
+    }
 }
 
 }  // namespace tessel

@@ -8,8 +8,8 @@ namespace tessel {
 // Reads the database at inputPath, drops the first 'PlRC' resource of id 0,
 // compresses every 'abmp' bitmap where that is smaller, prints the savings and
 // writes the result to outputPath (which may be inputPath). Returns false when
-// the input could not be read or the output could not be written; either way
-// the lines printed say why.
+// the input could not be read, memory ran out or the output could not be
+// written; either way the lines printed say why.
 bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath);
 
 }  // namespace tessel

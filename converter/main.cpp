@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,7 @@ recast::FileChoice chooseSkinFile(char (&path)[recast::kPathBufferSize]) {
     return recast::chooseExistingFile("Select skin to convert from T3 to Orvane.", path);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int convertChosenSkin(int argc, char** argv) {
     using namespace recast;
     const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
     if (arguments.size() == 1) {
@@ -56,4 +55,17 @@ int main(int argc, char** argv) {
     }
     showMessage("Success", "Conversion to Orvane format successful.");
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Only the arguments and the messages take memory from the heap, all
+    // before the file is opened or after it is closed: running out ends the
+    // run like any other failure, with the file as it was.
+    try {
+        return convertChosenSkin(argc, argv);
+    } catch (const std::bad_alloc&) {
+        recast::fatalError("Out of memory.");
+    }
 }

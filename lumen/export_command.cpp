@@ -79,22 +79,41 @@ std::string joined(const std::string& folder, const std::string& name) {
 struct Writer {
     const std::string& skinPath;
     const std::string& folder;
-    bool failed = false;
+    std::size_t failures = 0;
 
     bool write(const std::string& name, std::span<const std::uint8_t> bytes) {
         const std::string path = joined(folder, name);
         if (isSameFile(path, skinPath)) {
             reportFailure(path, "is the skin itself; Lumen never writes over its input");
-        } else if (prc::replaceFile(path, bytes, kDocumentMode, prc::ExistingName::replace) !=
-                   prc::FileWriteStatus::ok) {
-            reportFailure(path, "cannot write the file");
-        } else {
-            return true;
+            ++failures;
+            return false;
         }
-        failed = true;
-        return false;
+        const prc::FileWriteResult written =
+            prc::replaceFile(path, bytes, kDocumentMode, prc::ExistingName::replace);
+        if (written.status != prc::FileWriteStatus::ok) {
+            reportFailure(path, "cannot write the file: " + written.reason);
+            ++failures;
+            return false;
+        }
+        return true;
     }
 };
+
+// What the run wrote, never what it meant to write: on a full disk the
+// contact sheet may be missing, and the files that failed are counted.
+std::string writtenSummary(std::size_t images, bool sheetWritten, std::size_t failures,
+                           const std::string& folder) {
+    std::string summary = std::to_string(images) + " images";
+    if (sheetWritten) {
+        summary += " and index.html";
+    }
+    summary += " written to " + shownPath(folder);
+    if (failures > 0) {
+        summary += "; " + std::to_string(failures) + (failures == 1 ? " file" : " files") +
+                   " could not be written";
+    }
+    return summary;
+}
 
 }  // namespace
 
@@ -176,11 +195,11 @@ int exportSkin(const std::string& path, const std::string& folder) {
     writer.write(kManifestName,
                  std::span(reinterpret_cast<const std::uint8_t*>(manifest.text.data()),
                            manifest.text.size()));
-    writer.write("index.html",
-                 std::span(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()));
-    std::printf("%s: %zu images and index.html written to %s\n", shownPath(path).c_str(), images,
-                shownPath(folder).c_str());
-    return !damaged && !writer.failed && std::fflush(stdout) == 0 ? 0 : 1;
+    const bool sheetWritten = writer.write(
+        "index.html", std::span(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()));
+    std::printf("%s: %s\n", shownPath(path).c_str(),
+                writtenSummary(images, sheetWritten, writer.failures, folder).c_str());
+    return !damaged && writer.failures == 0 && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace lumen

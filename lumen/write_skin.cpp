@@ -14,8 +14,9 @@ std::optional<std::size_t> writeSkin(const std::string& outputPath,
         return std::nullopt;
     }
     const std::vector<std::uint8_t> file = prc::serializeDatabase(header, entries);
-    if (prc::replaceFile(outputPath, file) != prc::FileWriteStatus::ok) {
-        reportFailure(outputPath, "cannot write the file");
+    const prc::FileWriteResult written = prc::replaceFile(outputPath, file);
+    if (written.status != prc::FileWriteStatus::ok) {
+        reportFailure(outputPath, "cannot write the file: " + written.reason);
         return std::nullopt;
     }
     return file.size();

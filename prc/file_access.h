@@ -24,6 +24,13 @@ FileContents readWholeFile(const std::string& path);
 // (Windows only; nothing was changed).
 enum class FileWriteStatus { ok, cannotOpen, cannotWrite, inUse };
 
+struct FileWriteResult {
+    FileWriteStatus status = FileWriteStatus::ok;
+    // Why the step that failed failed, in the system's own words (strerror,
+    // FormatMessageW) as UTF-8 without a line end; empty on success.
+    std::string reason;
+};
+
 // What replaceFile does with whatever already has the name.
 enum class ExistingName {
     // A path the user gave: a symbolic link is followed and stays a link, and
@@ -50,8 +57,9 @@ enum class ExistingName {
 // exists, the temporary file is removed first. One call at a time: the
 // programs are single-threaded. On Windows an existing file is replaced so
 // that it keeps its attributes, security, streams and creation time, and
-// paths of any length are accepted.
-FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+// paths of any length are accepted. The temporary file's name fits wherever
+// the target's does.
+FileWriteResult replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
                             unsigned newFileMode = 0777,
                             ExistingName existing = ExistingName::follow);
 

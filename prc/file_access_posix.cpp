@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "file_access.h"
 
@@ -116,16 +117,31 @@ int createPendingTemporary(const std::string& pattern) {
     return fd;
 }
 
-// Renames the pending temporary file over the target (or, when it is not to
-// be kept or the rename fails, removes it); nothing is pending afterwards.
-bool settlePendingTemporary(const std::string& target, bool keep) {
+// The errno of the call that just failed; a call that failed without
+// setting one counts as an input/output error.
+int lastError() {
+    return errno != 0 ? errno : EIO;
+}
+
+FileWriteResult failure(FileWriteStatus status, int error) {
+    return {status, std::strerror(error)};
+}
+
+// Renames the pending temporary file over the target, unless writing it
+// failed with the error given (0: it did not), or removes it; nothing is
+// pending afterwards. Returns the error that kept the file from the target,
+// or 0.
+int settlePendingTemporary(const std::string& target, int writeError) {
     const SignalsHeld held;
-    const bool renamed = keep && ::rename(pendingTemporary, target.c_str()) == 0;
-    if (!renamed) {
+    int error = writeError;
+    if (error == 0 && ::rename(pendingTemporary, target.c_str()) != 0) {
+        error = lastError();
+    }
+    if (error != 0) {
         ::unlink(pendingTemporary);
     }
     temporaryPending = 0;
-    return renamed;
+    return error;
 }
 
 bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
@@ -133,6 +149,9 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {
             continue;
+        }
+        if (written == 0) {
+            errno = EIO;
         }
         if (written <= 0) {
             return false;
@@ -161,12 +180,17 @@ bool resolveLinks(std::string& path) {
         }
         std::string target(static_cast<std::size_t>(info.st_size) + 256, '\0');
         const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-        if (length < 0 || static_cast<std::size_t>(length) >= target.size()) {
+        if (length < 0) {
+            return false;
+        }
+        if (static_cast<std::size_t>(length) >= target.size()) {
+            errno = ENAMETOOLONG;  // the link grew since lstat
             return false;
         }
         target.resize(static_cast<std::size_t>(length));
         path = target.front() == '/' ? target : folderOf(path) + "/" + target;
     }
+    errno = ELOOP;
     return false;
 }
 
@@ -176,15 +200,15 @@ mode_t modeForNewFile(unsigned requested) {
     return static_cast<mode_t>(requested) & 0777 & ~mask;
 }
 
-FileWriteStatus writeInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
+FileWriteResult writeInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
     Descriptor file(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     if (file.get() < 0) {
-        return FileWriteStatus::cannotOpen;
+        return failure(FileWriteStatus::cannotOpen, lastError());
     }
-    if (!writeAll(file.get(), bytes)) {
-        return FileWriteStatus::cannotWrite;
+    if (!writeAll(file.get(), bytes) || ::close(file.release()) != 0) {
+        return failure(FileWriteStatus::cannotWrite, lastError());
     }
-    return ::close(file.release()) == 0 ? FileWriteStatus::ok : FileWriteStatus::cannotWrite;
+    return {};
 }
 
 // The rename lives in the folder's entries: until they reach the disk, a power
@@ -199,15 +223,35 @@ void syncFolder(const std::string& folder) {
     }
 }
 
+// ".NAME.XXXXXX" in the folder, with as much of NAME as keeps it within the
+// folder's limit on a name's length, cut between UTF-8 characters: whatever
+// name the target may have, its temporary file may have one too.
+std::string temporaryPattern(const std::string& folder, const std::string& name) {
+    constexpr std::size_t kAdded = sizeof "..XXXXXX" - 1;
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::size_t longest = limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+    std::size_t kept = name.size();
+    if (kept + kAdded > longest) {
+        kept = longest > kAdded ? longest - kAdded : 0;
+        while (kept > 0 && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) {
+            --kept;
+        }
+    }
+    return folder + "/." + name.substr(0, kept) + ".XXXXXX";
+}
+
 // existing: the file being replaced, whose owner, group and permission bits
 // the new one takes; null for a new file, which gets newMode.
-FileWriteStatus writeThroughTemporary(const std::string& path, const struct stat* existing,
+FileWriteResult writeThroughTemporary(const std::string& path, const struct stat* existing,
                                       mode_t newMode, std::span<const std::uint8_t> bytes) {
+    // Everything that takes memory comes before the temporary file exists:
+    // running out of it then leaves nothing behind.
+    const std::string folder = folderOf(path);
     const std::size_t slash = path.rfind('/');
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    Descriptor file(createPendingTemporary(folderOf(path) + "/." + base + ".XXXXXX"));
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    Descriptor file(createPendingTemporary(temporaryPattern(folder, name)));
     if (file.get() < 0) {
-        return FileWriteStatus::cannotOpen;
+        return failure(FileWriteStatus::cannotOpen, lastError());
     }
     // Owner first: changing it clears the set-id bits that fchmod then sets.
     // Only root may give a file away; anyone else keeps what cp keeps.
@@ -218,11 +262,12 @@ FileWriteStatus writeThroughTemporary(const std::string& path, const struct stat
     const bool written = ownerKept && ::fchmod(file.get(), mode) == 0 &&
                          writeAll(file.get(), bytes) && ::fsync(file.get()) == 0 &&
                          ::close(file.release()) == 0;
-    if (!settlePendingTemporary(path, written)) {
-        return FileWriteStatus::cannotWrite;
+    const int error = settlePendingTemporary(path, written ? 0 : lastError());
+    if (error != 0) {
+        return failure(FileWriteStatus::cannotWrite, error);
     }
-    syncFolder(folderOf(path));
-    return FileWriteStatus::ok;
+    syncFolder(folder);
+    return {};
 }
 
 // The permission check that opening the file for writing would make, without
@@ -264,24 +309,27 @@ FileContents readWholeFile(const std::string& path) {
     return contents;
 }
 
-FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+FileWriteResult replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
                             unsigned newFileMode, ExistingName existing) {
     std::string target = path;
-    if (target.empty() || (existing == ExistingName::follow && !resolveLinks(target))) {
-        return FileWriteStatus::cannotOpen;
+    if (target.empty()) {
+        return failure(FileWriteStatus::cannotOpen, ENOENT);
+    }
+    if (existing == ExistingName::follow && !resolveLinks(target)) {
+        return failure(FileWriteStatus::cannotOpen, lastError());
     }
     struct stat info {};
     const bool found = existing == ExistingName::follow ? ::stat(target.c_str(), &info) == 0
                                                         : ::lstat(target.c_str(), &info) == 0;
     if (!found) {
         if (errno != ENOENT) {
-            return FileWriteStatus::cannotOpen;
+            return failure(FileWriteStatus::cannotOpen, lastError());
         }
         return writeThroughTemporary(target, nullptr, modeForNewFile(newFileMode), bytes);
     }
     if (S_ISREG(info.st_mode)) {
         if (!mayWrite(target)) {
-            return FileWriteStatus::cannotOpen;
+            return failure(FileWriteStatus::cannotOpen, lastError());
         }
         return writeThroughTemporary(target, &info, 0, bytes);
     }
@@ -290,7 +338,7 @@ FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_
     }
     // A folder of that name cannot be replaced; a link or node can.
     if (S_ISDIR(info.st_mode)) {
-        return FileWriteStatus::cannotOpen;
+        return failure(FileWriteStatus::cannotOpen, EISDIR);
     }
     return writeThroughTemporary(target, nullptr, modeForNewFile(newFileMode), bytes);
 }

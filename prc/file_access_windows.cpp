@@ -45,12 +45,36 @@ bool isSharingError(DWORD error) {
            error == ERROR_USER_MAPPED_FILE;
 }
 
+// The system's words for an error, as UTF-8 without the line end that
+// FormatMessageW puts after them.
+std::string systemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
+    ::LocalFree(text);
+    while (!message.empty() &&
+           (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(error) : platform::utf8FromWide(message);
+}
+
+FileWriteResult failure(FileWriteStatus status, DWORD error) {
+    return {status, systemMessage(error)};
+}
+
 bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const DWORD piece =
             bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
-        if (!::WriteFile(file, bytes.data(), piece, &written, nullptr) || written == 0) {
+        if (!::WriteFile(file, bytes.data(), piece, &written, nullptr)) {
+            return false;
+        }
+        if (written == 0) {
+            ::SetLastError(ERROR_WRITE_FAULT);
             return false;
         }
         bytes = bytes.subspan(written);
@@ -81,16 +105,21 @@ std::size_t nameStart(const std::wstring& path) {
     return separator == std::wstring::npos ? 0 : separator + 1;
 }
 
-FileWriteStatus writeInPlace(const std::wstring& path, std::span<const std::uint8_t> bytes) {
+FileWriteResult writeInPlace(const std::wstring& path, std::span<const std::uint8_t> bytes) {
     Handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
-        return isSharingError(::GetLastError()) ? FileWriteStatus::inUse
-                                                : FileWriteStatus::cannotOpen;
+        const DWORD error = ::GetLastError();
+        return failure(isSharingError(error) ? FileWriteStatus::inUse : FileWriteStatus::cannotOpen,
+                       error);
     }
-    const bool written = writeAll(file.get(), bytes);
-    const bool closed = file.close();
-    return written && closed ? FileWriteStatus::ok : FileWriteStatus::cannotWrite;
+    if (!writeAll(file.get(), bytes)) {
+        return failure(FileWriteStatus::cannotWrite, ::GetLastError());
+    }
+    if (!file.close()) {
+        return failure(FileWriteStatus::cannotWrite, ::GetLastError());
+    }
+    return {};
 }
 
 // Whether another program holds the file so that it could not be replaced:
@@ -133,7 +162,8 @@ void installControlHandler() {
 }
 
 // A short name beside the target: eight characters, so that the temporary
-// file's path is never what makes a path too long.
+// file's path is never what makes a path too long, and its name fits wherever
+// the target's does. When none can be made, the last error says why.
 Handle createTemporaryBeside(const std::wstring& target, std::wstring& temporary) {
     static unsigned attempt = 0;
     installControlHandler();
@@ -143,6 +173,7 @@ Handle createTemporaryBeside(const std::wstring& target, std::wstring& temporary
         std::swprintf(name, 16, L"~%07x", (seed + attempt++) & 0xFFFFFFFu);
         temporary = target.substr(0, nameStart(target)) + name;
         if (temporary.size() >= std::size(pendingTemporary)) {
+            ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
             break;
         }
         ::AcquireSRWLockExclusive(&pendingLock);
@@ -155,6 +186,7 @@ Handle createTemporaryBeside(const std::wstring& target, std::wstring& temporary
             temporaryPending = true;
         }
         ::ReleaseSRWLockExclusive(&pendingLock);
+        ::SetLastError(error);
         if (file.valid() || error != ERROR_FILE_EXISTS) {
             return file;
         }
@@ -224,10 +256,10 @@ FileContents readWholeFile(const std::string& path) {
 }
 
 // Windows has no mode bits: a new file inherits its folder's permissions.
-FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+FileWriteResult replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
                             unsigned /*newFileMode*/, ExistingName existingName) {
     if (path.empty()) {
-        return FileWriteStatus::cannotOpen;
+        return failure(FileWriteStatus::cannotOpen, ERROR_PATH_NOT_FOUND);
     }
     const bool follow = existingName == ExistingName::follow;
     const std::wstring extended = platform::extendedLengthPath(path);
@@ -240,26 +272,31 @@ FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
-        return FileWriteStatus::cannotOpen;
+        return failure(FileWriteStatus::cannotOpen, ::GetLastError());
     }
     // A read-only file could not have been opened for writing; it must not be
-    // replaced behind the user's back either.
+    // replaced behind the user's back either. Opening either for writing is
+    // refused as access denied.
     if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
-        return FileWriteStatus::cannotOpen;
+        return failure(FileWriteStatus::cannotOpen, ERROR_ACCESS_DENIED);
     }
     if (exists && heldByAnotherProgram(target)) {
-        return FileWriteStatus::inUse;
+        return failure(FileWriteStatus::inUse, ERROR_SHARING_VIOLATION);
     }
 
     std::wstring temporary;
     Handle file = createTemporaryBeside(target, temporary);
     if (!file.valid()) {
-        return FileWriteStatus::cannotOpen;
+        return failure(FileWriteStatus::cannotOpen, ::GetLastError());
     }
     const bool written = writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get());
-    if (!file.close() || !written) {
+    DWORD error = written ? ERROR_SUCCESS : ::GetLastError();
+    if (!file.close() && error == ERROR_SUCCESS) {
+        error = ::GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
         settlePendingTemporary([&] { return ::DeleteFileW(temporary.c_str()); });
-        return FileWriteStatus::cannotWrite;
+        return failure(FileWriteStatus::cannotWrite, error);
     }
     // A name of the program's own choosing is renamed over: the rename
     // replaces a link itself, where ReplaceFileW or deleting the link first
@@ -268,10 +305,11 @@ FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_
         return settlePendingTemporary([&] {
             if (::MoveFileExW(temporary.c_str(), target.c_str(),
                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-                return FileWriteStatus::ok;
+                return FileWriteResult{};
             }
+            const DWORD moveError = ::GetLastError();
             ::DeleteFileW(temporary.c_str());
-            return FileWriteStatus::cannotWrite;
+            return failure(FileWriteStatus::cannotWrite, moveError);
         });
     }
     return settlePendingTemporary([&] {
@@ -280,20 +318,23 @@ FileWriteStatus replaceFile(const std::string& path, std::span<const std::uint8_
         if (::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH,
                            nullptr, nullptr)) {
             keepAttributes(target, attributes);
-            return FileWriteStatus::ok;
+            return FileWriteResult{};
         }
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+        const DWORD replaceError = ::GetLastError();
+        if (replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
             // The old file is gone and the temporary file is the only copy: it
             // must reach the target's name, never be deleted.
-            return ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)
-                       ? FileWriteStatus::ok
-                       : FileWriteStatus::cannotWrite;
+            if (::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+                return FileWriteResult{};
+            }
+            return failure(FileWriteStatus::cannotWrite, ::GetLastError());
         }
         ::DeleteFileW(temporary.c_str());
-        return isSharingError(error) || error == ERROR_UNABLE_TO_REMOVE_REPLACED
-                   ? FileWriteStatus::inUse
-                   : FileWriteStatus::cannotWrite;
+        return failure(
+            isSharingError(replaceError) || replaceError == ERROR_UNABLE_TO_REMOVE_REPLACED
+                ? FileWriteStatus::inUse
+                : FileWriteStatus::cannotWrite,
+            replaceError);
     });
 }
 

@@ -68,7 +68,7 @@ bool writeResourceDatabase(const std::string& path, const ResourceTable& table) 
         if (databaseFileSize(table.entries) > UINT32_MAX) {
             error = "database too large for 32-bit offsets";
         } else {
-            switch (replaceFile(path, serializeResourceDatabase(table))) {
+            switch (replaceFile(path, serializeResourceDatabase(table)).status) {
                 case FileWriteStatus::ok:
                     return true;
                 case FileWriteStatus::cannotOpen:

@@ -243,26 +243,67 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
     testsupport::writeFile(folder / "skin.prc", readFile(SAMPLE_SKIN_PATH));
     testsupport::writeFile(folder / "short.prc", Bytes(40, 1));
     testsupport::writeFile(folder / "file", Bytes(3, 1));
+    fs::create_directories(folder / "sheet in the way" / "index.html");
     const std::string skin = (folder / "skin.prc").string();
     const std::string otherSpelling = (folder / "." / "skin.prc").string();
+    // A full disk (root only): nothing export writes fits, and its last line
+    // says so rather than what it meant to write.
+    const testsupport::SmallDisk disk(folder / "disk");
+    if (disk.mounted()) {
+        fs::create_directory(folder / "disk" / "export");
+        disk.fill();
+    } else if (::geteuid() == 0) {
+        ADD_FAILURE() << "cannot mount a small tmpfs: " << disk.whyNot();
+    }
     struct Case {
         std::vector<std::string> arguments;
         std::string named;
+        std::string out = {};  // the last line on standard output, where there is one
+        bool onFullDisk = false;
     };
     const std::vector<Case> cases = {
         {{"list", (folder / "missing.prc").string()}, "missing.prc: cannot open"},
         {{"check", (folder / "short.prc").string()}, "short.prc: not a resource database"},
         {{"export", skin, (folder / "file").string()}, "file: cannot create the folder"},
         {{"unpack", skin, otherSpelling}, "never writes over its input"},
-        {{"unpack", skin, (folder / "no folder" / "out.prc").string()}, "cannot write"},
+        {{"unpack", skin, (folder / "no folder" / "out.prc").string()},
+         "out.prc: cannot write the file: No such file or directory"},
+        {{"unpack", skin, (folder / "sheet in the way").string()},
+         "sheet in the way: cannot write the file: Is a directory"},
+        {{"export", skin, (folder / "sheet in the way").string()},
+         "index.html: cannot write the file: Is a directory",
+         "skin.prc: 10 images written to " + (folder / "sheet in the way").string() +
+             "; 1 file could not be written\n"},
+        {{"unpack", skin, (folder / std::string(256, 'n')).string()},
+         "cannot write the file: File name too long"},
+        {{"unpack", skin, (folder / "disk" / "out.prc").string()},
+         "out.prc: cannot write the file: No space left on device",
+         "",
+         true},
+        {{"export", skin, (folder / "disk" / "export").string()},
+         "index.html: cannot write the file: No space left on device",
+         "skin.prc: 0 images written to " + (folder / "disk" / "export").string() +
+             "; 25 files could not be written\n",
+         true},
         {{"export", skin}, "wrong number of arguments"},
         {{"show", skin}, "unknown command"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments[0] + " " + c.named);
+        if (c.onFullDisk && !disk.mounted()) {
+            continue;
+        }
         const RunResult run = lumen(c.arguments);
         EXPECT_EQ(run.exitStatus, 1);
         EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+        if (!c.out.empty()) {
+            EXPECT_TRUE(run.out.ends_with(c.out)) << run.out;
+        }
+    }
+    if (disk.mounted()) {
+        EXPECT_EQ(testsupport::folderContents(folder / "disk"),
+                  (std::vector<std::string>{"export", "filler"}));
+        EXPECT_TRUE(fs::is_empty(folder / "disk" / "export"));
     }
     EXPECT_EQ(readFile(skin), readFile(SAMPLE_SKIN_PATH));
     EXPECT_EQ(lumen({"--help"}).exitStatus, 0);
@@ -687,17 +728,11 @@ std::vector<prc::ResourceEntry> repeated(const Bytes& data, std::size_t count,
     return entries;
 }
 
-// AddressSanitizer reserves terabytes of address space for its shadow: a
-// sanitized build runs without the limit (the budget holds all the same).
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSpaceCanBeLimited = false;
-#else
-constexpr bool kAddressSpaceCanBeLimited = true;
-#endif
-
 // Skins made to take gigabytes and minutes: each must end in a second or two,
 // within 1 GB of address space, with its finding and status 1. Where even
-// that is too much, memory running out ends the run the same way.
+// that is too much, memory running out ends the run the same way, for every
+// command. A sanitized build runs without the limit (the budget holds all
+// the same) and skips the cases that only the limit makes fail.
 TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
     REQUIRE_TOOL(fs::exists("/usr/bin/prlimit"), "REQUIRE_PRLIMIT", "prlimit is missing");
     // Version 2, 1 bit deep, 4096 × 4096 in rows of 512 bytes, not compressed.
@@ -716,6 +751,12 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
         std::string command;
         std::string finding;  // on standard output for check, standard error otherwise
         std::string addressSpace = "1073741824";
+        // The input is a file of that many zero bytes (sparse) instead: the
+        // skin, or for build the manifest. Running out is on standard error.
+        std::uintmax_t zeros = 0;
+    };
+    const auto zeros = [](const char* command) {
+        return Case{"3 GB of zeros", {}, command, "out of memory", "1073741824", 3ull << 30};
     };
     const std::vector<Case> cases = {
         {"109 bytes declaring 4 GB", repeated(skinbuilder::repeatingContainer({0}, 0xFFFFFFFF), 1),
@@ -737,31 +778,48 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
         {"a 4096x4096 bitmap in 48 MB of address space",
          repeated(skinbuilder::repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 1), "list",
          "skin.prc: out of memory", "50331648"},
+        zeros("list"),
+        zeros("check"),
+        zeros("export"),
+        zeros("unpack"),
+        zeros("replace"),
+        zeros("build"),
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const bool small = c.addressSpace != cases.front().addressSpace;
-        if (small && !kAddressSpaceCanBeLimited) {
+        SCOPED_TRACE(std::string(c.name) + ", " + c.command);
+        const bool small = c.addressSpace != cases.front().addressSpace || c.zeros > 0;
+        if (small && !testsupport::kAddressSpaceCanBeLimited) {
             continue;
         }
         TempFolder folder;
-        testsupport::writeFile(folder / "skin.prc", databaseOf(c.entries));
-        std::vector<std::string> command = {LUMEN_PATH, c.command, folder / "skin.prc"};
+        const bool build = c.command == "build";
+        fs::create_directory(folder / "manifest");
+        const fs::path input = build ? folder / "manifest" / "skin.toml" : folder / "skin.prc";
+        testsupport::writeFile(input, c.zeros > 0 ? Bytes{} : databaseOf(c.entries));
+        if (c.zeros > 0) {
+            fs::resize_file(input, c.zeros);
+        }
+        std::vector<std::string> command = {LUMEN_PATH, c.command,
+                                            build ? input.parent_path() : input};
+        if (c.command == "replace") {
+            command.insert(command.end(), {"31000", folder / "skin.prc"});
+        }
         if (c.command != "check" && c.command != "list") {
             command.push_back(folder / "out");
         }
-        if (kAddressSpaceCanBeLimited) {
-            command.insert(command.begin(), {"/usr/bin/prlimit", "--as=" + c.addressSpace});
+        if (testsupport::kAddressSpaceCanBeLimited) {
+            command = testsupport::withinAddressSpace(std::stoull(c.addressSpace), command);
         }
         const RunResult run = testsupport::runProgram(command);
         EXPECT_EQ(run.exitStatus, 1) << run.err;
         EXPECT_EQ(run.endingSignal, 0);
-        EXPECT_NE((c.command == "check" ? run.out : run.err).find(c.finding), std::string::npos)
+        EXPECT_NE((c.command == "check" && c.zeros == 0 ? run.out : run.err).find(c.finding),
+                  std::string::npos)
             << run.out << run.err;
-        if (c.command == "unpack") {
+        if (c.zeros > 0 || c.command == "unpack") {
             EXPECT_FALSE(fs::exists(folder / "out"));
         }
-        if (c.command == "export") {
+        if (c.command == "export" && c.zeros == 0) {
             // What fitted the budget, and the contact sheet that lists the rest
             // (beside the manifest and every resource's bytes).
             std::vector<std::string> pictures;
@@ -820,7 +878,8 @@ TEST(Lumen, UnpackRefusesAWriteProtectedOutputForAUserWhoIsNotRoot) {
     const RunResult run = testsupport::runProgram(testsupport::asUnprivilegedUser(
         {LUMEN_PATH, "unpack", folder / "t.prc", folder / "out.prc"}));
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_NE(run.err.find("out.prc: cannot write the file"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("out.prc: cannot write the file: Permission denied"), std::string::npos)
+        << run.err;
     EXPECT_EQ(readFile(folder / "out.prc"), Bytes(123, 0x42));
     EXPECT_EQ(testsupport::folderContents(folder.path),
               (std::vector<std::string>{"out.prc", "t.prc"}));

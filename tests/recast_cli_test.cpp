@@ -230,7 +230,11 @@ TEST(RecastCommandLine, ChoosesTheFileFromStandardInput) {
         int exitStatus;
         std::string err;
         bool converted;
+        // Run in the least address space that the program loads in, found
+        // by trying, so that copying its arguments is what runs out.
+        bool leastMemory = false;
     };
+    const std::string longArgument(120000, 'a');
     const std::vector<Case> cases = {
         {"no input at all cancels", {}, "", 0, "", false},
         {"an empty line cancels", {}, "\n" + path + "\n", 0, "", false},
@@ -256,11 +260,30 @@ TEST(RecastCommandLine, ChoosesTheFileFromStandardInput) {
          0,
          "Path too long: at most 259 characters.\n",
          false},
+        {"arguments that do not fit in memory", std::vector<std::string>(15, longArgument),
+         path + "\n", 1, "Error: Out of memory.\n", false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         writeFile(path, skin);
-        const RunResult run = recast(c.arguments, c.input);
+        if (c.leastMemory && !testsupport::kAddressSpaceCanBeLimited) {
+            continue;
+        }
+        RunResult run;
+        if (c.leastMemory) {
+            std::vector<std::string> command = {RECAST_PATH};
+            command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+            // Status 127: the loader found no room for the libraries yet.
+            for (std::size_t space = 4 << 20; space < (64 << 20); space += 256 << 10) {
+                run = testsupport::runProgram(testsupport::withinAddressSpace(space, command),
+                                              c.input);
+                if (run.exitStatus != 127) {
+                    break;
+                }
+            }
+        } else {
+            run = recast(c.arguments, c.input);
+        }
         EXPECT_EQ(run.exitStatus, c.exitStatus);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, c.err);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "compressed_bitmap.h"
@@ -352,10 +353,36 @@ TEST(TesselFiles, OnePathReplacesTheInputAndKeepsItsMode) {
 }
 
 TEST(TesselFiles, ANewOutputGetsTheUmaskMode) {
-    TempFolder folder;
-    const RunResult run = tessel({SAMPLE_SKIN_PATH, folder / "new.prc"});
-    EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(fs::status(folder / "new.prc").permissions(), fs::perms(0777 & ~currentUmask()));
+    // Up to the longest name a file may have (255 bytes): the temporary
+    // file's name must fit wherever the output's does, cut between the
+    // characters of a multibyte name.
+    std::string euros;
+    for (int k = 0; k < 83; ++k) {
+        euros += "\u20ac";
+    }
+    std::string acutes;
+    for (int k = 0; k < 125; ++k) {
+        acutes += "\u00e9";
+    }
+    const std::vector<std::string> names = {
+        "new.prc",
+        std::string(244, 'a') + ".prc",
+        std::string(251, 'b') + ".prc",
+        acutes + ".prc",        // 254 bytes
+        euros + "ab.prc",       // 255 bytes
+        std::string(248, 'c'),  // 248 bytes
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(std::to_string(name.size()) + " bytes");
+        TempFolder folder;
+        const RunResult run = tessel({SAMPLE_SKIN_PATH, folder / name});
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(fs::status(folder / name).permissions(), fs::perms(0777 & ~currentUmask()));
+        EXPECT_EQ(folderContents(folder.path), std::vector<std::string>{name});
+        // And in place, over the file of that name.
+        EXPECT_EQ(tessel({folder / name}).exitStatus, 0);
+        EXPECT_EQ(folderContents(folder.path), std::vector<std::string>{name});
+    }
 }
 
 TEST(TesselFiles, ASymbolicLinkStaysALinkToTheNewContent) {
@@ -389,6 +416,7 @@ struct BadInput {
     const char* name;
     std::function<void(const fs::path&)> make;  // creates the input at the path
     std::string out;
+    bool inOneGigabyte = false;  // run within 1 GB of address space
 };
 
 TEST(TesselFiles, BadInputsLeaveInputAndOutputUntouched) {
@@ -416,13 +444,48 @@ TEST(TesselFiles, BadInputsLeaveInputAndOutputUntouched) {
         {"offset past the end", damaged([](Bytes& b) { b[84] = 0x7F; }),
          "File has 13 resrouces\nERR: resource data lies past the end of the source file!\n" +
              totals},
+        // Memory running out: the file itself, or the search index of one bitmap.
+        {"3 GB of zeros",
+         [](const fs::path& p) {
+             writeFile(p, {});
+             fs::resize_file(p, 3ull << 30);
+         },
+         "ERR: out of memory!\n", true},
+        {"a bitmap of 64 MB that does not repeat",
+         [](const fs::path& p) {
+             DatabaseLayout layout;
+             layout.resources.push_back({"abmp", 1000, randomBytes(64 << 20, 5)});
+             writeFile(p, skinbuilder::buildDatabase(layout));
+         },
+         "File has 1 resrouces\nERR: out of memory!\n", true},
     };
     for (const BadInput& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.inOneGigabyte) {
+            REQUIRE_TOOL(fs::exists("/usr/bin/prlimit"), "REQUIRE_PRLIMIT", "prlimit is missing");
+            if (!testsupport::kAddressSpaceCanBeLimited) {
+                continue;
+            }
+        }
+        const auto tessel = [&](const std::vector<std::string>& paths) {
+            std::vector<std::string> command = {TESSEL_PATH};
+            command.insert(command.end(), paths.begin(), paths.end());
+            return testsupport::runProgram(
+                c.inOneGigabyte ? testsupport::withinAddressSpace(1 << 30, command) : command);
+        };
         TempFolder folder;
         c.make(folder / "in.prc");
         const bool inputExists = fs::is_regular_file(folder / "in.prc");
-        const Bytes input = inputExists ? readFile(folder / "in.prc") : Bytes{};
+        // Gigabytes are not read back: the same file, unchanged since, is the same bytes.
+        const auto state = [&] {
+            struct stat info {};
+            const bool small = ::stat((folder / "in.prc").c_str(), &info) == 0 &&
+                               S_ISREG(info.st_mode) && info.st_size < (1 << 30);
+            return std::make_tuple(info.st_ino, info.st_size, info.st_mtim.tv_sec,
+                                   info.st_mtim.tv_nsec,
+                                   small ? readFile(folder / "in.prc") : Bytes{});
+        };
+        const auto input = state();
         const Bytes existing(123, 0x42);
         writeFile(folder / "out.prc", existing);
 
@@ -435,7 +498,7 @@ TEST(TesselFiles, BadInputsLeaveInputAndOutputUntouched) {
         EXPECT_EQ(onePath.exitStatus, 1);
         EXPECT_EQ(onePath.out, c.out);
         if (inputExists) {
-            EXPECT_EQ(readFile(folder / "in.prc"), input);
+            EXPECT_TRUE(state() == input);
         }
         tessel({folder / "in.prc", folder / "new.prc"});
         EXPECT_FALSE(fs::exists(folder / "new.prc"));

@@ -140,17 +140,32 @@ TEST(WindowsTessel, WritesTheSameFilesAndLinesAsTheNativeBuild) {
     }
 }
 
+// Whether the system refuses memory it does not have: in overcommit mode 1
+// a reservation of a terabyte succeeds, and reading that much would begin.
+bool memoryIsRefusedWhenMissing() {
+    const Bytes mode = readFile("/proc/sys/vm/overcommit_memory");
+    return !mode.empty() && mode.front() != '1';
+}
+
 TEST(WindowsTessel, UsageAndFailuresEndAlike) {
     REQUIRE_WINE();
     TempFolder folder;
     fs::create_directory(folder / "a folder");
-    const std::vector<std::vector<fs::path>> argumentLists = {
+    // A terabyte of zeros (sparse): memory runs out, which must end the run
+    // with Tessel's message and status 1 (an abort is status 3 on Windows).
+    writeFile(folder / "huge.prc", {});
+    fs::resize_file(folder / "huge.prc", 1ull << 40);
+    std::vector<std::vector<fs::path>> argumentLists = {
         {},
         {folder / "a", folder / "b", folder / "c"},
         {folder / "missing.prc", folder / "out.prc"},
         {SAMPLE_SKIN_PATH, folder / "a folder"},
         {SAMPLE_SKIN_PATH, folder / "no such folder" / "out.prc"},
+        {SAMPLE_SKIN_PATH, folder / (std::string(251, 'n') + ".prc")},  // the longest name
     };
+    if (memoryIsRefusedWhenMissing()) {
+        argumentLists.push_back({folder / "huge.prc", folder / "out.prc"});
+    }
     for (const auto& arguments : argumentLists) {
         const RunResult linux = native("Tessel", arguments);
         const RunResult windows = underWine("Tessel.exe", arguments);
@@ -544,6 +559,17 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
         EXPECT_EQ(readFile(folder / "elsewhere"), Bytes(5, 'e'));
         EXPECT_FALSE(fs::exists(folder / "made elsewhere"));
     }
+    // A write that fails ends its line with the system's reason, in its own
+    // words (not the native build's), and nothing after them.
+    const fs::path missing = folder / "no such folder" / "out.prc";
+    const RunResult refused = lumen(true, "unpack", {folder / "compressed.prc", missing});
+    EXPECT_EQ(refused.exitStatus, 1);
+    const std::string report = asNativeReport(refused.err, {missing});
+    const std::string start = "Lumen: " + missing.string() + ": cannot write the file: ";
+    ASSERT_TRUE(report.starts_with(start)) << report;
+    const std::string reason = report.substr(start.size());
+    EXPECT_GT(reason.size(), 1u);
+    EXPECT_EQ(reason.find('\n'), reason.size() - 1) << reason;
 }
 
 #ifdef SKINTOOLS_HAVE_ZLIB

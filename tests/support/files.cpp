@@ -137,6 +137,13 @@ std::vector<std::string> asUnprivilegedUser(const std::vector<std::string>& argu
     return command;
 }
 
+std::vector<std::string> withinAddressSpace(std::size_t bytes,
+                                            const std::vector<std::string>& arguments) {
+    std::vector<std::string> command = {"/usr/bin/prlimit", "--as=" + std::to_string(bytes)};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return command;
+}
+
 void giveToUnprivilegedUser(const std::filesystem::path& folder) {
     if (::geteuid() != 0) {
         return;

@@ -53,4 +53,17 @@ std::vector<std::string> asUnprivilegedUser(const std::vector<std::string>& argu
 // Hands a folder and everything in it to the user asUnprivilegedUser runs as.
 void giveToUnprivilegedUser(const std::filesystem::path& folder);
 
+// AddressSanitizer reserves terabytes of address space for its shadow: a
+// sanitized build cannot run within a limit on it.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSpaceCanBeLimited = false;
+#else
+inline constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+
+// The arguments that run the program within that many bytes of address space
+// (prlimit --as), where memory runs out as it does on a machine without more.
+std::vector<std::string> withinAddressSpace(std::size_t bytes,
+                                            const std::vector<std::string>& arguments);
+
 }  // namespace testsupport
