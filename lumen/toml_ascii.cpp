@@ -1,6 +1,8 @@
 #include "toml_ascii.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "utf8.h"
 
@@ -22,15 +24,76 @@ std::size_t appendEscaped(std::string_view text, std::size_t at, std::string& ou
     return length;
 }
 
+// Follows, outside strings and comments, whether a key or a value is being
+// read, so as to count the parts of each key: a line begins with a key or
+// a table name, '=' begins a value, and in a value '{' and the commas of an
+// inline table begin keys again.
+class KeyDepth {
+  public:
+    // False when the character makes a key of too many parts.
+    bool step(char c) {
+        if (inKey_) {
+            if (c == '.') {
+                return ++parts_ <= kMaxKeyParts;
+            }
+            if (c == '=') {
+                startValue();
+            } else if (c == '}') {
+                close();
+            } else if (c == '\n' && open_.empty()) {
+                startKey();
+            }
+            return true;
+        }
+        if (c == '[' || c == '{') {
+            open_.push_back(c);
+            if (c == '{') {
+                startKey();
+            }
+        } else if (c == ']' || c == '}') {
+            close();
+        } else if ((c == ',' && !open_.empty() && open_.back() == '{') ||
+                   (c == '\n' && open_.empty())) {
+            startKey();
+        }
+        return true;
+    }
+
+  private:
+    void startKey() {
+        inKey_ = true;
+        parts_ = 1;
+    }
+    void startValue() { inKey_ = false; }
+    void close() {
+        if (!open_.empty()) {
+            open_.pop_back();
+        }
+        startValue();
+    }
+
+    bool inKey_ = true;
+    int parts_ = 1;
+    std::vector<char> open_;  // '[' and '{' of the values being read
+};
+
 }  // namespace
 
-std::optional<std::string> asciiToml(std::string_view text, int& badLine) {
+AsciiToml asciiToml(std::string_view text) {
+    AsciiToml result;
     std::string out;
     int line = 1;
+    const auto refuse = [&result, &line](std::string error) {
+        result.badLine = line;
+        result.error = std::move(error);
+        return std::move(result);
+    };
+    const std::string notText = "a character that is not UTF-8 text in quotes or a comment";
+    KeyDepth keys;
     const auto startsWith = [&text](std::size_t at, std::string_view what) {
         return text.substr(at, what.size()) == what;
     };
-    std::size_t k = 0;
+    std::size_t k = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (k < text.size()) {
         const char c = text[k];
         const bool multi = startsWith(k, "\"\"\"") || startsWith(k, "'''");
@@ -65,8 +128,7 @@ std::optional<std::string> asciiToml(std::string_view text, int& badLine) {
                 if (static_cast<unsigned char>(d) >= 0x80) {
                     const std::size_t length = appendEscaped(text, k, out);
                     if (length == 0) {
-                        badLine = line;
-                        return std::nullopt;
+                        return refuse(notText);
                     }
                     k += length;
                     continue;
@@ -81,8 +143,7 @@ std::optional<std::string> asciiToml(std::string_view text, int& badLine) {
                     out += d;
                     ++k;
                     if (static_cast<unsigned char>(text[k]) >= 0x80) {
-                        badLine = line;
-                        return std::nullopt;
+                        return refuse(notText);
                     }
                     if (text[k] == '\n') {
                         ++line;
@@ -92,15 +153,19 @@ std::optional<std::string> asciiToml(std::string_view text, int& badLine) {
                 ++k;
             }
         } else if (static_cast<unsigned char>(c) >= 0x80) {
-            badLine = line;
-            return std::nullopt;
+            return refuse(notText);
         } else {
+            if (!keys.step(c)) {
+                return refuse("a key or table name of more than " + std::to_string(kMaxKeyParts) +
+                              " dotted parts, the limit for a manifest");
+            }
             line += c == '\n' ? 1 : 0;
             out += c;
             ++k;
         }
     }
-    return out;
+    result.text = std::move(out);
+    return result;
 }
 
 }  // namespace lumen

@@ -11,8 +11,20 @@
 
 namespace lumen {
 
-// The text with the same meaning and lines in ASCII; nothing when a character
-// is not UTF-8 or stands outside quotes and comments, badLine then its line.
-std::optional<std::string> asciiToml(std::string_view text, int& badLine);
+// toml++ descends once for every part of a dotted key or table name
+// ([a.b.c], a.b.c = 1): some 300,000 parts overflow a thread's stack. A
+// manifest's deepest key has two.
+inline constexpr int kMaxKeyParts = 32;
+
+struct AsciiToml {
+    std::optional<std::string> text;  // the same meaning and lines in ASCII
+    int badLine = 0;                  // where the refused text stands, when there is none
+    std::string error;
+};
+
+// Refuses a character that is not UTF-8 or stands outside quotes and
+// comments, and a key or table name of more than kMaxKeyParts parts. A
+// UTF-8 byte-order mark at the start (Notepad writes one) is left out.
+AsciiToml asciiToml(std::string_view text);
 
 }  // namespace lumen

@@ -416,28 +416,48 @@ TEST(TesselFiles, BadInputsLeaveInputAndOutputUntouched) {
         {"offset past the end", damaged([](Bytes& b) { b[84] = 0x7F; }),
          "File has 13 resrouces\nERR: resource data lies past the end of the source file!\n" +
              totals},
+        // Only regular files are read: a FIFO with no writer would hold the
+        // open for ever, a device would be read without end.
+        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
+         "ERR: source file is not a regular file!\n" + totals},
+        {"a device", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
+         "ERR: source file is not a regular file!\n" + totals},
+        // Sparse, and refused from its size before a byte of it is read.
+        {"larger than a database",
+         [](const fs::path& p) {
+             writeFile(p, Bytes(100, 1));
+             fs::resize_file(p, std::uintmax_t{1} << 32);
+         },
+         "ERR: source file is too large for a database!\n" + totals},
+    };
+    // Every run ends within seconds, or the time limit ends it.
+    const auto limited = [](const std::vector<std::string>& paths) {
+        std::vector<std::string> arguments = {"/usr/bin/timeout", "5", TESSEL_PATH};
+        arguments.insert(arguments.end(), paths.begin(), paths.end());
+        return testsupport::runProgram(arguments);
     };
     for (const BadInput& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         c.make(folder / "in.prc");
         const bool inputExists = fs::is_regular_file(folder / "in.prc");
-        const Bytes input = inputExists ? readFile(folder / "in.prc") : Bytes{};
+        const bool small = inputExists && fs::file_size(folder / "in.prc") < (1 << 20);
+        const Bytes input = small ? readFile(folder / "in.prc") : Bytes{};
         const Bytes existing(123, 0x42);
         writeFile(folder / "out.prc", existing);
 
-        const RunResult twoPaths = tessel({folder / "in.prc", folder / "out.prc"});
+        const RunResult twoPaths = limited({folder / "in.prc", folder / "out.prc"});
         EXPECT_EQ(twoPaths.exitStatus, 1);
         EXPECT_EQ(twoPaths.out, c.out);
         EXPECT_EQ(readFile(folder / "out.prc"), existing);
 
-        const RunResult onePath = tessel({folder / "in.prc"});
+        const RunResult onePath = limited({folder / "in.prc"});
         EXPECT_EQ(onePath.exitStatus, 1);
         EXPECT_EQ(onePath.out, c.out);
-        if (inputExists) {
+        if (small) {
             EXPECT_EQ(readFile(folder / "in.prc"), input);
         }
-        tessel({folder / "in.prc", folder / "new.prc"});
+        limited({folder / "in.prc", folder / "new.prc"});
         EXPECT_FALSE(fs::exists(folder / "new.prc"));
     }
 }
