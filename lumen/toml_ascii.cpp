@@ -25,41 +25,56 @@ std::size_t appendEscaped(std::string_view text, std::size_t at, std::string& ou
 }
 
 // Follows, outside strings and comments, whether a key or a value is being
-// read, so as to count the parts of each key: a line begins with a key or
-// a table name, '=' begins a value, and in a value '{' and the commas of an
-// inline table begin keys again.
-class KeyDepth {
+// read, so as to count the parts of each key and the keys, tables and values
+// of the whole text: a line begins with a key or a table name, '=' begins a
+// value, and in a value '{' and the commas of an inline table begin keys
+// again.
+class Structure {
   public:
-    // False when the character makes a key of too many parts.
-    bool step(char c) {
+    enum class Step { ok, keyTooDeep, tooManyItems };
+
+    Step step(char c) {
         if (inKey_) {
             if (c == '.') {
-                return ++parts_ <= kMaxKeyParts;
+                // Each part of a dotted key may make a table of its own.
+                return ++parts_ > kMaxKeyParts ? Step::keyTooDeep : counted();
             }
             if (c == '=') {
                 startValue();
-            } else if (c == '}') {
+                return counted();
+            }
+            if (c == '[' && open_.empty()) {
+                return counted();  // a table's name
+            }
+            if (c == '}') {
                 close();
             } else if (c == '\n' && open_.empty()) {
                 startKey();
             }
-            return true;
+            return Step::ok;
         }
         if (c == '[' || c == '{') {
             open_.push_back(c);
             if (c == '{') {
                 startKey();
             }
-        } else if (c == ']' || c == '}') {
+            return counted();
+        }
+        if (c == ']' || c == '}') {
             close();
-        } else if ((c == ',' && !open_.empty() && open_.back() == '{') ||
-                   (c == '\n' && open_.empty())) {
+        } else if (c == ',') {
+            if (!open_.empty() && open_.back() == '{') {
+                startKey();
+            }
+            return counted();
+        } else if (c == '\n' && open_.empty()) {
             startKey();
         }
-        return true;
+        return Step::ok;
     }
 
   private:
+    Step counted() { return ++items_ <= kMaxTomlItems ? Step::ok : Step::tooManyItems; }
     void startKey() {
         inKey_ = true;
         parts_ = 1;
@@ -74,6 +89,7 @@ class KeyDepth {
 
     bool inKey_ = true;
     int parts_ = 1;
+    std::size_t items_ = 0;
     std::vector<char> open_;  // '[' and '{' of the values being read
 };
 
@@ -89,7 +105,7 @@ AsciiToml asciiToml(std::string_view text) {
         return std::move(result);
     };
     const std::string notText = "a character that is not UTF-8 text in quotes or a comment";
-    KeyDepth keys;
+    Structure structure;
     const auto startsWith = [&text](std::size_t at, std::string_view what) {
         return text.substr(at, what.size()) == what;
     };
@@ -155,9 +171,14 @@ AsciiToml asciiToml(std::string_view text) {
         } else if (static_cast<unsigned char>(c) >= 0x80) {
             return refuse(notText);
         } else {
-            if (!keys.step(c)) {
+            const Structure::Step step = structure.step(c);
+            if (step == Structure::Step::keyTooDeep) {
                 return refuse("a key or table name of more than " + std::to_string(kMaxKeyParts) +
                               " dotted parts, the limit for a manifest");
+            }
+            if (step == Structure::Step::tooManyItems) {
+                return refuse("more than " + std::to_string(kMaxTomlItems) +
+                              " keys, tables and values, the limit for a manifest");
             }
             line += c == '\n' ? 1 : 0;
             out += c;

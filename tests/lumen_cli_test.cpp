@@ -689,6 +689,16 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
         {"deep names of tables in an array", deep("[[", "]]"), limitFound},
         {"deep dotted keys", deep("", " = 1"), limitFound},
         {"deep dotted keys in an inline table", deep("x = [{", " = 1}]"), limitFound},
+        // Some 80 bytes of the parser's memory for each of its two bytes.
+        {"a million inline tables",
+         [] {
+             std::string tables = "x = [{}";
+             for (int k = 0; k < 600000; ++k) {
+                 tables += ",{}";
+             }
+             return tables + "]\n";
+         }(),
+         "skin.toml:1: more than 1000000 keys, tables and values, the limit for a manifest"},
         {"a byte-order mark, then an unknown key", "\xEF\xBB\xBF" + head + "colour = 1\n",
          "skin.toml:5: database.colour: unknown key"},
         {"a missing image", head + bitmap("image = \"b.png\"\ndepth = 8\n"),
