@@ -253,6 +253,9 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
         {{"list", (folder / "missing.prc").string()}, "missing.prc: cannot open"},
         {{"check", (folder / "short.prc").string()}, "short.prc: not a resource database"},
         {{"list", "/dev/zero"}, "/dev/zero: not a regular file"},
+        // A path of 100 KB is shown by its start and its end.
+        {{"list", std::string(100000, 'p')},
+         "Lumen: " + std::string(180, 'p') + "\u2026" + std::string(180, 'p') + ": cannot open"},
         {{"export", skin, (folder / "file").string()}, "file: cannot create the folder"},
         {{"unpack", skin, otherSpelling}, "never writes over its input"},
         {{"unpack", skin, (folder / "no folder" / "out.prc").string()}, "cannot write"},
