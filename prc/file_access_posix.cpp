@@ -288,7 +288,8 @@ FileContents readRegularFile(const std::string& path, const std::string* folder,
     if (folder != nullptr) {
         within = realPath(*folder);
         const std::optional<std::string> real = realPath(path);
-        if (!within || !real) {
+        // The folder itself is no file to read.
+        if (!within || !real || *real == *within) {
             return failedRead(FileReadStatus::cannotOpen);
         }
         if (!isInside(*real, *within)) {

@@ -680,6 +680,7 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
         {"a link to a device", named("zero"), "zero: leads out of the manifest's folder"},
         {"a FIFO", named("fifo"), "fifo: not a regular file"},
         {"a folder", named("sub"), "sub: cannot open the file"},
+        {"the folder itself", named("."), "cannot open the file"},
         {"a file larger than a database", named("large.bin"),
          "large.bin: larger than 4 GB, the most a database can hold"},
         {"a PNG file past the limit", head + bitmap("image = \"large.png\"\ndepth = 8\n"),
