@@ -1,6 +1,5 @@
 #include "toml_ascii.h"
 
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -17,10 +16,14 @@ std::size_t appendEscaped(std::string_view text, std::size_t at, std::string& ou
     if (length == 0) {
         return 0;
     }
-    char escape[11];
-    std::snprintf(escape, sizeof escape, point <= 0xFFFF ? "\\u%04X" : "\\U%08X",
-                  static_cast<unsigned>(point));
-    out += escape;
+    // By hand: snprintf for each of millions of characters took a second.
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const int digits = point <= 0xFFFF ? 4 : 8;
+    out += '\\';
+    out += digits == 4 ? 'u' : 'U';
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+        out += kHex[(point >> shift) & 15];
+    }
     return length;
 }
 
