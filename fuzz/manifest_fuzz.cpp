@@ -4,24 +4,144 @@
 // every member that encodes decodes whole, at the image's size, with the
 // image's clear pixels clear; and the members chain into a family that
 // decodes to as many.
+//
+// The manifest is also built, in a scratch folder of real files: t.bin and
+// a.png (the input's PNG, or a small one) with a subfolder, a FIFO, links
+// that stay inside and links that lead out to files beside the folder, whose
+// absolute path "@OUT@" in the manifest stands for. A manifest accepted
+// names nothing the name rule refuses; a build that succeeds read only files
+// inside the folder, and the bytes outside never reach the skin.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <span>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "bitmap_writer.h"
 #include "color_reduction.h"
+#include "commands.h"
+#include "manifest_paths.h"
 #include "member_encoding.h"
 #include "png_reader.h"
+#include "png_writer.h"
 #include "require.h"
+#include "resource_database.h"
+#include "scratch_files.h"
 #include "skin_manifest.h"
+
+namespace lumen {
+
+// Lumen's own prints the line; here the build's refusals are expected.
+void reportFailure(const std::string&, const std::string&) {}
+
+}  // namespace lumen
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // Larger images only take time and memory; the limit itself is tested elsewhere.
 constexpr int kLargestSide = 256;
+
+// What lies outside the skin's folder: bytes that must never reach a skin.
+const std::vector<std::uint8_t> kSecret = [] {
+    const std::string text = "bytes from outside the skin's folder";
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}();
+
+const std::vector<std::uint8_t> kInsideBytes = {'i', 'n', 's', 'i', 'd', 'e'};
+
+struct Folders {
+    fs::path outside;  // the scratch folder: secret, secret.png, the skin written
+    fs::path skin;     // outside/in: the manifest's folder
+};
+
+// Made once; a.png and skin.toml are written again for every input.
+const Folders& folders() {
+    static const Folders made = [] {
+        Folders f{fuzzfiles::scratchFolder(), fuzzfiles::scratchFolder() / "in"};
+        fs::create_directories(f.skin / "sub");
+        fuzzfiles::writeBytes(f.outside / "secret", kSecret);
+        const std::vector<std::uint8_t> pixel = {1, 2, 3, 255};
+        fuzzfiles::writeBytes(f.outside / "secret.png", png::encodeRgbaPng(1, 1, pixel));
+        fuzzfiles::writeBytes(f.skin / "t.bin", kInsideBytes);
+        fuzzfiles::writeBytes(f.skin / "sub" / "t.bin", kInsideBytes);
+        std::error_code ignored;
+        fs::create_symlink("t.bin", f.skin / "in-link", ignored);
+        fs::create_symlink("../t.bin", f.skin / "sub" / "up-link", ignored);
+        fs::create_symlink("../a.png", f.skin / "sub" / "a.png", ignored);
+        fs::create_symlink("../secret", f.skin / "out-link", ignored);
+        fs::create_symlink("../../secret.png", f.skin / "sub" / "out.png", ignored);
+        fs::create_symlink(f.outside / "secret", f.skin / "absolute-link", ignored);
+        ::mkfifo((f.skin / "fifo").c_str(), 0644);
+        // Lumen build's line of success.
+        [[maybe_unused]] const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
+        return f;
+    }();
+    return made;
+}
+
+std::string withOutsideFolder(std::string text) {
+    const std::string placeholder = "@OUT@";
+    const std::string outside = folders().outside.string();
+    for (std::size_t at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + outside.size())) {
+        text.replace(at, placeholder.size(), outside);
+    }
+    return text;
+}
+
+bool liesInside(const fs::path& path, const fs::path& folder) {
+    std::error_code error;
+    const fs::path real = fs::canonical(path, error);
+    const fs::path within = fs::canonical(folder, error);
+    const auto [end, rest] = std::mismatch(within.begin(), within.end(), real.begin(), real.end());
+    return !error && end == within.end() && rest != real.end();
+}
+
+// Builds the manifest; a skin built must hold only what lies inside.
+void checkBuild(const lumen::Manifest& manifest, const std::string& text,
+                std::span<const std::uint8_t> png) {
+    const Folders& f = folders();
+    fuzzfiles::writeBytes(
+        f.skin / "skin.toml",
+        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    const std::vector<std::uint8_t> pixels = {0, 0, 0, 255, 9, 9, 9, 0};
+    fuzzfiles::writeBytes(f.skin / "a.png",
+                          png.empty() ? png::encodeRgbaPng(2, 1, pixels)
+                                      : std::vector<std::uint8_t>(png.begin(), png.end()));
+    const fs::path output = f.outside / "built.prc";
+    std::error_code ignored;
+    fs::remove(output, ignored);
+    if (lumen::buildSkin(f.skin.string(), output.string()) != 0) {
+        FUZZ_REQUIRE(!fs::exists(output));
+        return;
+    }
+    for (const lumen::ManifestResource& resource : manifest.resources) {
+        std::vector<std::string> names = {resource.file, resource.original};
+        for (const lumen::ManifestMember& member : resource.members) {
+            names.push_back(member.image);
+        }
+        for (const std::string& name : names) {
+            FUZZ_REQUIRE(name.empty() ||
+                         liesInside(f.skin / lumen::withForwardSlashes(name), f.skin));
+        }
+    }
+    const prc::DatabaseParse built = prc::parseResourceDatabase(fuzzfiles::readBytes(output));
+    FUZZ_REQUIRE(built.table.has_value());
+    for (const prc::ResourceEntry& entry : built.table->entries) {
+        FUZZ_REQUIRE(std::search(entry.data.begin(), entry.data.end(), kSecret.begin(),
+                                 kSecret.end()) == entry.data.end());
+    }
+}
 
 bool sameMember(const lumen::ManifestMember& a, const lumen::ManifestMember& b) {
     const palmbitmap::MemberFormat& f = a.settings.format;
@@ -35,11 +155,19 @@ bool sameMember(const lumen::ManifestMember& a, const lumen::ManifestMember& b) 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::uint8_t* split = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
     const std::size_t textSize = split == nullptr ? size : static_cast<std::size_t>(split - data);
-    const std::string text(reinterpret_cast<const char*>(data), textSize);
+    const std::string text =
+        withOutsideFolder(std::string(reinterpret_cast<const char*>(data), textSize));
     const lumen::ManifestRead read = lumen::parseManifest(text, 0);
     if (!read.manifest) {
         FUZZ_REQUIRE(!read.error.empty() && read.errorLine >= 0);
         return 0;
+    }
+    for (const lumen::ManifestResource& resource : read.manifest->resources) {
+        FUZZ_REQUIRE(lumen::manifestNameProblem(resource.file).empty() &&
+                     lumen::manifestNameProblem(resource.original).empty());
+        for (const lumen::ManifestMember& member : resource.members) {
+            FUZZ_REQUIRE(lumen::manifestNameProblem(member.image).empty());
+        }
     }
     const lumen::ManifestRead again = lumen::parseManifest(lumen::manifestText(*read.manifest), 0);
     FUZZ_REQUIRE(again.manifest.has_value());
@@ -64,6 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               ((file[22] << 8) | file[23]) > kLargestSide)) {
         return 0;
     }
+    checkBuild(*read.manifest, text, file);
     const png::DecodedPng png = png::decodePng(file);
     if (!png.error.empty()) {
         FUZZ_REQUIRE(png.rgba.empty());

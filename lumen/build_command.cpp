@@ -3,7 +3,9 @@
 
 #include "commands.h"
 #include "file_access.h"
+#include "file_reading.h"
 #include "image_file.h"
+#include "manifest_paths.h"
 #include "same_file.h"
 #include "shown_text.h"
 #include "skin_manifest.h"
@@ -22,8 +24,10 @@ std::uint32_t palmTimeNow() {
     return static_cast<std::uint32_t>(unix + kPalmEpochOffset);
 }
 
+// The manifest's names (already known to stay inside the folder) take either
+// separator on every system.
 std::string inFolder(const std::string& folder, const std::string& name) {
-    const std::u8string path = (utf8Path(folder) / utf8Path(name)).u8string();
+    const std::u8string path = (utf8Path(folder) / utf8Path(withForwardSlashes(name))).u8string();
     return std::string(path.begin(), path.end());
 }
 
@@ -50,13 +54,12 @@ struct Build {
         if (isTheOutput(path, outputPath)) {
             return std::nullopt;
         }
-        prc::FileContents contents = prc::readWholeFile(path);
+        // A resource, or an original, ends up inside a database.
+        prc::FileContents contents =
+            prc::readWholeFileInside(folder, path, prc::kMaxDatabaseFileSize);
         if (contents.status != prc::FileReadStatus::ok) {
-            reportFailure(
-                manifestPath + ":" + std::to_string(line),
-                shownPath(path) + ": cannot " +
-                    (contents.status == prc::FileReadStatus::cannotOpen ? "open" : "read") +
-                    " the file");
+            reportFailure(manifestPath + ":" + std::to_string(line),
+                          shownPath(path) + ": " + readFailure(contents.status, kDatabaseLimit));
             return std::nullopt;
         }
         return std::move(contents.bytes);
@@ -97,8 +100,9 @@ struct Build {
             originalEntry.data = std::move(*original);
             view = viewResource(originalEntry, budget);
             if (!damageOf(view).empty()) {
-                reportFailure(manifestPath + ":" + std::to_string(resource.line),
-                              resource.original + ": not an intact bitmap: " + damageOf(view));
+                reportFailure(
+                    manifestPath + ":" + std::to_string(resource.line),
+                    shownPath(resource.original) + ": not an intact bitmap: " + damageOf(view));
                 return std::nullopt;
             }
         }
@@ -113,7 +117,7 @@ struct Build {
             if (isTheOutput(path, outputPath)) {
                 return std::nullopt;
             }
-            const ImageLoad load = loadPngImage(path);
+            const ImageLoad load = loadPngImageInside(folder, path);
             if (!load.image) {
                 reportFailure(where, shownPath(path) + ": " + load.error);
                 return std::nullopt;
@@ -156,11 +160,11 @@ struct Build {
 
 int buildSkin(const std::string& folder, const std::string& outputPath) {
     const std::string manifestPath = inFolder(folder, kManifestName);
-    const prc::FileContents contents = prc::readWholeFile(manifestPath);
+    const prc::FileContents contents = prc::readWholeFile(manifestPath, kMaxManifestSize);
     if (contents.status != prc::FileReadStatus::ok) {
-        reportFailure(manifestPath, contents.status == prc::FileReadStatus::cannotOpen
-                                        ? "cannot open the file"
-                                        : "cannot read the file");
+        reportFailure(manifestPath,
+                      readFailure(contents.status, std::to_string(kMaxManifestSize >> 20) +
+                                                       " MB, the limit for a manifest"));
         return 1;
     }
     if (isTheOutput(manifestPath, outputPath)) {

@@ -13,6 +13,10 @@ struct ImageLoad {
     std::string error;
 };
 
+// A PNG file of any name (of at most png::kMaxPngFileSize bytes).
 ImageLoad loadPngImage(const std::string& path);
+
+// A PNG file that a manifest names: it must lie inside the folder.
+ImageLoad loadPngImageInside(const std::string& folder, const std::string& path);
 
 }  // namespace lumen

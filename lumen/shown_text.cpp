@@ -31,6 +31,22 @@ std::string handheldText(std::span<const std::uint8_t> bytes) {
 }
 
 std::string shownPath(const std::string& path) {
+    if (path.size() > kLongestShownPath) {
+        // Cut where a character begins, so that each part stays UTF-8.
+        const auto continues = [&path](std::size_t at) {
+            return (static_cast<std::uint8_t>(path[at]) & 0xC0) == 0x80;
+        };
+        std::size_t headEnd = kLongestShownPath / 2 - 20;
+        while (headEnd > 0 && continues(headEnd)) {
+            --headEnd;
+        }
+        std::size_t tailStart = path.size() - (kLongestShownPath / 2 - 20);
+        while (tailStart < path.size() && continues(tailStart)) {
+            ++tailStart;
+        }
+        return shownPath(path.substr(0, headEnd)) + "\xE2\x80\xA6" +
+               shownPath(path.substr(tailStart));
+    }
     std::string text;
     for (std::size_t k = 0; k < path.size(); ++k) {
         const auto byte = static_cast<std::uint8_t>(path[k]);

@@ -11,6 +11,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "manifest_paths.h"
+#include "shown_text.h"
 #include "toml_ascii.h"
 #include "utf8.h"
 #include "windows_1252.h"
@@ -71,6 +73,19 @@ Problem readText(const toml::table& table, const std::string& section, const cha
         return problem(*node, section + key, "must be text in quotes");
     }
     out = node->as_string()->get();
+    return {};
+}
+
+// A name of a file in the manifest's folder, when present.
+Problem readFileName(const toml::table& table, const std::string& section, const char* key,
+                     std::optional<std::string>& out) {
+    if (Problem p = readText(table, section, key, out)) {
+        return p;
+    }
+    const std::string why = out ? manifestNameProblem(*out) : std::string();
+    if (!why.empty()) {
+        return problem(*table.get(key), section + key, shownPath(*out) + ": " + why);
+    }
     return {};
 }
 
@@ -235,7 +250,7 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         return p;
     }
     std::optional<std::string> image;
-    if (Problem p = readText(table, section, "image", image))
+    if (Problem p = readFileName(table, section, "image", image))
         return p;
     if (!image || image->empty()) {
         return problem(node, section + "image", "is missing");
@@ -343,9 +358,9 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
     resource.id = static_cast<std::uint16_t>(*id);
     std::optional<std::string> file;
     std::optional<std::string> original;
-    if (Problem p = readText(table, section, "file", file))
+    if (Problem p = readFileName(table, section, "file", file))
         return p;
-    if (Problem p = readText(table, section, "original", original))
+    if (Problem p = readFileName(table, section, "original", original))
         return p;
     resource.file = file.value_or("");
     resource.original = original.value_or("");
@@ -424,14 +439,13 @@ const char* compressionName(palmbitmap::Compression compression) {
 
 ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds) {
     ManifestRead read;
-    int badLine = 0;
-    const std::optional<std::string> ascii = asciiToml(text, badLine);
-    if (!ascii) {
-        read.errorLine = badLine;
-        read.error = "a character that is not UTF-8 text in quotes or a comment";
+    const AsciiToml ascii = asciiToml(text);
+    if (!ascii.text) {
+        read.errorLine = ascii.badLine;
+        read.error = ascii.error;
         return read;
     }
-    toml::parse_result parsed = toml::parse(*ascii);
+    toml::parse_result parsed = toml::parse(*ascii.text);
     if (!parsed) {
         read.errorLine = static_cast<int>(parsed.error().source().begin.line);
         read.error = std::string(parsed.error().description());

@@ -3,6 +3,7 @@
 // by hand.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +15,10 @@
 namespace lumen {
 
 inline constexpr const char* kManifestName = "skin.toml";
+
+// A manifest larger than this is refused before it is parsed. A skin's is a
+// few kilobytes; export writes some 300 bytes a bitmap member.
+inline constexpr std::size_t kMaxManifestSize = std::size_t{16} << 20;
 
 struct ManifestMember {
     std::string image;  // a PNG file, relative to the manifest's folder

@@ -4,6 +4,7 @@
 
 #include "compressed_bitmap.h"
 #include "file_access.h"
+#include "file_reading.h"
 #include "shown_text.h"
 #include "skin_rules.h"
 
@@ -76,10 +77,9 @@ std::string damageOf(const ResourceView& view) {
 
 SkinLoad loadSkin(const std::string& path) {
     SkinLoad load;
-    prc::FileContents contents = prc::readWholeFile(path);
+    prc::FileContents contents = prc::readWholeFile(path, prc::kMaxDatabaseFileSize);
     if (contents.status != prc::FileReadStatus::ok) {
-        load.error = contents.status == prc::FileReadStatus::cannotOpen ? "cannot open the file"
-                                                                        : "cannot read the file";
+        load.error = readFailure(contents.status, kDatabaseLimit);
         return load;
     }
     prc::DatabaseParse parse = prc::parseResourceDatabase(contents.bytes);

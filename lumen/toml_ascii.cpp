@@ -1,6 +1,7 @@
 #include "toml_ascii.h"
 
-#include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "utf8.h"
 
@@ -15,22 +16,103 @@ std::size_t appendEscaped(std::string_view text, std::size_t at, std::string& ou
     if (length == 0) {
         return 0;
     }
-    char escape[11];
-    std::snprintf(escape, sizeof escape, point <= 0xFFFF ? "\\u%04X" : "\\U%08X",
-                  static_cast<unsigned>(point));
-    out += escape;
+    // By hand: snprintf for each of millions of characters took a second.
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const int digits = point <= 0xFFFF ? 4 : 8;
+    out += '\\';
+    out += digits == 4 ? 'u' : 'U';
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+        out += kHex[(point >> shift) & 15];
+    }
     return length;
 }
 
+// Follows, outside strings and comments, whether a key or a value is being
+// read, so as to count the parts of each key and the keys, tables and values
+// of the whole text: a line begins with a key or a table name, '=' begins a
+// value, and in a value '{' and the commas of an inline table begin keys
+// again.
+class Structure {
+  public:
+    enum class Step { ok, keyTooDeep, tooManyItems };
+
+    Step step(char c) {
+        if (inKey_) {
+            if (c == '.') {
+                // Each part of a dotted key may make a table of its own.
+                return ++parts_ > kMaxKeyParts ? Step::keyTooDeep : counted();
+            }
+            if (c == '=') {
+                startValue();
+                return counted();
+            }
+            if (c == '[' && open_.empty()) {
+                return counted();  // a table's name
+            }
+            if (c == '}') {
+                close();
+            } else if (c == '\n' && open_.empty()) {
+                startKey();
+            }
+            return Step::ok;
+        }
+        if (c == '[' || c == '{') {
+            open_.push_back(c);
+            if (c == '{') {
+                startKey();
+            }
+            return counted();
+        }
+        if (c == ']' || c == '}') {
+            close();
+        } else if (c == ',') {
+            if (!open_.empty() && open_.back() == '{') {
+                startKey();
+            }
+            return counted();
+        } else if (c == '\n' && open_.empty()) {
+            startKey();
+        }
+        return Step::ok;
+    }
+
+  private:
+    Step counted() { return ++items_ <= kMaxTomlItems ? Step::ok : Step::tooManyItems; }
+    void startKey() {
+        inKey_ = true;
+        parts_ = 1;
+    }
+    void startValue() { inKey_ = false; }
+    void close() {
+        if (!open_.empty()) {
+            open_.pop_back();
+        }
+        startValue();
+    }
+
+    bool inKey_ = true;
+    int parts_ = 1;
+    std::size_t items_ = 0;
+    std::vector<char> open_;  // '[' and '{' of the values being read
+};
+
 }  // namespace
 
-std::optional<std::string> asciiToml(std::string_view text, int& badLine) {
+AsciiToml asciiToml(std::string_view text) {
+    AsciiToml result;
     std::string out;
     int line = 1;
+    const auto refuse = [&result, &line](std::string error) {
+        result.badLine = line;
+        result.error = std::move(error);
+        return std::move(result);
+    };
+    const std::string notText = "a character that is not UTF-8 text in quotes or a comment";
+    Structure structure;
     const auto startsWith = [&text](std::size_t at, std::string_view what) {
         return text.substr(at, what.size()) == what;
     };
-    std::size_t k = 0;
+    std::size_t k = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (k < text.size()) {
         const char c = text[k];
         const bool multi = startsWith(k, "\"\"\"") || startsWith(k, "'''");
@@ -65,8 +147,7 @@ std::optional<std::string> asciiToml(std::string_view text, int& badLine) {
                 if (static_cast<unsigned char>(d) >= 0x80) {
                     const std::size_t length = appendEscaped(text, k, out);
                     if (length == 0) {
-                        badLine = line;
-                        return std::nullopt;
+                        return refuse(notText);
                     }
                     k += length;
                     continue;
@@ -81,8 +162,7 @@ std::optional<std::string> asciiToml(std::string_view text, int& badLine) {
                     out += d;
                     ++k;
                     if (static_cast<unsigned char>(text[k]) >= 0x80) {
-                        badLine = line;
-                        return std::nullopt;
+                        return refuse(notText);
                     }
                     if (text[k] == '\n') {
                         ++line;
@@ -92,15 +172,24 @@ std::optional<std::string> asciiToml(std::string_view text, int& badLine) {
                 ++k;
             }
         } else if (static_cast<unsigned char>(c) >= 0x80) {
-            badLine = line;
-            return std::nullopt;
+            return refuse(notText);
         } else {
+            const Structure::Step step = structure.step(c);
+            if (step == Structure::Step::keyTooDeep) {
+                return refuse("a key or table name of more than " + std::to_string(kMaxKeyParts) +
+                              " dotted parts, the limit for a manifest");
+            }
+            if (step == Structure::Step::tooManyItems) {
+                return refuse("more than " + std::to_string(kMaxTomlItems) +
+                              " keys, tables and values, the limit for a manifest");
+            }
             line += c == '\n' ? 1 : 0;
             out += c;
             ++k;
         }
     }
-    return out;
+    result.text = std::move(out);
+    return result;
 }
 
 }  // namespace lumen

@@ -15,6 +15,20 @@ namespace png {
 // header, before any pixel memory is taken.
 inline constexpr std::uint32_t kMaxImageSide = 4096;
 
+// The largest PNG file read, in whole megabytes (MB of 2^20 bytes): the
+// largest image at 16-bit RGBA (8 bytes a pixel, a filter byte a row) kept
+// uncompressed in zlib's stored blocks (5 bytes for each 65535, 6 for the
+// stream), in IDAT chunks of 8 KB as libpng writes them (12 bytes each), and
+// 17 MB for ancillary chunks, a 16 MB text chunk among them. A larger file is
+// refused before it is read.
+inline constexpr std::uint64_t kMaxPngFileSize = [] {
+    const std::uint64_t pixels = std::uint64_t{kMaxImageSide} * (1 + kMaxImageSide * 8);
+    const std::uint64_t stream = pixels + (pixels + 65534) / 65535 * 5 + 6;
+    const std::uint64_t chunks = stream + (stream + 8191) / 8192 * 12;
+    constexpr std::uint64_t kMegabyte = 1 << 20;
+    return (chunks + 17 * kMegabyte + kMegabyte - 1) / kMegabyte * kMegabyte;
+}();
+
 struct DecodedPng {
     std::uint32_t width = 0;
     std::uint32_t height = 0;

@@ -9,16 +9,34 @@
 
 namespace prc {
 
-enum class FileReadStatus { ok, cannotOpen, cannotRead };
+// notRegular: a device, a pipe or a socket, which could block or never end.
+// tooLarge: more bytes than the caller can use. outsideFolder: the file lies,
+// once every link is followed, outside the folder it had to stay in.
+enum class FileReadStatus { ok, cannotOpen, cannotRead, notRegular, tooLarge, outsideFolder };
 
 struct FileContents {
     FileReadStatus status = FileReadStatus::cannotOpen;
     std::vector<std::uint8_t> bytes;
 };
 
-// Paths are UTF-8. Reads to the end of the file, without text translation. A
-// folder cannot be opened as a file.
-FileContents readWholeFile(const std::string& path);
+// The largest database file: its resources begin at 32-bit offsets, and a
+// resource read from a file of its own ends up inside one.
+inline constexpr std::uint64_t kMaxDatabaseFileSize = 0xFFFFFFFF;
+
+// Paths are UTF-8. Reads a regular file to its end, without text translation,
+// when it holds at most maxBytes: a larger one is refused from its size before
+// anything is read, and one that grows while being read once more than
+// maxBytes have come. Nothing else is read: the file is opened without
+// waiting (a FIFO with no writer would hold the open for ever) and refused
+// once opened when it is not a regular file. A folder cannot be opened as a
+// file (cannotOpen, on every system).
+FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes);
+
+// The same for a file that must lie inside the folder: the file actually
+// opened, through every symbolic link, is compared with the folder's own
+// real path (outsideFolder when it is elsewhere).
+FileContents readWholeFileInside(const std::string& folder, const std::string& path,
+                                 std::uint64_t maxBytes);
 
 // inUse: another program holds the file open without letting it be replaced
 // (Windows only; nothing was changed).

@@ -6,7 +6,9 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "file_access.h"
@@ -276,37 +278,124 @@ bool mayWrite(const std::string& path) {
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-}  // namespace
+std::optional<std::string> realPath(const std::string& path) {
+    char* const resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return std::nullopt;
+    }
+    std::string real = resolved;
+    std::free(resolved);
+    return real;
+}
 
-FileContents readWholeFile(const std::string& path) {
+bool isInside(const std::string& path, const std::string& folder) {
+    if (folder == "/") {
+        return path.size() > 1 && path.front() == '/';
+    }
+    return path.size() > folder.size() + 1 && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+}
+
+// Where the open file really is: the kernel's name for the descriptor, or
+// where there is no /proc, the path resolved again when it still leads to the
+// same file.
+std::optional<std::string> openedPath(int fd, const std::string& path, const struct stat& info) {
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    if (length > 0 && static_cast<std::size_t>(length) < target.size()) {
+        target.resize(static_cast<std::size_t>(length));
+        return target;
+    }
+    const std::optional<std::string> real = realPath(path);
+    struct stat now {};
+    if (!real || ::stat(real->c_str(), &now) != 0 || now.st_dev != info.st_dev ||
+        now.st_ino != info.st_ino) {
+        return std::nullopt;
+    }
+    return real;
+}
+
+FileContents failedRead(FileReadStatus status) {
     FileContents contents;
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    contents.status = status;
+    return contents;
+}
+
+// folder: where the file must lie, or null. The file is located before it is
+// opened, so that nothing outside the folder is even opened (opening a device
+// can already do something), and again once opened, in case a link changed
+// in between.
+FileContents readRegularFile(const std::string& path, const std::string* folder,
+                             std::uint64_t maxBytes) {
+    std::optional<std::string> within;
+    if (folder != nullptr) {
+        within = realPath(*folder);
+        const std::optional<std::string> real = realPath(path);
+        // The folder itself is no file to read.
+        if (!within || !real || *real == *within) {
+            return failedRead(FileReadStatus::cannotOpen);
+        }
+        if (!isInside(*real, *within)) {
+            return failedRead(FileReadStatus::outsideFolder);
+        }
+    }
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info {};
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
-        contents.status = FileReadStatus::cannotOpen;
-        return contents;
+        return failedRead(FileReadStatus::cannotOpen);
     }
-    if (S_ISREG(info.st_mode)) {
-        contents.bytes.reserve(static_cast<std::size_t>(info.st_size));
+    if (!S_ISREG(info.st_mode)) {
+        return failedRead(FileReadStatus::notRegular);
     }
+    if (within) {
+        const std::optional<std::string> opened = openedPath(file.get(), path, info);
+        if (!opened) {
+            return failedRead(FileReadStatus::cannotOpen);
+        }
+        if (!isInside(*opened, *within)) {
+            return failedRead(FileReadStatus::outsideFolder);
+        }
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+        return failedRead(FileReadStatus::tooLarge);
+    }
+    FileContents contents;
+    contents.bytes.reserve(static_cast<std::size_t>(info.st_size));
     std::uint8_t chunk[65536];
     for (;;) {
-        const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
+        // One byte past the limit tells a file that grew too large.
+        const std::uint64_t room = maxBytes - contents.bytes.size() + 1;
+        const std::size_t wanted =
+            room < sizeof chunk ? static_cast<std::size_t>(room) : sizeof chunk;
+        const ssize_t got = ::read(file.get(), chunk, wanted);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
-            contents.status = FileReadStatus::cannotRead;
-            contents.bytes.clear();
-            return contents;
+            return failedRead(FileReadStatus::cannotRead);
         }
         if (got == 0) {
             break;
         }
         contents.bytes.insert(contents.bytes.end(), chunk, chunk + got);
+        if (contents.bytes.size() > maxBytes) {
+            return failedRead(FileReadStatus::tooLarge);
+        }
     }
     contents.status = FileReadStatus::ok;
     return contents;
+}
+
+}  // namespace
+
+FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes) {
+    return readRegularFile(path, nullptr, maxBytes);
+}
+
+FileContents readWholeFileInside(const std::string& folder, const std::string& path,
+                                 std::uint64_t maxBytes) {
+    return readRegularFile(path, &folder, maxBytes);
 }
 
 FileWriteResult replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,

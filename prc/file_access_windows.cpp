@@ -221,38 +221,116 @@ void keepAttributes(const std::wstring& path, DWORD before) {
     }
 }
 
-}  // namespace
-
-FileContents readWholeFile(const std::string& path) {
+FileContents failedRead(FileReadStatus status) {
     FileContents contents;
+    contents.status = status;
+    return contents;
+}
+
+// The name Windows has for an open file or folder, every link and junction
+// followed: "\\?\C:\folder\file".
+std::wstring finalPath(HANDLE handle) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetFinalPathNameByHandleW(
+            handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length);
+    }
+}
+
+// Names differ in case only as the file system sees them: compared without
+// it, as NTFS does.
+bool isInside(const std::wstring& path, const std::wstring& folder) {
+    std::wstring prefix = folder;
+    if (prefix.empty() || prefix.back() != L'\\') {
+        prefix += L'\\';
+    }
+    return path.size() > prefix.size() &&
+           ::CompareStringOrdinal(path.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                  static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool liesInside(HANDLE file, const std::string& folder) {
+    const Handle entries(::CreateFileW(platform::extendedLengthPath(folder).c_str(), 0,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                       nullptr));
+    if (!entries.valid()) {
+        return false;
+    }
+    const std::wstring within = finalPath(entries.get());
+    const std::wstring opened = finalPath(file);
+    return !within.empty() && !opened.empty() && isInside(opened, within);
+}
+
+// folder: where the file must lie, or null. A file outside is opened (which
+// does nothing to a disk file) and refused before it is read.
+FileContents readRegularFile(const std::string& path, const std::string* folder,
+                             std::uint64_t maxBytes) {
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, which is
     // what makes it fail here like a missing file.
     Handle file(::CreateFileW(platform::extendedLengthPath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
-        contents.status = FileReadStatus::cannotOpen;
-        return contents;
+        return failedRead(FileReadStatus::cannotOpen);
     }
-    LARGE_INTEGER size{};
-    if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
-        contents.bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    // Consoles, pipes and devices: reading them could wait or never end.
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+        return failedRead(FileReadStatus::notRegular);
     }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(file.get(), &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return failedRead(FileReadStatus::cannotOpen);
+    }
+    if (folder != nullptr && !liesInside(file.get(), *folder)) {
+        return failedRead(FileReadStatus::outsideFolder);
+    }
+    const std::uint64_t size =
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    if (size > maxBytes) {
+        return failedRead(FileReadStatus::tooLarge);
+    }
+    FileContents contents;
+    contents.bytes.reserve(static_cast<std::size_t>(size));
     std::uint8_t chunk[65536];
     for (;;) {
+        // One byte past the limit tells a file that grew too large.
+        const std::uint64_t room = maxBytes - contents.bytes.size() + 1;
+        const DWORD wanted = room < sizeof chunk ? static_cast<DWORD>(room) : sizeof chunk;
         DWORD got = 0;
-        if (!::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) {
-            contents.status = FileReadStatus::cannotRead;
-            contents.bytes.clear();
-            return contents;
+        if (!::ReadFile(file.get(), chunk, wanted, &got, nullptr)) {
+            return failedRead(FileReadStatus::cannotRead);
         }
         if (got == 0) {
             break;
         }
         contents.bytes.insert(contents.bytes.end(), chunk, chunk + got);
+        if (contents.bytes.size() > maxBytes) {
+            return failedRead(FileReadStatus::tooLarge);
+        }
     }
     contents.status = FileReadStatus::ok;
     return contents;
+}
+
+}  // namespace
+
+FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes) {
+    return readRegularFile(path, nullptr, maxBytes);
+}
+
+FileContents readWholeFileInside(const std::string& folder, const std::string& path,
+                                 std::uint64_t maxBytes) {
+    return readRegularFile(path, &folder, maxBytes);
 }
 
 // Windows has no mode bits: a new file inherits its folder's permissions.

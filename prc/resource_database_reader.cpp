@@ -35,6 +35,21 @@ std::vector<std::uint32_t> deriveSizes(const std::vector<ResourceEntry>& entries
     return sizes;
 }
 
+// Only regular files are read, as gzip reads them: a device or a pipe could
+// never end or hold the program.
+const char* readFailure(FileReadStatus status) {
+    switch (status) {
+        case FileReadStatus::notRegular:
+            return "source file is not a regular file";
+        case FileReadStatus::tooLarge:
+            return "source file is too large for a database";
+        case FileReadStatus::cannotRead:
+            return "cannot read source file";
+        default:
+            return "cannot open source file";
+    }
+}
+
 }  // namespace
 
 DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file) {
@@ -43,7 +58,7 @@ DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file) {
         result.error = "source file is shorter than a database header";
         return result;
     }
-    if (file.size() > UINT32_MAX) {
+    if (file.size() > kMaxDatabaseFileSize) {
         result.error = "source file is too large for a database";
         return result;
     }
@@ -88,11 +103,9 @@ DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file) {
 }
 
 std::optional<ResourceTable> readResourceDatabase(const std::string& path) {
-    FileContents contents = readWholeFile(path);
+    FileContents contents = readWholeFile(path, kMaxDatabaseFileSize);
     if (contents.status != FileReadStatus::ok) {
-        std::printf("ERR: %s!\n", contents.status == FileReadStatus::cannotOpen
-                                      ? "cannot open source file"
-                                      : "cannot read source file");
+        std::printf("ERR: %s!\n", readFailure(contents.status));
         return std::nullopt;
     }
     DatabaseParse parse = parseResourceDatabase(contents.bytes);

@@ -264,6 +264,10 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
     const std::vector<Case> cases = {
         {{"list", (folder / "missing.prc").string()}, "missing.prc: cannot open"},
         {{"check", (folder / "short.prc").string()}, "short.prc: not a resource database"},
+        {{"list", "/dev/zero"}, "/dev/zero: not a regular file"},
+        // A path of 100 KB is shown by its start and its end.
+        {{"list", std::string(100000, 'p')},
+         "Lumen: " + std::string(180, 'p') + "\u2026" + std::string(180, 'p') + ": cannot open"},
         {{"export", skin, (folder / "file").string()}, "file: cannot create the folder"},
         {{"unpack", skin, otherSpelling}, "never writes over its input"},
         {{"unpack", skin, (folder / "no folder" / "out.prc").string()},
@@ -523,7 +527,14 @@ TEST(Lumen, BuildsANewSkinFromPngFilesAndAHandWrittenManifest) {
     writePng(in / "small.png", image);
     writePng(in / "dense.png", dense);
     writeText(in / "title.bin", "Blue");
-    writeText(in / "skin.toml", R"(# A skin made by hand: « bleu »
+    // A link that stays inside the folder, named from a subfolder with
+    // Windows' separator.
+    fs::create_directories(in / "pictures");
+    fs::create_symlink("../small.png", in / "pictures" / "small.png");
+    // Notepad's byte-order mark first.
+    writeText(in / "skin.toml",
+              "\xEF\xBB\xBF"
+              R"(# A skin made by hand: « bleu »
 [database]
 name = "Blue €"
 type = "rsrc"
@@ -552,7 +563,7 @@ compression = "packbits"
 type = "abmp"
 id = 31101
 [[resource.member]]
-image = "small.png"
+image = 'pictures\small.png'
 depth = 8
 colours = "image"
 compression = "rle"
@@ -610,10 +621,20 @@ compression = "rle"
     }
 }
 
+// AddressSanitizer reserves terabytes of address space for its shadow: a
+// sanitized build runs without the limit (the budget holds all the same).
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSpaceCanBeLimited = false;
+#else
+constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+
+// Each refusal ends at once, within 1 GB, however large or endless the file
+// named: a FIFO, a device, sparse files of gigabytes.
 TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
     TempFolder folder;
     const fs::path in = folder / "in";
-    fs::create_directories(in);
+    fs::create_directories(in / "sub");
     const palmbitmap::Image image{4, 2, Bytes(32, 255)};
     writePng(in / "a.png", image);
     const Bytes png = readFile(in / "a.png");
@@ -622,16 +643,109 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
     Bytes huge = png;
     huge[18] = 0x20;  // 8196 pixels wide
     testsupport::writeFile(in / "huge.png", huge);
+    testsupport::writeFile(in / "t.bin", Bytes(5, 't'));
+    // Outside the folder, and links to it, to a device, and in a subfolder.
+    testsupport::writeFile(folder / "secret", Bytes(6, 's'));
+    writePng(folder / "secret.png", image);
+    fs::create_symlink("../secret", in / "out-link");
+    fs::create_symlink("../../secret.png", in / "sub" / "out-link.png");
+    fs::create_symlink("/dev/zero", in / "zero");
+    ASSERT_EQ(::mkfifo((in / "fifo").c_str(), 0644), 0);
+    // Sparse: past the limits without taking the disk.
+    testsupport::writeFile(in / "large.bin", {});
+    fs::resize_file(in / "large.bin", (std::uintmax_t{1} << 32) + 1);
+    testsupport::writeFile(in / "large.png", png);
+    fs::resize_file(in / "large.png", png::kMaxPngFileSize + 1);
+    // Manifests that are no text file, or too large to parse.
+    fs::create_directories(folder / "device");
+    fs::create_symlink("/dev/zero", folder / "device" / "skin.toml");
+    fs::create_directories(folder / "large");
+    testsupport::writeFile(folder / "large" / "skin.toml", Bytes(16 << 20, '#'));
+    fs::resize_file(folder / "large" / "skin.toml", (16 << 20) + 1);
     const std::string head = "[database]\nname = \"X\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n";
     const auto bitmap = [](const std::string& member) {
         return "[[resource]]\ntype = \"abmp\"\nid = 1\n[[resource.member]]\n" + member;
     };
+    // A resource of its own bytes, named at line 8.
+    const auto named = [&head](const std::string& name) {
+        return head + "[[resource]]\ntype = \"tSTR\"\nid = 1\nfile = \"" + name + "\"\n";
+    };
+    const std::string absolute = "must be relative to the manifest's folder";
+    const std::string device = "names a device on Windows";
+    const std::string colon = "holds a colon";
+    const auto deep = [](const std::string& open, const std::string& close) {
+        std::string key = open + "a";
+        for (int k = 1; k < 300000; ++k) {
+            key += ".a";
+        }
+        return key + close + "\n";
+    };
+    const std::string limitFound = "skin.toml:1: a key or table name of more than 32 dotted parts";
     struct Case {
         const char* name;
         std::string manifest;
-        std::string named;  // in the one line on standard error
+        std::string named;          // in the one line on standard error
+        std::string folder = "in";  // where the manifest is
     };
     const std::vector<Case> cases = {
+        {"an absolute name", named("/etc/passwd"),
+         "skin.toml:8: resource.file: /etc/passwd: " + absolute},
+        {"an absolute name of one part", named("/x"), absolute},
+        {"an absolute name with a backslash", named("\\\\x"), absolute},
+        {"a share", named("\\\\\\\\server\\\\share\\\\x"), "\\\\server\\share\\x: " + absolute},
+        {"a drive", named("C:\\\\windows\\\\win.ini"), "C:\\windows\\win.ini: " + colon},
+        {"a drive without a folder", named("c:t.bin"), colon},
+        {"a stream", named("t.bin:more"), colon},
+        {"a way up", named("../../x"), "resource.file: ../../x: must stay inside"},
+        {"a way up and back", named("sub/../t.bin"), "must stay inside"},
+        {"a way up with backslashes", named("sub\\\\..\\\\..\\\\secret"), "must stay inside"},
+        {"a way up from an image", head + bitmap("image = \"../secret.png\"\ndepth = 8\n"),
+         "skin.toml:9: resource.member.image: ../secret.png: must stay inside"},
+        {"a way up from an original",
+         head + "[[resource]]\ntype = \"abmp\"\nid = 1\noriginal = \"../secret\"\n",
+         "skin.toml:8: resource.original: ../secret: must stay inside"},
+        {"a NUL in a name", named("t.bin\\u0000junk"),
+         "resource.file: t.bin\\x00junk: holds a NUL"},
+        {"a device", named("con"), "con: " + device},
+        {"a device with an extension", named("Aux.bin"), device},
+        {"a device in a subfolder", named("sub/lpt9.txt"), device},
+        {"a device with spaces", named("sub/COM1 .txt"), device},
+        {"a device of three letters", named("nul"), device},
+        {"a part ending in a dot", named("t.bin."), "ends in a dot or a space"},
+        {"a name past the limit", named(std::string(10 << 20, 'n')),
+         "is longer than the limit of 1024 bytes"},
+        {"a link out", named("out-link"),
+         "skin.toml:5: " + (in / "out-link").string() + ": leads out of the manifest's folder"},
+        {"a link out from a subfolder", head + bitmap("image = \"sub/out-link.png\"\ndepth = 8\n"),
+         "out-link.png: leads out of the manifest's folder"},
+        {"a link to a device", named("zero"), "zero: leads out of the manifest's folder"},
+        {"a FIFO", named("fifo"), "fifo: not a regular file"},
+        {"a folder", named("sub"), "sub: cannot open the file"},
+        {"the folder itself", named("."), "cannot open the file"},
+        {"a file larger than a database", named("large.bin"),
+         "large.bin: larger than 4 GB, the most a database can hold"},
+        {"a PNG file past the limit", head + bitmap("image = \"large.png\"\ndepth = 8\n"),
+         "large.png: larger than " + std::to_string(png::kMaxPngFileSize >> 20) +
+             " MB, the limit for a PNG file"},
+        {"a manifest that is a device", "", "skin.toml: not a regular file", "device"},
+        {"a manifest past 16 MB", "", "skin.toml: larger than 16 MB, the limit for a manifest",
+         "large"},
+        {"deep table names", deep("[", "]"), limitFound},
+        {"deep names of tables in an array", deep("[[", "]]"), limitFound},
+        {"deep dotted keys", deep("", " = 1"), limitFound},
+        {"deep dotted keys in an inline table", deep("x = [{", " = 1}]"), limitFound},
+        // Some 80 bytes of the parser's memory for each of its two bytes.
+        {"a million inline tables",
+         [] {
+             std::string tables = "x = [{}";
+             for (int k = 0; k < 600000; ++k) {
+                 tables += ",{}";
+             }
+             return tables + "]\n";
+         }(),
+         "skin.toml:1: more than 1000000 keys, tables and values, the limit for a manifest"},
+        {"a byte-order mark, then an unknown key", "\xEF\xBB\xBF" + head + "colour = 1\n",
+         "skin.toml:5: database.colour: unknown key"},
         {"a missing image", head + bitmap("image = \"b.png\"\ndepth = 8\n"),
          "skin.toml:8: " + (in / "b.png").string() + ": cannot open"},
         {"not a PNG", head + bitmap("image = \"text.png\"\ndepth = 8\n"),
@@ -664,13 +778,23 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
              "\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n",
          "skin.toml:2: database.name: must be 1 to 31"},
     };
+    const bool limited = kAddressSpaceCanBeLimited && fs::exists("/usr/bin/prlimit");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        writeText(in / "skin.toml", c.manifest);
-        const RunResult run = lumen({"build", in, folder / "out.prc"});
+        if (!c.manifest.empty()) {
+            writeText(in / "skin.toml", c.manifest);
+        }
+        std::vector<std::string> command = {"/usr/bin/timeout", "5"};
+        if (limited) {
+            command.insert(command.end(), {"/usr/bin/prlimit", "--as=1073741824"});
+        }
+        command.insert(command.end(), {LUMEN_PATH, "build", folder / c.folder, folder / "out.prc"});
+        const RunResult run = testsupport::runProgram(command);
         EXPECT_EQ(run.exitStatus, 1);
-        EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err.substr(0, 1000);
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err.substr(0, 1000);
+        // A name of megabytes is shown by its ends.
+        EXPECT_LT(run.err.size(), 1000u);
         EXPECT_FALSE(fs::exists(folder / "out.prc"));
     }
 
@@ -755,8 +879,8 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
         // skin, or for build the manifest. Running out is on standard error.
         std::uintmax_t zeros = 0;
     };
-    const auto zeros = [](const char* command) {
-        return Case{"3 GB of zeros", {}, command, "out of memory", "1073741824", 3ull << 30};
+    const auto zeros = [](const char* command, const char* finding = "out of memory") {
+        return Case{"3 GB of zeros", {}, command, finding, "1073741824", 3ull << 30};
     };
     const std::vector<Case> cases = {
         {"109 bytes declaring 4 GB", repeated(skinbuilder::repeatingContainer({0}, 0xFFFFFFFF), 1),
@@ -783,7 +907,7 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
         zeros("export"),
         zeros("unpack"),
         zeros("replace"),
-        zeros("build"),
+        zeros("build", "larger than 16 MB, the limit for a manifest"),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + ", " + c.command);
@@ -873,7 +997,7 @@ TEST(Lumen, UnpackRefusesAWriteProtectedOutputForAUserWhoIsNotRoot) {
     ASSERT_EQ(testsupport::runProgram({TESSEL_PATH, SAMPLE_SKIN_PATH, folder / "t.prc"}).exitStatus,
               0);
     testsupport::writeFile(folder / "out.prc", Bytes(123, 0x42));
-    testsupport::giveToUnprivilegedUser(folder.path);
+    ASSERT_TRUE(testsupport::giveToUnprivilegedUser(folder.path));
     fs::permissions(folder / "out.prc", fs::perms::owner_write, fs::perm_options::remove);
     const RunResult run = testsupport::runProgram(testsupport::asUnprivilegedUser(
         {LUMEN_PATH, "unpack", folder / "t.prc", folder / "out.prc"}));

@@ -458,6 +458,19 @@ TEST(TesselFiles, BadInputsLeaveInputAndOutputUntouched) {
              writeFile(p, skinbuilder::buildDatabase(layout));
          },
          "File has 1 resrouces\nERR: out of memory!\n", true},
+        // Only regular files are read: a FIFO with no writer would hold the
+        // open for ever, a device would be read without end.
+        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
+         "ERR: source file is not a regular file!\n" + totals},
+        {"a device", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
+         "ERR: source file is not a regular file!\n" + totals},
+        // Sparse, and refused from its size before a byte of it is read.
+        {"larger than a database",
+         [](const fs::path& p) {
+             writeFile(p, Bytes(100, 1));
+             fs::resize_file(p, std::uintmax_t{1} << 32);
+         },
+         "ERR: source file is too large for a database!\n" + totals},
     };
     for (const BadInput& c : cases) {
         SCOPED_TRACE(c.name);
@@ -467,8 +480,9 @@ TEST(TesselFiles, BadInputsLeaveInputAndOutputUntouched) {
                 continue;
             }
         }
+        // Every run ends within seconds, or the time limit ends it.
         const auto tessel = [&](const std::vector<std::string>& paths) {
-            std::vector<std::string> command = {TESSEL_PATH};
+            std::vector<std::string> command = {"/usr/bin/timeout", "5", TESSEL_PATH};
             command.insert(command.end(), paths.begin(), paths.end());
             return testsupport::runProgram(
                 c.inOneGigabyte ? testsupport::withinAddressSpace(1 << 30, command) : command);

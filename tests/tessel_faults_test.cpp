@@ -209,7 +209,7 @@ TEST(TesselFaults, WriteProtectionIsKeptForAUserWhoIsNotRoot) {
         TempFolder folder;
         writeFile(folder / "in.prc", input);
         writeFile(folder / "out.prc", Bytes(123, 0x42));
-        testsupport::giveToUnprivilegedUser(folder.path);
+        ASSERT_TRUE(testsupport::giveToUnprivilegedUser(folder.path));
         fs::permissions(folder / c.readOnly, fs::perms::owner_write | fs::perms::group_write,
                         fs::perm_options::remove);
         std::vector<std::string> arguments = {TESSEL_PATH};
@@ -270,7 +270,7 @@ TEST(TesselFaults, ReplacedFilesKeepTheirOwnerWhenRootWritesThem) {
     TempFolder folder;
     writeFile(folder / "in.prc", readFile(SAMPLE_SKIN_PATH));
     writeFile(folder / "out.prc", Bytes(123, 0x42));
-    testsupport::giveToUnprivilegedUser(folder.path);
+    ASSERT_TRUE(testsupport::giveToUnprivilegedUser(folder.path));
     ASSERT_EQ(tessel({folder / "in.prc", folder / "out.prc"}).exitStatus, 0);
     ASSERT_EQ(tessel({folder / "in.prc"}).exitStatus, 0);
     ASSERT_EQ(tessel({folder / "in.prc", folder / "new.prc"}).exitStatus, 0);

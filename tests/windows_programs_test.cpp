@@ -2,6 +2,7 @@
 // in must give the same files out, the same lines (up to CR LF) and the same
 // exit statuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -140,32 +141,26 @@ TEST(WindowsTessel, WritesTheSameFilesAndLinesAsTheNativeBuild) {
     }
 }
 
-// Whether the system refuses memory it does not have: in overcommit mode 1
-// a reservation of a terabyte succeeds, and reading that much would begin.
-bool memoryIsRefusedWhenMissing() {
-    const Bytes mode = readFile("/proc/sys/vm/overcommit_memory");
-    return !mode.empty() && mode.front() != '1';
-}
-
 TEST(WindowsTessel, UsageAndFailuresEndAlike) {
     REQUIRE_WINE();
     TempFolder folder;
     fs::create_directory(folder / "a folder");
-    // A terabyte of zeros (sparse): memory runs out, which must end the run
-    // with Tessel's message and status 1 (an abort is status 3 on Windows).
-    writeFile(folder / "huge.prc", {});
-    fs::resize_file(folder / "huge.prc", 1ull << 40);
-    std::vector<std::vector<fs::path>> argumentLists = {
+    // Inputs that are no regular file, and one past a database's 4 GB (sparse).
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0644), 0);
+    fs::create_symlink("/dev/zero", folder / "device");
+    writeFile(folder / "large.prc", Bytes(100, 1));
+    fs::resize_file(folder / "large.prc", std::uintmax_t{1} << 32);
+    const std::vector<std::vector<fs::path>> argumentLists = {
         {},
         {folder / "a", folder / "b", folder / "c"},
         {folder / "missing.prc", folder / "out.prc"},
         {SAMPLE_SKIN_PATH, folder / "a folder"},
         {SAMPLE_SKIN_PATH, folder / "no such folder" / "out.prc"},
         {SAMPLE_SKIN_PATH, folder / (std::string(251, 'n') + ".prc")},  // the longest name
+        {folder / "fifo", folder / "out.prc"},
+        {folder / "device", folder / "out.prc"},
+        {folder / "large.prc", folder / "out.prc"},
     };
-    if (memoryIsRefusedWhenMissing()) {
-        argumentLists.push_back({folder / "huge.prc", folder / "out.prc"});
-    }
     for (const auto& arguments : argumentLists) {
         const RunResult linux = native("Tessel", arguments);
         const RunResult windows = underWine("Tessel.exe", arguments);
@@ -570,6 +565,43 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
     const std::string reason = report.substr(start.size());
     EXPECT_GT(reason.size(), 1u);
     EXPECT_EQ(reason.find('\n'), reason.size() - 1) << reason;
+}
+
+// A manifest reads only inside its folder, and only regular files: Lumen.exe
+// finds where a link leads through the handle it opened, the native build
+// through the path; both refuse or build alike.
+TEST(WindowsLumen, BuildReadsOnlyFilesInsideTheManifestsFolderAsTheNativeBuildDoes) {
+    REQUIRE_WINE();
+    REQUIRE_TOOL(fs::exists(WINDOWS_BIN "/Lumen.exe") && fs::exists(NATIVE_BIN "/Lumen"),
+                 "REQUIRE_WINE", "Lumen.exe or the native Lumen is missing");
+    TempFolder folder;
+    const fs::path in = folder / "in";
+    fs::create_directories(in / "sub");
+    writeFile(in / "t.bin", Bytes(5, 't'));
+    writeFile(folder / "secret", Bytes(6, 's'));
+    fs::create_symlink("../secret", in / "out-link");
+    fs::create_symlink("../t.bin", in / "sub" / "in-link");
+    ASSERT_EQ(::mkfifo((in / "fifo").c_str(), 0644), 0);
+    const fs::path built = folder / "built.prc";
+    for (const std::string name : {"t.bin", "sub/in-link", "out-link", "fifo", "../secret",
+                                   "Con.bin", "C:t.bin", "/t.bin"}) {
+        SCOPED_TRACE(name);
+        const std::string manifest =
+            "[database]\nname = \"X\"\ntype = \"rsrc\"\ncreator = \"sBar\"\ncreated = 1\n"
+            "modified = 1\n[[resource]]\ntype = \"tSTR\"\nid = 1\nfile = \"" +
+            name + "\"\n";
+        writeFile(in / "skin.toml", Bytes(manifest.begin(), manifest.end()));
+        const RunResult linux = lumen(false, "build", {in, built});
+        const Bytes linuxBuilt = fs::exists(built) ? readFile(built) : Bytes{};
+        fs::remove(built);
+        const RunResult windows = lumen(true, "build", {in, built});
+        EXPECT_EQ(asNativeReport(windows.out, {in, built}), linux.out);
+        EXPECT_EQ(asNativeReport(windows.err, {in, built}), linux.err);
+        EXPECT_EQ(windows.exitStatus, linux.exitStatus);
+        EXPECT_EQ(fs::exists(built) ? readFile(built) : Bytes{}, linuxBuilt);
+        EXPECT_EQ(linuxBuilt.empty(), linux.exitStatus != 0);
+        fs::remove(built);
+    }
 }
 
 #ifdef SKINTOOLS_HAVE_ZLIB

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "skin_builder.h"
 
@@ -131,6 +133,55 @@ bool writeEncoderSeeds(const std::filesystem::path& folder, const Bytes& input) 
     return true;
 }
 
+// Manifests of the names Lumen build must refuse, or read inside the skin's
+// folder only; the target builds each in its scratch folder, where "@OUT@"
+// stands for the folder beside the skin's, which holds "secret" and
+// "secret.png" (see fuzz/manifest_fuzz.cpp).
+bool writeManifestSeeds(const std::filesystem::path& folder) {
+    const std::string head = "[database]\nname = \"Seed\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n\n";
+    const auto named = [&head](const std::string& name) {
+        return head + "[[resource]]\ntype = \"tSTR\"\nid = 1000\nfile = \"" + name + "\"\n";
+    };
+    const auto image = [&head](const std::string& name) {
+        return head + "[[resource]]\ntype = \"abmp\"\nid = 31000\n[[resource.member]]\nimage = \"" +
+               name + "\"\ndepth = 8\n";
+    };
+    // Past the limit of dotted parts, which the parser would otherwise take
+    // one level of its stack each.
+    std::string deep = "x";
+    for (int k = 0; k < 40; ++k) {
+        deep += ".x";
+    }
+    const std::vector<std::pair<const char*, std::string>> seeds = {
+        {"names-inside",
+         "\xEF\xBB\xBF# Notepad's byte-order mark first\n"
+         "database.name = \"Seed\"\ndatabase.type = \"rsrc\"\ndatabase.creator = \"sBar\"\n\n"
+         "[[resource]]\ntype = \"tSTR\"\nid = 1000\nfile = \"sub/t.bin\"\n"
+         "[[resource]]\ntype = \"tSTR\"\nid = 1001\nfile = \"in-link\"\n"
+         "[[resource]]\ntype = \"tSTR\"\nid = 1002\nfile = 'sub\\up-link'\n"
+         "[[resource]]\ntype = \"abmp\"\nid = 31000\n[[resource.member]]\n"
+         "image = \"sub/a.png\"\ndepth = 8\n"},
+        {"name-absolute", named("@OUT@/secret")},
+        {"name-up", named("../secret")},
+        {"name-up-from-subfolder", image("sub\\\\..\\\\..\\\\secret.png")},
+        {"name-nul", named("t.bin\\u0000junk")},
+        {"name-device", named("sub/CON.bin")},
+        {"name-drive", named("C:t.bin")},
+        {"link-out", named("out-link")},
+        {"link-out-absolute", named("absolute-link")},
+        {"link-out-image", image("sub/out.png")},
+        {"fifo", named("fifo")},
+        {"deep-dotted-key", head + deep + " = 1\n"},
+        {"deep-table-name", head + "[" + deep + "]\n"},
+    };
+    for (const auto& [name, text] : seeds) {
+        if (!writeSeed(folder / name, Bytes(text.begin(), text.end()))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +202,7 @@ int main(int argc, char** argv) {
         writeSeed(seeds / "compressor" / "small-skin-in-place", prefixed({1}, skin)) &&
         writeSeed(seeds / "compressor" / "no-resources", prefixed({0}, empty)) &&
         writeEncoderSeeds(seeds / "encoder", skin) && writeBitmapSeeds(seeds / "bitmap") &&
+        writeManifestSeeds(seeds / "manifest") &&
         writeSeed(seeds / "converter" / "status-bar", prefixed({0}, statusBar)) &&
         writeSeed(seeds / "converter" / "status-bar-resources", prefixed({1}, statusBar)) &&
         writeSeed(seeds / "converter" / "f3bg", prefixed({3}, skinOfKind("rsrc", "F3BG"))) &&

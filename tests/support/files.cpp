@@ -144,14 +144,15 @@ std::vector<std::string> withinAddressSpace(std::size_t bytes,
     return command;
 }
 
-void giveToUnprivilegedUser(const std::filesystem::path& folder) {
+bool giveToUnprivilegedUser(const std::filesystem::path& folder) {
     if (::geteuid() != 0) {
-        return;
+        return true;
     }
-    ::lchown(folder.c_str(), kUnprivilegedId, kUnprivilegedId);
+    bool given = ::lchown(folder.c_str(), kUnprivilegedId, kUnprivilegedId) == 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        ::lchown(entry.path().c_str(), kUnprivilegedId, kUnprivilegedId);
+        given = ::lchown(entry.path().c_str(), kUnprivilegedId, kUnprivilegedId) == 0 && given;
     }
+    return given;
 }
 
 }  // namespace testsupport

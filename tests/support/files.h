@@ -50,8 +50,9 @@ RunResult runProgram(const std::vector<std::string>& arguments, const std::strin
 // test runs as root (permissions mean nothing to root), else as they are.
 std::vector<std::string> asUnprivilegedUser(const std::vector<std::string>& arguments);
 
-// Hands a folder and everything in it to the user asUnprivilegedUser runs as.
-void giveToUnprivilegedUser(const std::filesystem::path& folder);
+// Hands a folder and everything in it to the user asUnprivilegedUser runs as;
+// false when any of it could not be given.
+bool giveToUnprivilegedUser(const std::filesystem::path& folder);
 
 // AddressSanitizer reserves terabytes of address space for its shadow: a
 // sanitized build cannot run within a limit on it.
