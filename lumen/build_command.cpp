@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "build_budget.h"
 #include "commands.h"
 #include "file_access.h"
 #include "file_reading.h"
@@ -47,6 +48,9 @@ struct Build {
     std::size_t drawn = 0;  // members encoded from their images
     // The originals that one build decodes share one file's budget.
     DecodeBudget budget;
+    // What the build has read and made, held to the budget that the first
+    // pass judged from the headers, should a file have changed since.
+    BuildBudget spent;
 
     // Reports and returns false when a file cannot serve: missing, or the output itself.
     std::optional<std::vector<std::uint8_t>> readInput(const std::string& name, int line) {
@@ -122,6 +126,12 @@ struct Build {
                 reportFailure(where, shownPath(path) + ": " + load.error);
                 return std::nullopt;
             }
+            const std::string over = addPixels(
+                spent, std::uint64_t(load.image->width) * std::uint64_t(load.image->height));
+            if (!over.empty()) {
+                reportFailure(where, over);
+                return std::nullopt;
+            }
             const palmbitmap::BitmapMember* from = paired ? &originals[k] : nullptr;
             const MemberSettings settings = settingsFor(member, from);
             const bool sameFormat = from != nullptr && !member.colorsGiven &&
@@ -176,13 +186,25 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
         reportFailure(manifestPath + ":" + std::to_string(read.errorLine), read.error);
         return 1;
     }
-    Build build{folder, manifestPath, outputPath, 0, {}};
+    const std::optional<BuildRefusal> refusal = refusalBeforeEncoding(
+        *read.manifest, folder,
+        [&folder](const std::string& name) { return inFolder(folder, name); });
+    if (refusal) {
+        reportFailure(manifestPath + ":" + std::to_string(refusal->line), refusal->error);
+        return 1;
+    }
+    Build build{folder, manifestPath, outputPath, 0, {}, {}};
     std::vector<prc::ResourceEntry> entries;
     for (const ManifestResource& resource : read.manifest->resources) {
         std::optional<std::vector<std::uint8_t>> bytes =
             resource.members.empty() ? build.readInput(resource.file, resource.line)
                                      : build.bitmapOf(resource);
         if (!bytes) {
+            return 1;
+        }
+        const std::string over = addBytes(build.spent, bytes->size());
+        if (!over.empty()) {
+            reportFailure(manifestPath + ":" + std::to_string(resource.line), over);
             return 1;
         }
         entries.push_back({resource.type, resource.id, std::move(*bytes), 0});

@@ -32,6 +32,11 @@ bool versionAllows(int version, Compression compression) {
     return true;
 }
 
+// Rows are padded to whole 16-bit words.
+std::size_t rowBytesOf(int width, int depth) {
+    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(depth) + 15) / 16 * 2;
+}
+
 // The plain rows: the leftmost pixel in the highest bits, rows padded to
 // whole 16-bit words.
 std::vector<std::uint8_t> packRows(int width, int height, int depth, std::size_t rowBytes,
@@ -188,8 +193,7 @@ EncodedMember encodeBitmapMember(const MemberFormat& format, int width, int heig
         encoded.error = "a pixel lies beyond the colours of the member";
         return encoded;
     }
-    const std::size_t rowBytes =
-        (static_cast<std::size_t>(width) * static_cast<std::size_t>(format.depth) + 15) / 16 * 2;
+    const std::size_t rowBytes = rowBytesOf(width, format.depth);
     if (rowBytes > 0xFFFF) {
         encoded.error = "rows of " + std::to_string(rowBytes) + " bytes are too long";
         return encoded;
@@ -211,33 +215,77 @@ EncodedMember encodeBitmapMember(const MemberFormat& format, int width, int heig
     }
     const std::size_t sizeField = format.version == 3 ? 4 : 2;
     const std::size_t largestSize = format.version == 3 ? 0xFFFFFFFF : 0xFFFF;
+    // The head is the same size in every form: the smallest data win, and
+    // only the winner is put together.
+    std::optional<Compression> best;
+    std::vector<std::uint8_t> bestData;
+    std::size_t bestSize = 0;
     for (const Compression compression : candidates) {
-        std::vector<std::uint8_t> member = memberHead(format, width, height, rowBytes, compression);
-        const std::vector<std::uint8_t> data =
-            compressedRows(compression, rows, rowBytes, format.depth);
-        if (compression != Compression::none) {
-            // The compressed data begin with their size, the field included.
-            if (data.size() + sizeField > largestSize) {
-                continue;
-            }
-            const std::size_t at = member.size();
-            member.resize(at + sizeField);
-            if (sizeField == 4) {
-                put32(member, at, data.size() + sizeField);
-            } else {
-                put16(member, at, data.size() + sizeField);
-            }
+        const bool plain = compression == Compression::none;
+        std::vector<std::uint8_t> data =
+            plain ? std::vector<std::uint8_t>{}
+                  : compressedRows(compression, rows, rowBytes, format.depth);
+        // The compressed data begin with their size, the field included.
+        const std::size_t size = plain ? rows.size() : data.size() + sizeField;
+        if (!plain && size > largestSize) {
+            continue;
         }
-        member.insert(member.end(), data.begin(), data.end());
-        if (encoded.bytes.empty() || member.size() < encoded.bytes.size()) {
-            encoded.bytes = std::move(member);
+        if (!best || size < bestSize) {
+            best = compression;
+            bestData = std::move(data);
+            bestSize = size;
         }
     }
-    if (encoded.bytes.empty()) {
+    if (!best) {
         encoded.error = "the compressed data do not fit the size field of version " +
                         std::to_string(format.version);
+        return encoded;
     }
+    encoded.bytes = memberHead(format, width, height, rowBytes, *best);
+    encoded.bytes.reserve(encoded.bytes.size() + bestSize);
+    if (*best == Compression::none) {
+        encoded.bytes.insert(encoded.bytes.end(), rows.begin(), rows.end());
+        return encoded;
+    }
+    const std::size_t at = encoded.bytes.size();
+    encoded.bytes.resize(at + sizeField);
+    if (sizeField == 4) {
+        put32(encoded.bytes, at, bestSize);
+    } else {
+        put16(encoded.bytes, at, bestSize);
+    }
+    encoded.bytes.insert(encoded.bytes.end(), bestData.begin(), bestData.end());
     return encoded;
+}
+
+std::size_t largestMemberSize(int version, int depth, int width, int height,
+                              std::optional<Compression> compression) {
+    if (version < 1 || version > 3 || !isValidDepth(depth) || width < 1 || height < 1 ||
+        width > 0x7FFF || height > 0x7FFF) {
+        return 0;
+    }
+    const std::size_t rowBytes = rowBytesOf(width, depth);
+    const auto rows = static_cast<std::size_t>(height);
+    std::size_t data = 0;
+    if (compression) {
+        data = compressedSizeBound(*compression, rowBytes, rows);
+    } else {
+        for (const Compression c :
+             {Compression::none, Compression::scanLine, Compression::rle, Compression::packBits}) {
+            if (versionAllows(version, c)) {
+                data = std::max(data, compressedSizeBound(c, rowBytes, rows));
+            }
+        }
+    }
+    const std::size_t head = version == 3 ? kVersion3HeaderSize : kOldHeaderSize;
+    const std::size_t colorTable = depth == 16 ? 0 : 2 + 4 * (std::size_t{1} << depth);
+    const std::size_t directColor = depth == 16 && version != 3 ? 8 : 0;
+    const std::size_t sizeField = 4;
+    return head + colorTable + directColor + sizeField + data;
+}
+
+std::size_t familyOverheadBound(std::size_t memberCount) {
+    return 3 * memberCount + kOldHeaderSize;
 }
 
 EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> members) {
@@ -271,6 +319,11 @@ EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> membe
         family.error = "a family without members";
         return family;
     }
+    std::size_t total = familyOverheadBound(members.size());
+    for (const std::vector<std::uint8_t>& member : members) {
+        total += member.size();
+    }
+    family.bytes.reserve(total);
     for (const std::vector<std::uint8_t>& member : members) {
         if (member.size() < kOldHeaderSize ||
             (member[9] == 3 && member.size() < kVersion3HeaderSize)) {

@@ -41,6 +41,17 @@ struct EncodedMember {
 EncodedMember encodeBitmapMember(const MemberFormat& format, int width, int height,
                                  std::span<const std::uint16_t> values);
 
+// The most bytes encodeBitmapMember writes for a member of width × height
+// pixels at this version and depth, with any colour table and transparent
+// value: in the given compression, or in the largest one the version allows
+// when it is not known yet. Zero when no such member can be written.
+std::size_t largestMemberSize(int version, int depth, int width, int height,
+                              std::optional<Compression> compression);
+
+// The most bytes chainBitmapFamily adds around the members: padding each to
+// four bytes, and the marker before the high-density ones.
+std::size_t familyOverheadBound(std::size_t memberCount);
+
 struct EncodedFamily {
     std::vector<std::uint8_t> bytes;
     std::string error;

@@ -1,7 +1,7 @@
 #include "color_reduction.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <array>
 #include <limits>
 
 #include "rgb565.h"
@@ -11,20 +11,41 @@ namespace palmbitmap {
 namespace {
 
 // The level of `bits` bits whose 8-bit spelling lies nearest to a channel.
-unsigned nearestLevel(int channel, unsigned bits) {
+constexpr unsigned nearestLevel(int channel, unsigned bits) {
     const unsigned maximum = (1u << bits) - 1;
     const auto spelled = [bits](unsigned level) {
         return static_cast<int>((level << (8 - bits)) | (level >> (2 * bits - 8)));
+    };
+    const auto distance = [&spelled, channel](unsigned level) {
+        const int d = spelled(level) - channel;
+        return d < 0 ? -d : d;
     };
     const unsigned guess = static_cast<unsigned>(channel) * maximum / 255;
     unsigned best = guess;
     for (unsigned level = guess == 0 ? 0 : guess - 1; level <= std::min(guess + 1, maximum);
          ++level) {
-        if (std::abs(spelled(level) - channel) < std::abs(spelled(best) - channel)) {
+        if (distance(level) < distance(best)) {
             best = level;
         }
     }
     return best;
+}
+
+// Every pixel of a 16-bit member is looked up here.
+constexpr std::array<std::uint8_t, 256> levelTable(unsigned bits) {
+    std::array<std::uint8_t, 256> table{};
+    for (int channel = 0; channel < 256; ++channel) {
+        table[static_cast<std::size_t>(channel)] =
+            static_cast<std::uint8_t>(nearestLevel(channel, bits));
+    }
+    return table;
+}
+constexpr std::array<std::uint8_t, 256> kFiveBitLevels = levelTable(5);
+constexpr std::array<std::uint8_t, 256> kSixBitLevels = levelTable(6);
+
+std::uint16_t nearest565Of(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return static_cast<std::uint16_t>((kFiveBitLevels[red] << 11) | (kSixBitLevels[green] << 5) |
+                                      kFiveBitLevels[blue]);
 }
 
 struct Color {
@@ -60,9 +81,7 @@ std::uint8_t clamped(int channel) {
 }  // namespace
 
 std::uint16_t nearest565(Rgb color) {
-    return static_cast<std::uint16_t>((nearestLevel(color.red, 5) << 11) |
-                                      (nearestLevel(color.green, 6) << 5) |
-                                      nearestLevel(color.blue, 5));
+    return nearest565Of(color.red, color.green, color.blue);
 }
 
 std::vector<Rgb> defaultPalette(int depth) {
@@ -82,7 +101,20 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
     // The error still to be spread: this row's and the next one's, per channel.
     std::vector<Color> carried(choice.dither ? 2 * (width + 2) : 0, Color{0, 0, 0});
     bool anyTransparent = false;
-    for (std::size_t y = 0; y < height; ++y) {
+    // Direct colour undithered, the form of most skins' bitmaps: pixel by
+    // pixel, with nothing carried.
+    const bool pixelByPixel = direct && !choice.dither;
+    if (pixelByPixel) {
+        for (std::size_t p = 0; p < width * height; ++p) {
+            const std::uint8_t* pixel = &image.rgba[p * 4];
+            if (pixel[3] < kTransparentBelowAlpha) {
+                anyTransparent = true;
+                continue;
+            }
+            reduced.values[p] = nearest565Of(pixel[0], pixel[1], pixel[2]);
+        }
+    }
+    for (std::size_t y = 0; !pixelByPixel && y < height; ++y) {
         Color* here = choice.dither ? &carried[(y % 2) * (width + 2) + 1] : nullptr;
         Color* below = choice.dither ? &carried[((y + 1) % 2) * (width + 2) + 1] : nullptr;
         if (choice.dither) {

@@ -86,58 +86,89 @@ PixelRows expandPackBits(std::span<const std::uint8_t> data, std::size_t unitSiz
     return out;
 }
 
+// The compressions write each row by pointer into a buffer of twice its
+// length, more than any of them can make of a row (compressedSizeBound), and
+// append it whole: this runs over every byte of every member a build draws.
+namespace {
+
+std::vector<std::uint8_t> rowBuffer(std::size_t rowBytes) {
+    return std::vector<std::uint8_t>(2 * rowBytes + 16);
+}
+
+std::vector<std::uint8_t> reserved(Compression compression, std::span<const std::uint8_t> rows,
+                                   std::size_t rowBytes) {
+    std::vector<std::uint8_t> out;
+    out.reserve(
+        compressedSizeBound(compression, rowBytes, rowBytes == 0 ? 0 : rows.size() / rowBytes));
+    return out;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> compressScanLine(std::span<const std::uint8_t> rows,
                                            std::size_t rowBytes) {
-    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t> out = reserved(Compression::scanLine, rows, rowBytes);
+    std::vector<std::uint8_t> buffer = rowBuffer(rowBytes);
     for (std::size_t rowStart = 0; rowStart < rows.size(); rowStart += rowBytes) {
+        const std::uint8_t* here = rows.data() + rowStart;
+        // Every byte of the first row is stored: readers differ on what lies
+        // above it.
+        const std::uint8_t* above = rowStart == 0 ? nullptr : here - rowBytes;
+        std::uint8_t* to = buffer.data();
         for (std::size_t group = 0; group < rowBytes; group += 8) {
-            const std::size_t flagAt = out.size();
-            out.push_back(0);
+            std::uint8_t* flags = to++;
+            unsigned bits = 0;
             const std::size_t groupEnd = std::min(group + 8, rowBytes);
             for (std::size_t k = group; k < groupEnd; ++k) {
-                const std::uint8_t byte = rows[rowStart + k];
-                // Every byte of the first row is stored: readers differ on
-                // what lies above it.
-                if (rowStart == 0 || byte != rows[rowStart - rowBytes + k]) {
-                    out[flagAt] = static_cast<std::uint8_t>(out[flagAt] | (0x80 >> (k - group)));
-                    out.push_back(byte);
+                if (above == nullptr || here[k] != above[k]) {
+                    bits |= 0x80u >> (k - group);
+                    *to++ = here[k];
                 }
             }
+            *flags = static_cast<std::uint8_t>(bits);
         }
+        out.insert(out.end(), buffer.data(), to);
     }
     return out;
 }
 
 std::vector<std::uint8_t> compressRle(std::span<const std::uint8_t> rows, std::size_t rowBytes) {
-    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t> out = reserved(Compression::rle, rows, rowBytes);
+    std::vector<std::uint8_t> buffer = rowBuffer(rowBytes);
     for (std::size_t rowStart = 0; rowStart < rows.size(); rowStart += rowBytes) {
-        const std::size_t rowEnd = rowStart + rowBytes;
-        for (std::size_t pos = rowStart; pos < rowEnd;) {
+        const std::uint8_t* from = rows.data() + rowStart;
+        const std::uint8_t* const rowEnd = from + rowBytes;
+        std::uint8_t* to = buffer.data();
+        while (from < rowEnd) {
+            const std::uint8_t value = *from;
             std::size_t run = 1;
-            while (run < 255 && pos + run < rowEnd && rows[pos + run] == rows[pos]) {
+            while (run < 255 && from + run < rowEnd && from[run] == value) {
                 ++run;
             }
-            out.push_back(static_cast<std::uint8_t>(run));
-            out.push_back(rows[pos]);
-            pos += run;
+            *to++ = static_cast<std::uint8_t>(run);
+            *to++ = value;
+            from += run;
         }
+        out.insert(out.end(), buffer.data(), to);
     }
     return out;
 }
 
 std::vector<std::uint8_t> compressPackBits(std::span<const std::uint8_t> rows, std::size_t unitSize,
                                            std::size_t rowBytes) {
-    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t> out = reserved(Compression::packBits, rows, rowBytes);
+    std::vector<std::uint8_t> buffer = rowBuffer(rowBytes);
     // A repeat of two single bytes costs as much as a literal of them and
     // breaks the literal that surrounds it; two 16-bit units it does not.
     const std::size_t shortestRepeat = unitSize == 1 ? 3 : 2;
     const std::size_t units = rowBytes / unitSize;
     for (std::size_t rowStart = 0; rowStart < rows.size(); rowStart += rowBytes) {
-        const auto unit = [&](std::size_t k) {
-            return rows.subspan(rowStart + k * unitSize, unitSize);
-        };
+        const std::uint8_t* row = rows.data() + rowStart;
+        // Units are one or two bytes: compared in place, not through memcmp.
         const auto same = [&](std::size_t a, std::size_t b) {
-            return std::equal(unit(a).begin(), unit(a).end(), unit(b).begin());
+            const std::uint8_t* x = row + a * unitSize;
+            const std::uint8_t* y = row + b * unitSize;
+            return x[0] == y[0] && (unitSize == 1 || x[1] == y[1]);
         };
         const auto repeatAt = [&](std::size_t k) {
             std::size_t run = 1;
@@ -146,12 +177,13 @@ std::vector<std::uint8_t> compressPackBits(std::span<const std::uint8_t> rows, s
             }
             return run;
         };
+        std::uint8_t* to = buffer.data();
         std::size_t k = 0;
         while (k < units) {
             const std::size_t run = repeatAt(k);
             if (run >= shortestRepeat) {
-                out.push_back(static_cast<std::uint8_t>(1 - static_cast<int>(run)));
-                out.insert(out.end(), unit(k).begin(), unit(k).end());
+                *to++ = static_cast<std::uint8_t>(1 - static_cast<int>(run));
+                to = std::copy_n(row + k * unitSize, unitSize, to);
                 k += run;
                 continue;
             }
@@ -160,14 +192,32 @@ std::vector<std::uint8_t> compressPackBits(std::span<const std::uint8_t> rows, s
                    (literal == 0 || repeatAt(k + literal) < shortestRepeat)) {
                 ++literal;
             }
-            out.push_back(static_cast<std::uint8_t>(literal - 1));
-            for (std::size_t j = 0; j < literal; ++j) {
-                out.insert(out.end(), unit(k + j).begin(), unit(k + j).end());
-            }
+            *to++ = static_cast<std::uint8_t>(literal - 1);
+            to = std::copy_n(row + k * unitSize, literal * unitSize, to);
             k += literal;
         }
+        out.insert(out.end(), buffer.data(), to);
     }
     return out;
+}
+
+std::size_t compressedSizeBound(Compression compression, std::size_t rowBytes, std::size_t rows) {
+    switch (compression) {
+        case Compression::scanLine:
+            // A flag byte for every 8 bytes, and each byte stored.
+            return (rowBytes + (rowBytes + 7) / 8) * rows;
+        case Compression::rle:
+            // A byte unlike its neighbours costs a pair.
+            return 2 * rowBytes * rows;
+        case Compression::packBits:
+            // A repeat saves at least its count byte and a literal costs one,
+            // and literals follow each other only after 128 units: at most one
+            // count byte more than repeats save, and one for every 128 bytes.
+            return (rowBytes + rowBytes / 128 + 2) * rows;
+        case Compression::none:
+            break;
+    }
+    return rowBytes * rows;
 }
 
 }  // namespace palmbitmap

@@ -10,6 +10,8 @@
 #include <span>
 #include <vector>
 
+#include "palm_bitmap.h"
+
 namespace palmbitmap {
 
 using PixelRows = std::optional<std::vector<std::uint8_t>>;
@@ -34,5 +36,9 @@ std::vector<std::uint8_t> compressScanLine(std::span<const std::uint8_t> rows,
 std::vector<std::uint8_t> compressRle(std::span<const std::uint8_t> rows, std::size_t rowBytes);
 std::vector<std::uint8_t> compressPackBits(std::span<const std::uint8_t> rows, std::size_t unitSize,
                                            std::size_t rowBytes);
+
+// The most bytes the compression above writes for `rows` rows of rowBytes,
+// whatever they hold (none: the rows themselves).
+std::size_t compressedSizeBound(Compression compression, std::size_t rowBytes, std::size_t rows);
 
 }  // namespace palmbitmap

@@ -29,6 +29,21 @@ inline constexpr std::uint64_t kMaxPngFileSize = [] {
     return (chunks + 17 * kMegabyte + kMegabyte - 1) / kMegabyte * kMegabyte;
 }();
 
+// The signature and the IHDR chunk: what readPngSize needs of a file.
+inline constexpr std::size_t kPngHeaderBytes = 8 + 12 + 13;
+
+struct PngSize {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    bool sixteenBits = false;
+    std::string error;  // set when the header is not one decodePng would read
+};
+
+// The image's size from the start of a PNG file (at least kPngHeaderBytes of
+// it), before anything else is read: the signature, and the IHDR chunk first,
+// intact and within kMaxImageSide.
+PngSize readPngSize(std::span<const std::uint8_t> start);
+
 struct DecodedPng {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
@@ -36,6 +51,10 @@ struct DecodedPng {
     std::string error;               // set when there are no pixels
 };
 
+// Both platforms read the same files: the chunks are walked here (every
+// chunk whole, the critical ones with their checksums, IHDR first, IDAT, IEND)
+// and the decoder is given only IHDR, PLTE, tRNS, IDAT and IEND. Text and the
+// other ancillary chunks are skipped, however many or large.
 DecodedPng decodePng(std::span<const std::uint8_t> file);
 
 // What the platform's decoder gives: 8 bits per channel, or 16 in host order
@@ -46,7 +65,8 @@ struct LibraryPixels {
     bool ok = false;
 };
 
-// In the platform file. The size is already known to be within the limit.
+// In the platform file. The size is already known to be within the limit, and
+// the file holds only the chunks above.
 LibraryPixels decodeWithLibrary(std::span<const std::uint8_t> file, std::uint32_t width,
                                 std::uint32_t height, bool sixteenBits);
 

@@ -17,6 +17,7 @@ enum class FileReadStatus { ok, cannotOpen, cannotRead, notRegular, tooLarge, ou
 struct FileContents {
     FileReadStatus status = FileReadStatus::cannotOpen;
     std::vector<std::uint8_t> bytes;
+    std::uint64_t size = 0;  // the whole file's, as it was when opened
 };
 
 // The largest database file: its resources begin at 32-bit offsets, and a
@@ -37,6 +38,12 @@ FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes);
 // real path (outsideFolder when it is elsewhere).
 FileContents readWholeFileInside(const std::string& folder, const std::string& path,
                                  std::uint64_t maxBytes);
+
+// What a header tells before the whole file is read: the first count bytes
+// (all, when there are fewer) and the size of a file that must lie inside the
+// folder, with the same checks as readWholeFileInside but never tooLarge.
+FileContents readFileStart(const std::string& folder, const std::string& path,
+                           std::size_t count);
 
 // inUse: another program holds the file open without letting it be replaced
 // (Windows only; nothing was changed).

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -325,9 +326,10 @@ FileContents failedRead(FileReadStatus status) {
 // folder: where the file must lie, or null. The file is located before it is
 // opened, so that nothing outside the folder is even opened (opening a device
 // can already do something), and again once opened, in case a link changed
-// in between.
+// in between. whole: the file to its end within maxBytes, or else only its
+// first maxBytes bytes.
 FileContents readRegularFile(const std::string& path, const std::string* folder,
-                             std::uint64_t maxBytes) {
+                             std::uint64_t maxBytes, bool whole) {
     std::optional<std::string> within;
     if (folder != nullptr) {
         within = realPath(*folder);
@@ -357,15 +359,18 @@ FileContents readRegularFile(const std::string& path, const std::string* folder,
             return failedRead(FileReadStatus::outsideFolder);
         }
     }
-    if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (whole && size > maxBytes) {
         return failedRead(FileReadStatus::tooLarge);
     }
     FileContents contents;
-    contents.bytes.reserve(static_cast<std::size_t>(info.st_size));
+    contents.size = size;
+    contents.bytes.reserve(static_cast<std::size_t>(std::min(size, maxBytes)));
     std::uint8_t chunk[65536];
-    for (;;) {
-        // One byte past the limit tells a file that grew too large.
-        const std::uint64_t room = maxBytes - contents.bytes.size() + 1;
+    // One byte past the limit tells a whole file that grew too large.
+    const std::uint64_t wantedAtMost = whole ? maxBytes + 1 : maxBytes;
+    while (contents.bytes.size() < wantedAtMost) {
+        const std::uint64_t room = wantedAtMost - contents.bytes.size();
         const std::size_t wanted =
             room < sizeof chunk ? static_cast<std::size_t>(room) : sizeof chunk;
         const ssize_t got = ::read(file.get(), chunk, wanted);
@@ -379,9 +384,9 @@ FileContents readRegularFile(const std::string& path, const std::string* folder,
             break;
         }
         contents.bytes.insert(contents.bytes.end(), chunk, chunk + got);
-        if (contents.bytes.size() > maxBytes) {
-            return failedRead(FileReadStatus::tooLarge);
-        }
+    }
+    if (contents.bytes.size() > maxBytes) {
+        return failedRead(FileReadStatus::tooLarge);
     }
     contents.status = FileReadStatus::ok;
     return contents;
@@ -390,12 +395,16 @@ FileContents readRegularFile(const std::string& path, const std::string* folder,
 }  // namespace
 
 FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes) {
-    return readRegularFile(path, nullptr, maxBytes);
+    return readRegularFile(path, nullptr, maxBytes, true);
 }
 
 FileContents readWholeFileInside(const std::string& folder, const std::string& path,
                                  std::uint64_t maxBytes) {
-    return readRegularFile(path, &folder, maxBytes);
+    return readRegularFile(path, &folder, maxBytes, true);
+}
+
+FileContents readFileStart(const std::string& folder, const std::string& path, std::size_t count) {
+    return readRegularFile(path, &folder, count, false);
 }
 
 FileWriteResult replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,

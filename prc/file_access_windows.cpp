@@ -3,6 +3,7 @@
 // be another file, and stop at 260 characters.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <string>
@@ -271,9 +272,10 @@ bool liesInside(HANDLE file, const std::string& folder) {
 }
 
 // folder: where the file must lie, or null. A file outside is opened (which
-// does nothing to a disk file) and refused before it is read.
+// does nothing to a disk file) and refused before it is read. whole: the file
+// to its end within maxBytes, or else only its first maxBytes bytes.
 FileContents readRegularFile(const std::string& path, const std::string* folder,
-                             std::uint64_t maxBytes) {
+                             std::uint64_t maxBytes, bool whole) {
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, which is
     // what makes it fail here like a missing file.
     Handle file(::CreateFileW(platform::extendedLengthPath(path).c_str(), GENERIC_READ,
@@ -296,15 +298,17 @@ FileContents readRegularFile(const std::string& path, const std::string* folder,
     }
     const std::uint64_t size =
         (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-    if (size > maxBytes) {
+    if (whole && size > maxBytes) {
         return failedRead(FileReadStatus::tooLarge);
     }
     FileContents contents;
-    contents.bytes.reserve(static_cast<std::size_t>(size));
+    contents.size = size;
+    contents.bytes.reserve(static_cast<std::size_t>(std::min(size, maxBytes)));
     std::uint8_t chunk[65536];
-    for (;;) {
-        // One byte past the limit tells a file that grew too large.
-        const std::uint64_t room = maxBytes - contents.bytes.size() + 1;
+    // One byte past the limit tells a whole file that grew too large.
+    const std::uint64_t wantedAtMost = whole ? maxBytes + 1 : maxBytes;
+    while (contents.bytes.size() < wantedAtMost) {
+        const std::uint64_t room = wantedAtMost - contents.bytes.size();
         const DWORD wanted = room < sizeof chunk ? static_cast<DWORD>(room) : sizeof chunk;
         DWORD got = 0;
         if (!::ReadFile(file.get(), chunk, wanted, &got, nullptr)) {
@@ -314,9 +318,9 @@ FileContents readRegularFile(const std::string& path, const std::string* folder,
             break;
         }
         contents.bytes.insert(contents.bytes.end(), chunk, chunk + got);
-        if (contents.bytes.size() > maxBytes) {
-            return failedRead(FileReadStatus::tooLarge);
-        }
+    }
+    if (contents.bytes.size() > maxBytes) {
+        return failedRead(FileReadStatus::tooLarge);
     }
     contents.status = FileReadStatus::ok;
     return contents;
@@ -325,12 +329,16 @@ FileContents readRegularFile(const std::string& path, const std::string* folder,
 }  // namespace
 
 FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes) {
-    return readRegularFile(path, nullptr, maxBytes);
+    return readRegularFile(path, nullptr, maxBytes, true);
 }
 
 FileContents readWholeFileInside(const std::string& folder, const std::string& path,
                                  std::uint64_t maxBytes) {
-    return readRegularFile(path, &folder, maxBytes);
+    return readRegularFile(path, &folder, maxBytes, true);
+}
+
+FileContents readFileStart(const std::string& folder, const std::string& path, std::size_t count) {
+    return readRegularFile(path, &folder, count, false);
 }
 
 // Windows has no mode bits: a new file inherits its folder's permissions.

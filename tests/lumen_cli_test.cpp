@@ -5,6 +5,7 @@
 // edited; Recast's output too), replaced images, a skin made from PNG files, and the refusals.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -641,7 +642,11 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
     testsupport::writeFile(in / "cut.png", Bytes(png.begin(), png.end() - 20));
     testsupport::writeFile(in / "text.png", Bytes(40, 'x'));
     Bytes huge = png;
-    huge[18] = 0x20;  // 8196 pixels wide
+    huge[18] = 0x20;  // 8196 pixels wide, the header's checksum made to match
+    const auto crc = static_cast<std::uint32_t>(crc32(0, huge.data() + 12, 17));
+    for (int k = 0; k < 4; ++k) {
+        huge[static_cast<std::size_t>(29 + k)] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
+    }
     testsupport::writeFile(in / "huge.png", huge);
     testsupport::writeFile(in / "t.bin", Bytes(5, 't'));
     // Outside the folder, and links to it, to a device, and in a subfolder.
@@ -869,18 +874,34 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
         }
         return bitmap;
     }();
+    // Manifests for build, each beside one 4096x4096 PNG: the budget is judged
+    // from the PNG's header, before anything is encoded.
+    const std::string head = "[database]\nname = \"X\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n";
+    const auto manifest = [&head](int resources, int members, int depth) {
+        std::string text = head;
+        for (int r = 0; r < resources; ++r) {
+            text += "[[resource]]\ntype = \"abmp\"\nid = " + std::to_string(r) + "\n";
+            for (int m = 0; m < members; ++m) {
+                text +=
+                    "[[resource.member]]\nimage = \"big.png\"\ndepth = " + std::to_string(depth) +
+                    "\n";
+            }
+        }
+        return text;
+    };
     struct Case {
         const char* name;
         std::vector<prc::ResourceEntry> entries;
         std::string command;
         std::string finding;  // on standard output for check, standard error otherwise
         std::string addressSpace = "1073741824";
+        std::string manifest = {};  // for build, instead of the entries
         // The input is a file of that many zero bytes (sparse) instead: the
         // skin, or for build the manifest. Running out is on standard error.
         std::uintmax_t zeros = 0;
     };
     const auto zeros = [](const char* command, const char* finding = "out of memory") {
-        return Case{"3 GB of zeros", {}, command, finding, "1073741824", 3ull << 30};
+        return Case{"3 GB of zeros", {}, command, finding, "1073741824", {}, 3ull << 30};
     };
     const std::vector<Case> cases = {
         {"109 bytes declaring 4 GB", repeated(skinbuilder::repeatingContainer({0}, 0xFFFFFFFF), 1),
@@ -902,6 +923,28 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
         {"a 4096x4096 bitmap in 48 MB of address space",
          repeated(skinbuilder::repeatingContainer(largeBitmapHeader, 16 + 512 * 4096), 1), "list",
          "skin.prc: out of memory", "50331648"},
+        // 14 members of 32 MB at 16 bits, 16 million pixels each.
+        {"65,535 resources naming one 4096x4096 PNG",
+         {},
+         "build",
+         "skin.toml:83: the resources up to here may take 469762706 bytes; this passes the "
+         "build's budget of 469762048 bytes (448 MB)",
+         "1073741824",
+         manifest(65535, 1, 16)},
+        {"the same at depth 1",
+         {},
+         "build",
+         "skin.toml:101: the images up to here have 285212672 pixels; this passes the build's "
+         "budget of 268435456 pixels",
+         "1073741824",
+         manifest(65535, 1, 1)},
+        {"one bitmap of 130 such members",
+         {},
+         "build",
+         "skin.toml:5: the database up to here may take 4362080294 bytes; its 32-bit offsets "
+         "reach 4294967295",
+         "1073741824",
+         manifest(1, 130, 16)},
         zeros("list"),
         zeros("check"),
         zeros("export"),
@@ -909,6 +952,7 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
         zeros("replace"),
         zeros("build", "larger than 16 MB, the limit for a manifest"),
     };
+    const Bytes bigPng = png::encodeRgbaPng(4096, 4096, Bytes(std::size_t{4096} * 4096 * 4, 0));
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + ", " + c.command);
         const bool small = c.addressSpace != cases.front().addressSpace || c.zeros > 0;
@@ -916,15 +960,21 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
             continue;
         }
         TempFolder folder;
-        const bool build = c.command == "build";
-        fs::create_directory(folder / "manifest");
-        const fs::path input = build ? folder / "manifest" / "skin.toml" : folder / "skin.prc";
-        testsupport::writeFile(input, c.zeros > 0 ? Bytes{} : databaseOf(c.entries));
+        std::vector<std::string> command = {LUMEN_PATH, c.command, folder / "skin.prc"};
+        const fs::path input =
+            c.command == "build" ? folder / "in" / "skin.toml" : fs::path(command[2]);
+        if (c.command == "build") {
+            fs::create_directories(folder / "in");
+            testsupport::writeFile(folder / "in" / "big.png", bigPng);
+            writeText(input, c.manifest);
+            command[2] = folder / "in";
+        } else {
+            testsupport::writeFile(input, databaseOf(c.entries));
+        }
         if (c.zeros > 0) {
+            testsupport::writeFile(input, {});
             fs::resize_file(input, c.zeros);
         }
-        std::vector<std::string> command = {LUMEN_PATH, c.command,
-                                            build ? input.parent_path() : input};
         if (c.command == "replace") {
             command.insert(command.end(), {"31000", folder / "skin.prc"});
         }
@@ -940,8 +990,11 @@ TEST(Lumen, HostileSkinsEndWithTheirFindingWithinAGigabyte) {
         EXPECT_NE((c.command == "check" && c.zeros == 0 ? run.out : run.err).find(c.finding),
                   std::string::npos)
             << run.out << run.err;
-        if (c.zeros > 0 || c.command == "unpack") {
+        if (c.zeros > 0 || c.command == "unpack" || c.command == "build") {
             EXPECT_FALSE(fs::exists(folder / "out"));
+        }
+        if (c.command == "build") {
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         }
         if (c.command == "export" && c.zeros == 0) {
             // What fitted the budget, and the contact sheet that lists the rest

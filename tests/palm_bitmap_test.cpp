@@ -459,26 +459,47 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
     }
 }
 
+// And no form is larger than largestMemberSize, which a build judges itself
+// by before it encodes: on an image, and on values that no compression
+// shortens (every pixel unlike its neighbours and the one above it), with the
+// largest colour table.
 TEST(PalmBitmapWriter, SmallestFormIsNoLargerThanAnyTheVersionAllows) {
     using C = palmbitmap::Compression;
     const palmbitmap::Image image = testImage(false, false);
     for (const int version : {1, 2, 3}) {
         for (const int depth : {2, 8, 16}) {
-            SCOPED_TRACE(std::to_string(version) + "/" + std::to_string(depth));
             const std::vector<palmbitmap::Rgb> palette =
                 depth == 16 ? std::vector<palmbitmap::Rgb>{} : palmbitmap::defaultPalette(depth);
-            const auto values = palmbitmap::reduceColors(image, {palette, false, {}}).values;
-            palmbitmap::MemberFormat format{version, depth, 72, std::nullopt, {}, {}};
-            const std::size_t best =
-                palmbitmap::encodeBitmapMember(format, kWidth, kHeight, values).bytes.size();
-            for (const C c : {C::none, C::scanLine, C::rle, C::packBits}) {
-                format.compression = c;
-                const auto one = palmbitmap::encodeBitmapMember(format, kWidth, kHeight, values);
-                const bool allowed = version > 1 || c == C::none || c == C::scanLine;
-                EXPECT_EQ(one.error.empty(), allowed);
-                const bool inBest = allowed && !(version == 2 && depth == 16 && c == C::packBits);
-                if (inBest) {
-                    EXPECT_LE(best, one.bytes.size());
+            const std::size_t colors = std::size_t{1} << depth;
+            std::vector<std::uint16_t> unlike(std::size_t{kWidth} * kHeight);
+            for (std::size_t p = 0; p < unlike.size(); ++p) {
+                const std::size_t x = p % kWidth;
+                const std::size_t y = p / kWidth;
+                unlike[p] = static_cast<std::uint16_t>((x * 40503 + y * 2 + 1) % colors);
+            }
+            const std::vector<std::vector<std::uint16_t>> valueSets = {
+                palmbitmap::reduceColors(image, {palette, false, {}}).values, unlike};
+            for (const auto& values : valueSets) {
+                SCOPED_TRACE(std::to_string(version) + "/" + std::to_string(depth) +
+                             (&values == &valueSets[1] ? " unlike" : ""));
+                palmbitmap::MemberFormat format{version, depth, 72, std::nullopt, palette, {}};
+                const std::size_t best =
+                    palmbitmap::encodeBitmapMember(format, kWidth, kHeight, values).bytes.size();
+                EXPECT_LE(best, palmbitmap::largestMemberSize(version, depth, kWidth, kHeight,
+                                                              std::nullopt));
+                for (const C c : {C::none, C::scanLine, C::rle, C::packBits}) {
+                    format.compression = c;
+                    const auto one =
+                        palmbitmap::encodeBitmapMember(format, kWidth, kHeight, values);
+                    const bool allowed = version > 1 || c == C::none || c == C::scanLine;
+                    EXPECT_EQ(one.error.empty(), allowed);
+                    const bool inBest =
+                        allowed && !(version == 2 && depth == 16 && c == C::packBits);
+                    if (inBest) {
+                        EXPECT_LE(best, one.bytes.size());
+                    }
+                    EXPECT_LE(one.bytes.size(),
+                              palmbitmap::largestMemberSize(version, depth, kWidth, kHeight, c));
                 }
             }
         }

@@ -651,7 +651,8 @@ Bytes pngFile(int width, int height, int depth, int colourType, const Bytes& row
 }
 
 // Every kind of PNG an editor writes, put into the sample's 64×32 bitmap by
-// replace: WIC must give the pixels that libspng gives.
+// replace: WIC must give the pixels that libspng gives. Both read past text,
+// however much, and refuse the same damaged files.
 TEST(WindowsLumen, ReadsEveryKindOfPngAsTheNativeBuildDoes) {
     REQUIRE_WINE();
     REQUIRE_TOOL(fs::exists(WINDOWS_BIN "/Lumen.exe") && fs::exists(NATIVE_BIN "/Lumen"),
@@ -686,6 +687,24 @@ TEST(WindowsLumen, ReadsEveryKindOfPngAsTheNativeBuildDoes) {
     for (int p = 0; p < kWidth * kHeight; ++p) {
         indices.push_back(static_cast<std::uint8_t>(p * 13));
     }
+    const Bytes rgba = pngFile(kWidth, kHeight, 8, 6, rows(4, 8));
+    const auto damaged = [&rgba](std::size_t at) {
+        Bytes file = rgba;
+        file[at] ^= 1;
+        return file;
+    };
+    std::vector<std::pair<std::string, Bytes>> texts;
+    for (int k = 0; k < 10000; ++k) {
+        texts.push_back({"tEXt", {'C', 0, static_cast<std::uint8_t>('0' + k % 10)}});
+    }
+    Bytes longText(std::size_t{16} << 20, 'x');
+    longText[1] = 0;
+    Bytes badText = pngFile(kWidth, kHeight, 8, 6, rows(4, 8), {{"tEXt", {'C', 0, 'x'}}});
+    badText[33 + 8 + 3] ^= 1;  // the text chunk's checksum
+    // A clear colour whose checksum is wrong is skipped, as libpng skips it.
+    Bytes badClear =
+        pngFile(kWidth, kHeight, 16, 2, rows(3, 16), {{"tRNS", {0x04, 0x07, 0, 0, 0x03, 0x09}}});
+    badClear[33 + 8 + 6] ^= 1;
     const std::vector<std::pair<std::string, Bytes>> kinds = {
         {"grey 16", pngFile(kWidth, kHeight, 16, 0, rows(1, 16))},
         {"grey and alpha 16", pngFile(kWidth, kHeight, 16, 4, rows(2, 16))},
@@ -697,6 +716,14 @@ TEST(WindowsLumen, ReadsEveryKindOfPngAsTheNativeBuildDoes) {
         {"grey 8", pngFile(kWidth, kHeight, 8, 0, rows(1, 8))},
         {"palette with clear entries",
          pngFile(kWidth, kHeight, 8, 3, indices, {{"PLTE", palette}, {"tRNS", {0, 0, 128}}})},
+        {"10,000 text chunks", pngFile(kWidth, kHeight, 8, 6, rows(4, 8), texts)},
+        {"a text chunk of 16 MB", pngFile(kWidth, kHeight, 8, 6, rows(4, 8), {{"tEXt", longText}})},
+        {"a text chunk with a wrong checksum", badText},
+        {"a clear colour with a wrong checksum", badClear},
+    };
+    const std::vector<std::pair<std::string, Bytes>> refused = {
+        {"IHDR checksum wrong", damaged(29)},
+        {"IDAT checksum wrong", damaged(rgba.size() - 13)},
     };
     TempFolder folder;
     for (const auto& [name, png] : kinds) {
@@ -713,6 +740,20 @@ TEST(WindowsLumen, ReadsEveryKindOfPngAsTheNativeBuildDoes) {
         }
         EXPECT_EQ(written[true], written[false]);
         EXPECT_NE(written[false], readFile(SAMPLE_SKIN_PATH));
+    }
+    for (const auto& [name, png] : refused) {
+        SCOPED_TRACE(name);
+        writeFile(folder / "image.png", png);
+        for (const bool windows : {false, true}) {
+            const RunResult run =
+                lumen(windows, "replace",
+                      {SAMPLE_SKIN_PATH, "31020", folder / "image.png", folder / "out.prc"});
+            EXPECT_EQ(run.exitStatus, 1) << windows;
+            EXPECT_NE(run.err.find("image.png: the PNG file is damaged or cut short"),
+                      std::string::npos)
+                << windows << run.err;
+            EXPECT_FALSE(fs::exists(folder / "out.prc")) << windows;
+        }
     }
 }
 
