@@ -86,7 +86,10 @@ for target in "${targets[@]}"; do
   if [ "$merge" = 1 ]; then
     # The corpus is chosen afresh from itself and the new inputs, beside the
     # seeds and past findings: what those cover already is left out, and an
-    # input whose coverage smaller ones have come to hold is dropped.
+    # input whose coverage smaller ones have come to hold is dropped. So is
+    # one that takes over a second (a bitmap of a few bytes can declare
+    # millions of pixels): every run and every test run would pay for it,
+    # and the seeds hold large bitmaps already.
     corpus=fuzz/corpus/$target
     staging=$work/$target.merge
     mkdir -p "$staging" "$corpus"
@@ -94,7 +97,8 @@ for target in "${targets[@]}"; do
       [ -d "$folder" ] && find "$folder" -type f -exec cp -t "$staging" {} +
     done
     names "$staging" >"$work/$target.fixed"
-    "$program" -merge=1 -max_len="${longest[$target]}" "${limits[@]}" "$staging" "$corpus" \
+    "$program" -merge=1 -max_len="${longest[$target]}" -malloc_limit_mb=64 -timeout=1 \
+      "$staging" "$corpus" \
       "$work/$target" >"$work/$target.merge.log" 2>&1 ||
       { tail -n 20 "$work/$target.merge.log"; echo "merging $target failed"; exit 1; }
     names "$staging" | comm -13 "$work/$target.fixed" - >"$work/$target.kept"
