@@ -98,8 +98,8 @@ for target in "${targets[@]}"; do
     done
     names "$staging" >"$work/$target.fixed"
     "$program" -merge=1 -max_len="${longest[$target]}" -malloc_limit_mb=64 -timeout=1 \
-      "$staging" "$corpus" \
-      "$work/$target" >"$work/$target.merge.log" 2>&1 ||
+      -artifact_prefix="$work/$target.slow-" "$staging" "$corpus" "$work/$target" \
+      >"$work/$target.merge.log" 2>&1 ||
       { tail -n 20 "$work/$target.merge.log"; echo "merging $target failed"; exit 1; }
     names "$staging" | comm -13 "$work/$target.fixed" - >"$work/$target.kept"
     had=$(names "$corpus" | wc -l)
