@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes the targets for a given time in all, each from its committed corpus
 # (fuzz/corpus/<target>/), its seeds and its past findings, and says how many
-# new inputs each run found. With --merge, the inputs that add coverage are
-# added to fuzz/corpus/<target>/, so that the next run starts from them.
+# new inputs each run found. With --merge, fuzz/corpus/<target>/ is chosen
+# afresh from itself and those inputs (libFuzzer's -merge=1), so that the
+# next run starts where this one ended.
 # Findings are kept in build-fuzz/findings/<target>/, ready for
 # fuzz/regressions/<target>/. CI runs it without --merge: its finds go with
 # its machine, and the maintainer's longer runs grow the corpus.
