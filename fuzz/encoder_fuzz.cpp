@@ -28,13 +28,15 @@ bool sameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b)
     return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
-void checkStreams(std::span<const std::uint8_t> input, std::uint32_t maximumDistance) {
+void checkStreams(std::span<const std::uint8_t> input, std::uint32_t maximumDistance,
+                  bitmapcodec::EncoderWorkspace& workspace) {
     // Exactly the bound, so that a write past it is caught by the sanitizer.
     const std::size_t bound = bitmapcodec::markerLzStreamBound(input.size());
     FUZZ_REQUIRE(bound <= 1 + input.size() + input.size() / 256);
     std::vector<std::uint8_t> fast(bound);
     std::vector<std::uint8_t> plain(bound);
-    const std::uint32_t fastSize = bitmapcodec::markerLzEncode(input, fast, maximumDistance);
+    const std::uint32_t fastSize =
+        bitmapcodec::markerLzEncode(input, fast, maximumDistance, workspace);
     const std::uint32_t plainSize =
         bitmapcodec::markerLzEncodePlainScan(input, plain, maximumDistance);
     FUZZ_REQUIRE(fastSize <= bound);
@@ -47,11 +49,13 @@ void checkStreams(std::span<const std::uint8_t> input, std::uint32_t maximumDist
     FUZZ_REQUIRE(decoded.error == nullptr && sameBytes(decoded.bytes, input));
 }
 
-void checkBitmapResource(std::span<const std::uint8_t> input) {
+void checkBitmapResource(std::span<const std::uint8_t> input,
+                         bitmapcodec::EncoderWorkspace& workspace) {
     std::vector<std::uint8_t> bitmap(input.begin(), input.end());
     std::vector<std::uint8_t> out(13 + input.size() + input.size() / 256);
     FUZZ_REQUIRE(bitmapcodec::compressedBitmapBound(input.size()) == out.size());
-    const std::uint32_t stored = bitmapcodec::encodeBitmapResource(bitmap, out, false, false);
+    const std::uint32_t stored =
+        bitmapcodec::encodeBitmapResource(bitmap, out, false, false, workspace);
     FUZZ_REQUIRE(sameBytes(bitmap, input));
     FUZZ_REQUIRE(stored <= input.size());
     const std::span<const std::uint8_t> result(out.data(), stored);
@@ -74,11 +78,10 @@ enum class Path {
 constexpr int kPaths = 6;
 
 void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maximumDistance,
-                        Path path) {
+                        Path path, bitmapcodec::EncoderWorkspace& workspace) {
     if (input.empty()) {
         return;
     }
-    bitmapcodec::EncoderWorkspace workspace;
     bitmapcodec::FastSearch search =
         bitmapcodec::startFastSearch(input, maximumDistance, workspace);
     if (path == Path::stretchChains || path == Path::stretchChainsThenIndex) {
@@ -124,10 +127,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint32_t maximumDistance = 1 + chosen % bitmapcodec::kBitmapMaxDistance;
     const auto path = static_cast<Path>(data[3] % kPaths);
     const std::span<const std::uint8_t> input(data + 4, size - 4);
-    checkStreams(input, maximumDistance);
+    // One workspace for every input, as a pass keeps one for all its bitmaps:
+    // each index is then built over what the one before left.
+    static bitmapcodec::EncoderWorkspace workspace;
+    checkStreams(input, maximumDistance, workspace);
     if (path != Path::asEncoding) {
-        checkEveryPosition(input, maximumDistance, path);
+        checkEveryPosition(input, maximumDistance, path, workspace);
     }
-    checkBitmapResource(input);
+    checkBitmapResource(input, workspace);
     return 0;
 }
