@@ -1,7 +1,7 @@
 # What the packages carry beside the programs. On Linux: the manual pages and
 # the changelog gzipped as Debian wants them (-9n: no name or time stamp, so
-# the same sources give the same bytes), the README, the licence and a DEP-5
-# copyright file. On Windows: the README and the licence as .txt files with
+# the same sources give the same bytes), the README, the licence (not in the
+# .deb) and a DEP-5 copyright file, and the lowercase names. On Windows: the README and the licence as .txt files with
 # CR LF line ends, and each manual page rendered as text by groff.
 set(SKINTOOLS_DOCUMENTS_DIR ${CMAKE_BINARY_DIR}/documents)
 set(documents "")
@@ -81,9 +81,29 @@ else()
   configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in ${SKINTOOLS_DOCUMENTS_DIR}/copyright
                  @ONLY)
 
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-                ${SKINTOOLS_DOCUMENTS_DIR}/copyright
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${SKINTOOLS_DOCUMENTS_DIR}/copyright
           DESTINATION ${docdir})
+  # The .deb leaves this out (Packaging.cmake): Debian keeps a licence in the
+  # copyright file alone.
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${docdir} COMPONENT licence)
+
+  # The names people type: each program also answers to its name in lower
+  # case, with its manual page (man tessel). Links made here and installed
+  # as links; only where names differ by case, never where tessel would be
+  # Tessel itself (macOS, Windows).
+  if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    set(links ${CMAKE_BINARY_DIR}/lowercase-names)
+    file(MAKE_DIRECTORY ${links}/bin ${links}/man1)
+    foreach(program IN LISTS programs)
+      string(TOLOWER ${program} name)
+      file(CREATE_LINK ${program} ${links}/bin/${name} SYMBOLIC)
+      install(FILES ${links}/bin/${name} DESTINATION ${SKINTOOLS_INSTALL_BINDIR})
+      if(SKINTOOLS_GZIP)
+        file(CREATE_LINK ${program}.1.gz ${links}/man1/${name}.1.gz SYMBOLIC)
+        install(FILES ${links}/man1/${name}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+      endif()
+    endforeach()
+  endif()
 endif()
 
 add_custom_target(documents ALL DEPENDS ${documents})

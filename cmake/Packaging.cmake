@@ -35,9 +35,10 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Three command-line programs for skins of Palm OS handhelds (Palm resource
 databases, .prc files). Tessel compresses the bitmaps of a skin into the
 containers that the handheld loads. Recast converts a T3 status-bar skin or
-a WiFi skin to the Orvane format in place. Lumen lists what a skin holds,
+a Wi-Fi skin to the Orvane format in place. Lumen lists what a skin holds,
 checks every bitmap and container in it, exports its bitmaps as PNG files
-with a contact sheet, and unpacks compressed bitmaps again.")
+with a contact sheet, builds a skin from PNG files and a manifest, replaces
+one bitmap with an edited image, and unpacks compressed bitmaps again.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
@@ -53,4 +54,6 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${SKINTOOLS_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Derives the package's dependencies (libc, libstdc++) from the programs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Settings that differ by generator: the .deb leaves out the licence file.
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/PackageByGenerator.cmake)
 include(CPack)

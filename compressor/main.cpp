@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "console_output.h"
 #include "skin_compression.h"
 
 int main(int argc, char** argv) {
@@ -11,10 +12,15 @@ int main(int argc, char** argv) {
         std::printf(
             "USAGE: Tessel.exe someSkin.prc [compressedSkinFilename.prc]\n"
             " to compress \"someSkin.prc\", and call the result \"compressedSkinFilename.prc\"\n");
+        // Wrong arguments keep their status even when the usage is lost too.
         return -1;
     }
     const bool passed = tessel::compressSkinDatabase(paths.front(), paths.back());
-    // A console that cannot take the report is a failure too.
-    const bool reported = std::fflush(stdout) == 0;
-    return passed && reported ? 0 : 1;
+    // A report that did not reach the console is a failure too, though the
+    // database was written: standard error is the one place left to say so.
+    if (!platform::consoleOutputWritten()) {
+        std::fputs("ERR: cannot write the report to standard output!\n", stderr);
+        return 1;
+    }
+    return passed ? 0 : 1;
 }

@@ -82,6 +82,8 @@ bool compressDatabase(const std::string& inputPath, const std::string& outputPat
     std::printf("\nTotal compression: %d->%d bytes\n", asPrinted(totalBefore),
                 asPrinted(totalAfter));
     // The statistics must reach the console before the input may be replaced.
+    // A console that cannot take them does not stop the write: the error
+    // stays on the stream, and main ends the run with status 1.
     std::fflush(stdout);
     return prc::writeResourceDatabase(outputPath, *table);
 }

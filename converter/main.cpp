@@ -8,6 +8,7 @@
 
 #include "checked_file.h"
 #include "command_line.h"
+#include "console_output.h"
 #include "recast_platform.h"
 #include "skin_conversion.h"
 #include "skin_rules.h"
@@ -64,7 +65,10 @@ int main(int argc, char** argv) {
     // before the file is opened or after it is closed: running out ends the
     // run like any other failure, with the file as it was.
     try {
-        return convertChosenSkin(argc, argv);
+        const int status = convertChosenSkin(argc, argv);
+        // The terminal stand-in's messages are the report: one that was lost
+        // fails the run, though the file is converted.
+        return platform::consoleOutputWritten() ? status : 1;
     } catch (const std::bad_alloc&) {
         recast::fatalError("Out of memory.");
     }

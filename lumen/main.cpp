@@ -9,6 +9,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "console_output.h"
 #include "shown_text.h"
 
 namespace {
@@ -89,7 +90,14 @@ int main(int argc, char** argv) {
     // The budgets keep what a skin may ask for well below what a machine
     // has; should memory still run out, the run ends as any other failure.
     try {
-        return runCommand(arguments[0], operands);
+        const int status = runCommand(arguments[0], operands);
+        // A report that did not reach standard output fails the command,
+        // whatever it wrote.
+        if (!platform::consoleOutputWritten()) {
+            lumen::reportFailure("standard output", "cannot write the report");
+            return 1;
+        }
+        return status;
     } catch (const std::bad_alloc&) {
         lumen::reportFailure(operands.empty() ? arguments[0] : operands[0], "out of memory");
     } catch (const std::exception& failure) {

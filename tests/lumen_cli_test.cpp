@@ -261,7 +261,15 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
         std::string named;
         std::string out = {};  // the last line on standard output, where there is one
         bool onFullDisk = false;
+        std::string redirection = {};  // of standard output, as the shell writes it
     };
+    // Every command's report lost on a full disk; what it writes is written
+    // all the same (build reads what export wrote).
+    const auto reportLost = [](std::vector<std::string> arguments) {
+        return Case{std::move(arguments), "Lumen: standard output: cannot write the report", "",
+                    false, ">/dev/full"};
+    };
+    const fs::path exported = folder / "exported";
     const std::vector<Case> cases = {
         {{"list", (folder / "missing.prc").string()}, "missing.prc: cannot open"},
         {{"check", (folder / "short.prc").string()}, "short.prc: not a resource database"},
@@ -292,13 +300,24 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
          true},
         {{"export", skin}, "wrong number of arguments"},
         {{"show", skin}, "unknown command"},
+        reportLost({"list", skin}),
+        reportLost({"check", skin}),
+        reportLost({"export", skin, exported}),
+        reportLost({"build", exported, folder / "built.prc"}),
+        reportLost({"replace", skin, "31000", exported / "31000.png", folder / "replaced.prc"}),
+        reportLost({"unpack", skin, folder / "unpacked.prc"}),
+        reportLost({"--help"}),
+        reportLost({"--version"}),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments[0] + " " + c.named);
         if (c.onFullDisk && !disk.mounted()) {
             continue;
         }
-        const RunResult run = lumen(c.arguments);
+        std::vector<std::string> command = {LUMEN_PATH};
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult run =
+            testsupport::runProgram(testsupport::withRedirection(c.redirection, command));
         EXPECT_EQ(run.exitStatus, 1);
         EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
         if (!c.out.empty()) {
@@ -311,6 +330,9 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
         EXPECT_TRUE(fs::is_empty(folder / "disk" / "export"));
     }
     EXPECT_EQ(readFile(skin), readFile(SAMPLE_SKIN_PATH));
+    for (const char* written : {"built.prc", "replaced.prc", "unpacked.prc"}) {
+        EXPECT_TRUE(fs::is_regular_file(folder / written)) << written;
+    }
     EXPECT_EQ(lumen({"--help"}).exitStatus, 0);
 }
 

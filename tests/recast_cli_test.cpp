@@ -233,6 +233,9 @@ TEST(RecastCommandLine, ChoosesTheFileFromStandardInput) {
         // Run in the least address space that the program loads in, found
         // by trying, so that copying its arguments is what runs out.
         bool leastMemory = false;
+        // Of the program's streams, as the shell writes it; its messages are
+        // then lost rather than captured.
+        std::string redirection = {};
     };
     const std::string longArgument(120000, 'a');
     const std::vector<Case> cases = {
@@ -262,6 +265,19 @@ TEST(RecastCommandLine, ChoosesTheFileFromStandardInput) {
          false},
         {"arguments that do not fit in memory", std::vector<std::string>(15, longArgument),
          path + "\n", 1, "Error: Out of memory.\n", false, true},
+        // A message that is lost fails the run, though the file is converted;
+        // standard output carries none.
+        {"the success message lost", {path}, "", 1, "", true, false, "2>/dev/full"},
+        {"a refusal lost, then the input ends",
+         {},
+         (folder / "a folder").string() + "\n",
+         1,
+         "",
+         false,
+         false,
+         "2>/dev/full"},
+        {"no input at all, nothing to lose", {}, "", 0, "", false, false, "2>/dev/full"},
+        {"standard output full", {path}, "", 0, kSuccess, true, false, ">/dev/full"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -282,7 +298,10 @@ TEST(RecastCommandLine, ChoosesTheFileFromStandardInput) {
                 }
             }
         } else {
-            run = recast(c.arguments, c.input);
+            std::vector<std::string> command = {RECAST_PATH};
+            command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+            run = testsupport::runProgram(testsupport::withRedirection(c.redirection, command),
+                                          c.input);
         }
         EXPECT_EQ(run.exitStatus, c.exitStatus);
         EXPECT_EQ(run.out, "");

@@ -185,6 +185,13 @@ TEST(TesselCommandLine, WrongArgumentCountsPrintTheUsageOnly) {
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(run.exitStatus, 255);  // -1
         EXPECT_TRUE(fs::is_empty(folder.path));
+        // Wrong arguments stay wrong arguments when the usage is lost as well.
+        std::vector<std::string> command = {TESSEL_PATH};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        const RunResult lost =
+            testsupport::runProgram(testsupport::withRedirection(">/dev/full", command));
+        EXPECT_EQ(lost.err, "");
+        EXPECT_EQ(lost.exitStatus, 255);
     }
 }
 
@@ -326,6 +333,13 @@ TEST(TesselPass, SkinsOfTheCorpusAndTheSample) {
         EXPECT_EQ(run.out, known.out);
         EXPECT_EQ(testsupport::sha256Of(folder / "out.prc"), known.sha256);
         expectFaithfulRun(input, run, readFile(folder / "out.prc"));
+        // Statistics that a full disk refuses fail the run, and say so on
+        // standard error; the database is written all the same.
+        const RunResult lost = testsupport::runProgram(
+            testsupport::withRedirection(">/dev/full", {TESSEL_PATH, skin, folder / "lost.prc"}));
+        EXPECT_EQ(lost.exitStatus, 1);
+        EXPECT_EQ(lost.err, "ERR: cannot write the report to standard output!\n");
+        EXPECT_EQ(testsupport::sha256Of(folder / "lost.prc"), known.sha256);
         expectPalmPdbAgrees(skin);
         expectPalmPdbAgrees(folder / "out.prc");
     }

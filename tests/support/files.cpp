@@ -144,6 +144,16 @@ std::vector<std::string> withinAddressSpace(std::size_t bytes,
     return command;
 }
 
+std::vector<std::string> withRedirection(const std::string& redirection,
+                                         const std::vector<std::string>& arguments) {
+    if (redirection.empty()) {
+        return arguments;
+    }
+    std::vector<std::string> command = {"/bin/sh", "-c", "exec \"$@\" " + redirection, "sh"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return command;
+}
+
 bool giveToUnprivilegedUser(const std::filesystem::path& folder) {
     if (::geteuid() != 0) {
         return true;

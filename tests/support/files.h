@@ -62,6 +62,13 @@ inline constexpr bool kAddressSpaceCanBeLimited = false;
 inline constexpr bool kAddressSpaceCanBeLimited = true;
 #endif
 
+// The arguments that run the program with a redirection of the shell's
+// (">/dev/full", "2>/dev/full") applied to it, where the test's own capture
+// would otherwise take the stream; an empty redirection leaves them as they
+// are.
+std::vector<std::string> withRedirection(const std::string& redirection,
+                                         const std::vector<std::string>& arguments);
+
 // The arguments that run the program within that many bytes of address space
 // (prlimit --as), where memory runs out as it does on a machine without more.
 std::vector<std::string> withinAddressSpace(std::size_t bytes,
