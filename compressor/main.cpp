@@ -1,13 +1,18 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
+#include "console_window.h"
 #include "skin_compression.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int compress(int argc, char** argv) {
     const std::vector<std::string> paths = platform::commandLineArguments(argc, argv);
-    if (paths.size() != 1 && paths.size() != 2) {
+    if ((paths.size() != 1 && paths.size() != 2) ||
+        std::any_of(paths.begin(), paths.end(), platform::isHelpSwitch)) {
         std::printf(
             "USAGE: Tessel.exe someSkin.prc [compressedSkinFilename.prc]\n"
             " to compress \"someSkin.prc\", and call the result \"compressedSkinFilename.prc\"\n");
@@ -17,4 +22,14 @@ int main(int argc, char** argv) {
     // A console that cannot take the report is a failure too.
     const bool reported = std::fflush(stdout) == 0;
     return passed && reported ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int status = compress(argc, argv);
+    // A skin dropped on Tessel.exe opens a window that would close with the
+    // report unread.
+    platform::holdOwnConsoleWindow();
+    return status;
 }
