@@ -16,9 +16,20 @@ std::wstring wide(const char* text) {
     return platform::wideFromUtf8(text);
 }
 
+// A console that Windows opened for Recast alone (started from Explorer)
+// would stand empty behind the dialog; one shared with a shell stays.
+void hideOwnConsole() {
+    DWORD processes[2] = {};
+    const HWND console = GetConsoleWindow();
+    if (console != nullptr && GetConsoleProcessList(processes, 2) == 1) {
+        ShowWindow(console, SW_HIDE);
+    }
+}
+
 }  // namespace
 
 FileChoice chooseExistingFile(const char* title, char (&path)[kPathBufferSize]) {
+    hideOwnConsole();
     path[0] = '\0';
     wchar_t chosen[kPathCharacters] = {};
     const std::wstring wideTitle = wide(title);
@@ -46,6 +57,7 @@ FileChoice chooseExistingFile(const char* title, char (&path)[kPathBufferSize]) 
 }
 
 void showMessage(const char* title, const char* text) {
+    hideOwnConsole();
     MessageBoxW(nullptr, wide(text).c_str(), wide(title).c_str(), MB_OK);
 }
 

@@ -10,6 +10,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "console_output.h"
+#include "console_window.h"
 #include "shown_text.h"
 
 namespace {
@@ -45,7 +46,8 @@ void reportFailure(const std::string& file, const std::string& what) {
 namespace {
 
 int runCommand(const std::string& command, const std::vector<std::string>& operands) {
-    if ((command == "--help" || command == "-h") && operands.empty()) {
+    if ((command == "--help" || command == "-h" || platform::isHelpSwitch(command)) &&
+        operands.empty()) {
         std::fputs(kUsage, stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
@@ -78,9 +80,7 @@ int runCommand(const std::string& command, const std::vector<std::string>& opera
     return usageError("unknown command '" + lumen::shownPath(command) + "'");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     platform::useUtf8Console();
     const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
     if (arguments.empty()) {
@@ -104,4 +104,12 @@ int main(int argc, char** argv) {
         lumen::reportFailure(operands.empty() ? arguments[0] : operands[0], failure.what());
     }
     return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int status = run(argc, argv);
+    platform::holdOwnConsoleWindow();
+    return status;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -16,5 +17,9 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // Makes UTF-8 text written to standard output and standard error show as such
 // on a console (a no-op where consoles already speak UTF-8).
 void useUtf8Console();
+
+// Whether the argument asks for help the platform's own way: "/?" on Windows,
+// where a '?' cannot stand in a file name; on POSIX systems it is a path.
+bool isHelpSwitch(std::string_view argument);
 
 }  // namespace platform

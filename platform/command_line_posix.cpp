@@ -8,4 +8,8 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
 
 void useUtf8Console() {}
 
+bool isHelpSwitch(std::string_view /*argument*/) {
+    return false;
+}
+
 }  // namespace platform

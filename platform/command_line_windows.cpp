@@ -25,4 +25,8 @@ void useUtf8Console() {
     ::SetConsoleOutputCP(CP_UTF8);
 }
 
+bool isHelpSwitch(std::string_view argument) {
+    return argument == "/?";
+}
+
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "compressed_bitmap.h"
+#include "console_window.h"
 #include "files.h"
 #include "known_runs.h"
 #include "palm_pdb_view.h"
@@ -192,6 +193,28 @@ TEST(TesselCommandLine, WrongArgumentCountsPrintTheUsageOnly) {
             testsupport::runProgram(testsupport::withRedirection(">/dev/full", command));
         EXPECT_EQ(lost.err, "");
         EXPECT_EQ(lost.exitStatus, 255);
+    }
+}
+
+// Tessel's output is read by scripts: it may ask for a key only in a window
+// that Windows opened for it alone, with no stream redirected.
+TEST(TesselCommandLine, OnlyAWindowOfItsOwnIsHeldOpenForAKey) {
+    struct Case {
+        const char* name;
+        platform::ConsoleFacts facts;
+        bool waits;
+    };
+    const std::vector<Case> cases = {
+        {"started from Explorer", {1, true, true, true, false}, true},
+        {"from a shell in that console", {2, true, true, true, false}, false},
+        {"no console", {0, false, false, false, false}, false},
+        {"input from a file or pipe", {1, false, true, true, false}, false},
+        {"report into a file", {1, true, false, true, false}, false},
+        {"errors into a file", {1, true, true, false, false}, false},
+        {"from a Unix terminal under Wine", {1, true, true, true, true}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::waitsForKeyBeforeClosing(c.facts), c.waits) << c.name;
     }
 }
 

@@ -70,18 +70,26 @@ std::string windowsPath(const fs::path& path) {
     return text;
 }
 
-// Runs a program of the Windows build; locale replaces the default one.
-RunResult underWine(const std::string& program, const std::vector<fs::path>& paths,
-                    const std::string& locale = "") {
+// Runs a program of the Windows build with its arguments as they are given;
+// locale replaces the default one.
+RunResult underWineAsGiven(const std::string& program, const std::vector<std::string>& given,
+                           const std::string& locale = "") {
     std::vector<std::string> arguments = {WINE_PATH, std::string(WINDOWS_BIN "/") + program};
-    for (const fs::path& path : paths) {
-        arguments.push_back(windowsPath(path));
-    }
+    arguments.insert(arguments.end(), given.begin(), given.end());
     std::vector<std::string> environment = kWineEnvironment;
     if (!locale.empty()) {
         environment.back() = "LC_ALL=" + locale;
     }
     return testsupport::runProgram(arguments, "", environment);
+}
+
+RunResult underWine(const std::string& program, const std::vector<fs::path>& paths,
+                    const std::string& locale = "") {
+    std::vector<std::string> arguments;
+    for (const fs::path& path : paths) {
+        arguments.push_back(windowsPath(path));
+    }
+    return underWineAsGiven(program, arguments, locale);
 }
 
 RunResult native(const std::string& program, const std::vector<fs::path>& paths) {
@@ -150,20 +158,30 @@ TEST(WindowsTessel, UsageAndFailuresEndAlike) {
     fs::create_symlink("/dev/zero", folder / "device");
     writeFile(folder / "large.prc", Bytes(100, 1));
     fs::resize_file(folder / "large.prc", std::uintmax_t{1} << 32);
-    const std::vector<std::vector<fs::path>> argumentLists = {
-        {},
-        {folder / "a", folder / "b", folder / "c"},
-        {folder / "missing.prc", folder / "out.prc"},
-        {SAMPLE_SKIN_PATH, folder / "a folder"},
-        {SAMPLE_SKIN_PATH, folder / "no such folder" / "out.prc"},
-        {SAMPLE_SKIN_PATH, folder / (std::string(251, 'n') + ".prc")},  // the longest name
-        {folder / "fifo", folder / "out.prc"},
-        {folder / "device", folder / "out.prc"},
-        {folder / "large.prc", folder / "out.prc"},
+    struct Case {
+        std::vector<fs::path> paths;  // to both builds, each in its own spelling
+        // Given to Tessel.exe instead: "/?" asks for the usage on Windows,
+        // where a '?' cannot stand in a file name.
+        std::vector<std::string> windowsArguments = {};
     };
-    for (const auto& arguments : argumentLists) {
-        const RunResult linux = native("Tessel", arguments);
-        const RunResult windows = underWine("Tessel.exe", arguments);
+    const std::vector<Case> cases = {
+        {{}},
+        {{}, {"/?"}},
+        {{}, {windowsPath(SAMPLE_SKIN_PATH), "/?"}},
+        {{folder / "a", folder / "b", folder / "c"}},
+        {{folder / "missing.prc", folder / "out.prc"}},
+        {{SAMPLE_SKIN_PATH, folder / "a folder"}},
+        {{SAMPLE_SKIN_PATH, folder / "no such folder" / "out.prc"}},
+        {{SAMPLE_SKIN_PATH, folder / (std::string(251, 'n') + ".prc")}},  // the longest name
+        {{folder / "fifo", folder / "out.prc"}},
+        {{folder / "device", folder / "out.prc"}},
+        {{folder / "large.prc", folder / "out.prc"}},
+    };
+    for (const Case& c : cases) {
+        const RunResult linux = native("Tessel", c.paths);
+        const RunResult windows = c.windowsArguments.empty()
+                                      ? underWine("Tessel.exe", c.paths)
+                                      : underWineAsGiven("Tessel.exe", c.windowsArguments);
         EXPECT_EQ(withoutCarriageReturns(windows.out), linux.out) << windows.err;
         EXPECT_EQ(windows.exitStatus, linux.exitStatus) << windows.err;
     }
@@ -565,6 +583,11 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
     const std::string reason = report.substr(start.size());
     EXPECT_GT(reason.size(), 1u);
     EXPECT_EQ(reason.find('\n'), reason.size() - 1) << reason;
+    // "/?" is Lumen.exe's --help: a '?' cannot stand in a Windows file name.
+    const RunResult help = lumen(true, "/?", {});
+    EXPECT_EQ(withoutCarriageReturns(help.out), lumen(false, "--help", {}).out);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.exitStatus, 0);
 }
 
 // A manifest reads only inside its folder, and only regular files: Lumen.exe

@@ -1,0 +1,7 @@
+#include "console_window.h"
+
+namespace platform {
+
+void holdOwnConsoleWindow() {}
+
+}  // namespace platform
