@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,12 @@ int runCommand(const std::string& command, const std::vector<std::string>& opera
     if (command == "list" || command == "check" || command == "export" || command == "unpack" ||
         command == "build" || command == "replace") {
         return usageError("wrong number of arguments for " + command);
+    }
+    // A command's name wins over a file of that name ("./list" is the file).
+    if (operands.empty()) {
+        if (const std::optional<int> status = lumen::runDropped(command)) {
+            return *status;
+        }
     }
     return usageError("unknown command '" + lumen::shownPath(command) + "'");
 }
