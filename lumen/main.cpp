@@ -25,6 +25,11 @@ constexpr const char* kUsage =
     "                                  a copy with bitmap ID's members of IMAGE's size drawn\n"
     "                                  anew from the PNG file IMAGE\n"
     "       Lumen unpack SKIN OUTPUT   a copy with every container a plain bitmap again\n"
+    "       Lumen SKIN                 a skin alone, as dropped on Lumen: export into the folder\n"
+    "                                  of its name beside it (NAME (2) ... if that holds anything\n"
+    "                                  but an unchanged export of it), then open its index.html\n"
+    "       Lumen FOLDER               a folder alone: build into FOLDER.prc beside it, or\n"
+    "                                  FOLDER (2).prc ... if that exists\n"
     "       Lumen --help | --version\n";
 
 int usageError(const std::string& what) {
