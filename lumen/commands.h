@@ -20,6 +20,17 @@ int buildSkin(const std::string& folder, const std::string& outputPath);
 int replaceBitmap(const std::string& skinPath, const std::string& id, const std::string& imagePath,
                   const std::string& outputPath);
 
+// True when the folder already holds, byte for byte, every file that
+// exporting the skin would write (other files may be there too): an earlier
+// export of this skin that nobody has changed since.
+bool holdsExportOf(const std::string& path, const std::string& folder);
+
+// Lumen given one path alone, as a file manager passes a file dropped on the
+// program: a skin is exported to a folder beside it whose contact sheet is
+// then opened, a folder holding a skin.toml built into a skin beside it.
+// Nothing when the path is neither.
+std::optional<int> runDropped(const std::string& path);
+
 // Writes a database of the entries under the header, through the writer that
 // replaces a file only once the new one is complete; returns its size, or
 // reports why not ("not written: the <what> would not fit ...", "cannot

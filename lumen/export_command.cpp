@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <system_error>
 
@@ -79,10 +80,21 @@ std::string joined(const std::string& folder, const std::string& name) {
 struct Writer {
     const std::string& skinPath;
     const std::string& folder;
+    // Compares each file with the one of its name in the folder instead of
+    // writing it, silently; a file missing or different counts as a failure.
+    bool compareOnly = false;
     std::size_t failures = 0;
 
     bool write(const std::string& name, std::span<const std::uint8_t> bytes) {
         const std::string path = joined(folder, name);
+        if (compareOnly) {
+            const prc::FileContents there = prc::readWholeFile(path, bytes.size());
+            const bool same =
+                there.status == prc::FileReadStatus::ok &&
+                std::equal(bytes.begin(), bytes.end(), there.bytes.begin(), there.bytes.end());
+            failures += same ? 0 : 1;
+            return same;
+        }
         if (isSameFile(path, skinPath)) {
             reportFailure(path, "is the skin itself; Lumen never writes over its input");
             ++failures;
@@ -115,28 +127,23 @@ std::string writtenSummary(std::size_t images, bool sheetWritten, std::size_t fa
     return summary;
 }
 
-}  // namespace
+struct ExportRun {
+    std::size_t images = 0;
+    bool damaged = false;
+    bool sheetWritten = false;
+};
 
-int exportSkin(const std::string& path, const std::string& folder) {
-    const SkinLoad load = loadSkin(path);
-    if (!load.skin) {
-        reportFailure(path, load.error);
-        return 1;
-    }
-    std::error_code error;
-    std::filesystem::create_directories(utf8Path(folder), error);
-    if (error || !std::filesystem::is_directory(utf8Path(folder), error)) {
-        reportFailure(folder, "cannot create the folder");
-        return 1;
-    }
-    Writer writer{path, folder};
+// Every file of the export, through the writer; damage is reported only when
+// the files are really written.
+ExportRun exportFiles(const SkinView& skin, const std::string& path, Writer& writer) {
+    const bool report = !writer.compareOnly;
     FileNames names;
     std::vector<ExportedBitmap> exported;
     std::vector<SheetEntry> sheet;
     std::size_t images = 0;
     bool damaged = false;
     DecodeBudget budget;
-    const std::vector<prc::ResourceEntry>& entries = load.skin->table.entries;
+    const std::vector<prc::ResourceEntry>& entries = skin.table.entries;
     for (std::size_t r = 0; r < entries.size(); ++r) {
         // One resource's images at a time: each goes once it is written.
         ResourceView view = viewResource(entries[r], budget);
@@ -145,7 +152,9 @@ int exportSkin(const std::string& path, const std::string& folder) {
         }
         const std::string damage = damageOf(view);
         if (!damage.empty()) {
-            reportFailure(path, resourceName(view) + ": " + damage);
+            if (report) {
+                reportFailure(path, resourceName(view) + ": " + damage);
+            }
             damaged = true;
             sheet.push_back({resourceName(view), "", 0, 0, "", storedDescription(view), damage});
         }
@@ -179,16 +188,16 @@ int exportSkin(const std::string& path, const std::string& folder) {
         }
     }
     const std::u8string fileName = utf8Path(path).filename().u8string();
-    const prc::DatabaseHeader& header = load.skin->table.header;
+    const prc::DatabaseHeader& header = skin.table.header;
     const std::string summary = "Database \"" + databaseNameText(header) + "\", type " +
                                 printable(header.type.data(), header.type.size()) + ", creator " +
                                 printable(header.creator.data(), header.creator.size()) + ": " +
-                                std::to_string(load.skin->table.entries.size()) + " resources, " +
+                                std::to_string(skin.table.entries.size()) + " resources, " +
                                 std::to_string(images) + " images" +
                                 (damaged ? ", damaged bitmaps listed without an image" : "");
     const std::string html =
         contactSheetHtml(shownPath(std::string(fileName.begin(), fileName.end())), summary, sheet);
-    const ManifestExport manifest = manifestExport(*load.skin, exported);
+    const ManifestExport manifest = manifestExport(skin, exported);
     for (const ExportFile& file : manifest.files) {
         writer.write(file.name, file.bytes);
     }
@@ -197,9 +206,38 @@ int exportSkin(const std::string& path, const std::string& folder) {
                            manifest.text.size()));
     const bool sheetWritten = writer.write(
         "index.html", std::span(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()));
+    return {images, damaged, sheetWritten};
+}
+
+}  // namespace
+
+int exportSkin(const std::string& path, const std::string& folder) {
+    const SkinLoad load = loadSkin(path);
+    if (!load.skin) {
+        reportFailure(path, load.error);
+        return 1;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(utf8Path(folder), error);
+    if (error || !std::filesystem::is_directory(utf8Path(folder), error)) {
+        reportFailure(folder, "cannot create the folder");
+        return 1;
+    }
+    Writer writer{path, folder};
+    const ExportRun run = exportFiles(*load.skin, path, writer);
     std::printf("%s: %s\n", shownPath(path).c_str(),
-                writtenSummary(images, sheetWritten, writer.failures, folder).c_str());
-    return !damaged && writer.failures == 0 && std::fflush(stdout) == 0 ? 0 : 1;
+                writtenSummary(run.images, run.sheetWritten, writer.failures, folder).c_str());
+    return !run.damaged && writer.failures == 0 && std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+bool holdsExportOf(const std::string& path, const std::string& folder) {
+    const SkinLoad load = loadSkin(path);
+    if (!load.skin) {
+        return false;
+    }
+    Writer writer{path, folder, true};
+    exportFiles(*load.skin, path, writer);
+    return writer.failures == 0;
 }
 
 }  // namespace lumen

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ constexpr const char* kUsage =
     "                                  a copy with bitmap ID's members of IMAGE's size drawn\n"
     "                                  anew from the PNG file IMAGE\n"
     "       Lumen unpack SKIN OUTPUT   a copy with every container a plain bitmap again\n"
+    "       Lumen SKIN                 a skin alone, as dropped on Lumen: export into the folder\n"
+    "                                  of its name beside it (NAME (2) ... if that holds anything\n"
+    "                                  but an unchanged export of it), then open its index.html\n"
+    "       Lumen FOLDER               a folder alone: build into FOLDER.prc beside it, or\n"
+    "                                  FOLDER (2).prc ... if that exists\n"
     "       Lumen --help | --version\n";
 
 int usageError(const std::string& what) {
@@ -76,6 +82,12 @@ int runCommand(const std::string& command, const std::vector<std::string>& opera
     if (command == "list" || command == "check" || command == "export" || command == "unpack" ||
         command == "build" || command == "replace") {
         return usageError("wrong number of arguments for " + command);
+    }
+    // A command's name wins over a file of that name ("./list" is the file).
+    if (operands.empty()) {
+        if (const std::optional<int> status = lumen::runDropped(command)) {
+            return *status;
+        }
     }
     return usageError("unknown command '" + lumen::shownPath(command) + "'");
 }

@@ -5,12 +5,14 @@
 // edited; Recast's output too), replaced images, a skin made from PNG files, and the refusals.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,10 +39,32 @@ using testsupport::TempFolder;
 
 constexpr prc::TypeCode kBitmapType = prc::typeCode("abmp");
 
-RunResult lumen(const std::vector<std::string>& arguments) {
+// A skin given alone would open its contact sheet: never in the tests.
+RunResult lumen(const std::vector<std::string>& arguments,
+                const std::vector<std::string>& environment = {"LUMEN_NO_OPEN=1"}) {
     std::vector<std::string> command = {LUMEN_PATH};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    return testsupport::runProgram(command);
+    return testsupport::runProgram(command, "", environment);
+}
+
+// Every entry under the folder: a file by its bytes, a link by its target.
+std::map<std::string, std::string> treeOf(const fs::path& folder) {
+    std::map<std::string, std::string> tree;
+    if (!fs::is_directory(folder)) {
+        return tree;
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = fs::relative(entry.path(), folder).string();
+        if (entry.is_symlink()) {
+            tree[name] = "link to " + fs::read_symlink(entry.path()).string();
+        } else if (entry.is_regular_file()) {
+            const Bytes bytes = readFile(entry.path());
+            tree[name] = std::string(bytes.begin(), bytes.end());
+        } else {
+            tree[name] = "folder";
+        }
+    }
+    return tree;
 }
 
 prc::ResourceTable tableOf(const fs::path& path) {
@@ -245,6 +269,7 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
     testsupport::writeFile(folder / "short.prc", Bytes(40, 1));
     testsupport::writeFile(folder / "file", Bytes(3, 1));
     fs::create_directories(folder / "sheet in the way" / "index.html");
+    fs::create_directories(folder / "no manifest");
     const std::string skin = (folder / "skin.prc").string();
     const std::string otherSpelling = (folder / "." / "skin.prc").string();
     // A full disk (root only): nothing export writes fits, and its last line
@@ -308,6 +333,15 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
         reportLost({"unpack", skin, folder / "unpacked.prc"}),
         reportLost({"--help"}),
         reportLost({"--version"}),
+        // Alone, a command's name is still the command; a path that is
+        // neither a file nor a folder with a skin.toml is an unknown command.
+        {{"list"}, "wrong number of arguments for list"},
+        {{"build"}, "wrong number of arguments for build"},
+        {{"export"}, "wrong number of arguments for export"},
+        {{(folder / "missing.prc").string()}, "unknown command"},
+        {{(folder / "no manifest").string()}, "unknown command"},
+        // A file dropped alone that is no skin: nothing is made beside it.
+        {{(folder / "short.prc").string()}, "short.prc: not a resource database"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments[0] + " " + c.named);
@@ -333,6 +367,7 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
     for (const char* written : {"built.prc", "replaced.prc", "unpacked.prc"}) {
         EXPECT_TRUE(fs::is_regular_file(folder / written)) << written;
     }
+    EXPECT_FALSE(fs::exists(folder / "short"));
     EXPECT_EQ(lumen({"--help"}).exitStatus, 0);
 }
 
@@ -438,6 +473,26 @@ TEST(Lumen, BuildsAnUntouchedExportBackToTheSameDatabase) {
             EXPECT_EQ(after.entries[k].id, before.entries[k].id);
             EXPECT_EQ(after.entries[k].data, before.entries[k].data) << after.entries[k].id;
         }
+        // Dropped on Lumen alone, a skin is exported into a folder of its
+        // name beside it as export does, and that folder built into a skin
+        // beside it where the skin keeps its own name.
+        const fs::path dropped = folder / "dropped" / skin.filename();
+        fs::create_directories(dropped.parent_path());
+        testsupport::writeFile(dropped, readFile(skin));
+        const RunResult exported = lumen({dropped});
+        ASSERT_EQ(exported.exitStatus, 0) << exported.err;
+        const fs::path beside = folder / "dropped" / skin.stem();
+        EXPECT_EQ(treeOf(beside), treeOf(out));
+        // The second time the first skin stays; a separator after the folder is no part of
+        // its name.
+        for (const std::string& given : {beside.string(), beside.string() + "/"}) {
+            const RunResult built = lumen({given});
+            ASSERT_EQ(built.exitStatus, 0) << built.err;
+        }
+        for (const char* suffix : {" (2).prc", " (3).prc"}) {
+            EXPECT_EQ(readFile(beside.string() + suffix), readFile(folder / "built.prc")) << suffix;
+        }
+        EXPECT_EQ(readFile(dropped), readFile(skin));
     }
 }
 
@@ -1063,6 +1118,110 @@ TEST(Lumen, ExportReplacesLinksAndOtherFilesOfItsNamesWithoutFollowingThem) {
     EXPECT_TRUE(fs::is_symlink(folder / "link-to-folder"));
     // 10 images, index.html, skin.toml and the bytes of the 13 resources.
     EXPECT_EQ(testsupport::folderContents(exported).size(), 25u);
+}
+
+// A skin dropped on Lumen goes to the folder of its name beside it unless
+// something else has that name: a file, a link, a folder of other things, an
+// export of another skin or one whose files were changed all stay as they
+// were, and the next free name ("Blue (2)") is taken. An earlier export of
+// this skin that nobody changed is written again. The contact sheet is
+// opened only with a display and without LUMEN_NO_OPEN.
+TEST(Lumen, DroppedSkinGoesBesideItWhereNothingElseIsTouched) {
+    TempFolder folder;
+    const fs::path bin = folder / "bin";
+    const fs::path opened = folder / "opened";
+    fs::create_directories(bin);
+    writeText(bin / "xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + opened.string() + "'\n");
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    const std::string path = "PATH=" + bin.string() + ":" + std::getenv("PATH");
+    const Bytes sample = readFile(SAMPLE_SKIN_PATH);
+    const auto exportOf = [](const Bytes& skin, const std::string& name, const fs::path& to) {
+        const fs::path source = to.parent_path() / "source" / name;
+        fs::create_directories(source.parent_path());
+        testsupport::writeFile(source, skin);
+        ASSERT_EQ(lumen({"export", source, to}).exitStatus, 0);
+        fs::remove_all(source.parent_path());
+    };
+    struct Case {
+        std::string what;
+        std::function<void(const fs::path&)> before;  // makes what is beside the skin
+        std::string expected;                         // the folder written
+        std::string skinName = "Blue.prc";
+        std::string opening = "LUMEN_NO_OPEN=1";
+        std::string display = "DISPLAY=:99";
+    };
+    const std::vector<Case> cases = {
+        {"nothing", [](const fs::path&) {}, "Blue"},
+        {"a file", [](const fs::path& at) { writeText(at / "Blue", "notes"); }, "Blue (2)"},
+        {"a dangling link",
+         [](const fs::path& at) { fs::create_symlink(at / "nowhere", at / "Blue"); }, "Blue (2)"},
+        {"a folder of other things",
+         [](const fs::path& at) {
+             fs::create_directories(at / "Blue");
+             writeText(at / "Blue" / "index.html", "mine");
+         },
+         "Blue (2)"},
+        {"an earlier export of this skin",
+         [&](const fs::path& at) { exportOf(sample, "Blue.prc", at / "Blue"); }, "Blue"},
+        {"an earlier export with an edited image",
+         [&](const fs::path& at) {
+             exportOf(sample, "Blue.prc", at / "Blue");
+             fs::copy_file(at / "Blue" / "31010.png", at / "Blue" / "31000.png",
+                           fs::copy_options::overwrite_existing);
+         },
+         "Blue (2)"},
+        {"an export of another skin of the name",
+         [&](const fs::path& at) {
+             exportOf(readFile(CORPUS_DIR "/demo-skin.prc"), "Blue.prc", at / "Blue");
+         },
+         "Blue (2)"},
+        {"two names taken",
+         [](const fs::path& at) {
+             writeText(at / "Blue", "notes");
+             fs::create_directories(at / "Blue (2)");
+         },
+         "Blue (3)"},
+        {"a skin named as a command", [](const fs::path&) {}, "list (2)", "list"},
+        {"no display", [](const fs::path&) {}, "Blue", "Blue.prc", "LUMEN_NO_OPEN=", "DISPLAY="},
+        {"the sheet opened", [](const fs::path&) {}, "Blue", "Blue.prc", "LUMEN_NO_OPEN="},
+    };
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        const Case& c = cases[k];
+        SCOPED_TRACE(c.what);
+        const fs::path at = folder / ("case " + std::to_string(k));
+        fs::create_directories(at);
+        testsupport::writeFile(at / c.skinName, sample);
+        c.before(at);
+        const std::map<std::string, std::string> before = treeOf(at);
+        // What export writes for a skin of this name, to compare with.
+        const fs::path reference = folder / ("reference " + std::to_string(k));
+        exportOf(sample, c.skinName, reference);
+
+        const RunResult run =
+            lumen({at / c.skinName}, {path, c.display, "WAYLAND_DISPLAY=", c.opening});
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_TRUE(run.out.ends_with(" written to " + (at / c.expected).string() + "\n"))
+            << run.out;
+        EXPECT_EQ(treeOf(at / c.expected), treeOf(reference));
+        const std::map<std::string, std::string> after = treeOf(at);
+        for (const auto& [name, content] : before) {
+            EXPECT_EQ(after.count(name) == 1 && after.at(name) == content, true) << name;
+        }
+        for (const auto& [name, content] : after) {
+            EXPECT_TRUE(before.count(name) == 1 || name == c.expected ||
+                        name.starts_with(c.expected + "/"))
+                << name;
+        }
+    }
+    // The opener runs apart from Lumen, which does not wait for it.
+    const std::string sheet =
+        (folder / ("case " + std::to_string(cases.size() - 1)) / "Blue" / "index.html").string();
+    for (int wait = 0; wait < 100 && !fs::exists(opened); ++wait) {
+        ::usleep(50000);
+    }
+    ::usleep(50000);
+    const Bytes shown = fs::exists(opened) ? readFile(opened) : Bytes{};
+    EXPECT_EQ(std::string(shown.begin(), shown.end()), sheet + "\n");
 }
 
 // Unpack writes through the same writer as Tessel: what the user may not

@@ -33,8 +33,9 @@ using testsupport::writeFile;
 
 // The Windows locale follows the Unix one: C.UTF-8 gives code page 1252, as on
 // a Western European Windows.
+// LUMEN_NO_OPEN: a skin given to Lumen alone opens no browser in the tests.
 const std::vector<std::string> kWineEnvironment = {"WINEDEBUG=-all", "WINEPREFIX=" WINE_PREFIX,
-                                                   "LC_ALL=C.UTF-8"};
+                                                   "LUMEN_NO_OPEN=1", "LC_ALL=C.UTF-8"};
 
 // Creates (or updates) the Wine prefix and waits until Wine has settled, once:
 // a program started while Wine still sets up its prefix in the background may
@@ -466,8 +467,8 @@ RunResult lumen(bool windows, const std::string& command, const std::vector<fs::
             std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
         arguments.push_back(id ? text : windows ? windowsPath(path) : fs::absolute(path).string());
     }
-    return testsupport::runProgram(arguments, "",
-                                   windows ? kWineEnvironment : std::vector<std::string>{});
+    return testsupport::runProgram(
+        arguments, "", windows ? kWineEnvironment : std::vector<std::string>{"LUMEN_NO_OPEN=1"});
 }
 
 TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
@@ -543,11 +544,25 @@ TEST(WindowsLumen, ReportsAndWritesWhatTheNativeBuildDoes) {
                 }
                 outcome.runs.push_back(result);
             }
-            if (fs::exists(exported)) {
-                for (const std::string& name : testsupport::folderContents(exported)) {
-                    outcome.written[c.exportFolder + "/" + name] = readFile(exported / name);
+            // The skin alone, as Explorer passes one dropped on Lumen.exe:
+            // exported to the folder of its name beside it.
+            const fs::path beside = folder / skin.stem();
+            RunResult dropped =
+                lumen(windows, windows ? windowsPath(skin) : fs::absolute(skin).string(), {});
+            if (windows) {
+                dropped.out = asNativeReport(dropped.out, {skin, beside});
+                dropped.err = asNativeReport(dropped.err, {skin, beside});
+            }
+            outcome.runs.push_back(dropped);
+            for (const fs::path& written : {exported, beside}) {
+                if (fs::exists(written)) {
+                    for (const std::string& name : testsupport::folderContents(written)) {
+                        outcome.written[written.filename().string() + "/" + name] =
+                            readFile(written / name);
+                    }
                 }
             }
+            fs::remove_all(beside);
             for (const fs::path& output : {unpacked, built, replaced}) {
                 if (fs::exists(output)) {
                     outcome.written[output.filename().string()] = readFile(output);
