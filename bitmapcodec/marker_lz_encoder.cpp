@@ -61,6 +61,18 @@ std::uint32_t markerLzEncodePlainScan(std::span<const std::uint8_t> source,
                       [&](std::uint32_t p) { return plainScanMatch(source, p, maximumDistance); });
 }
 
+std::uint32_t markerLzEncodePlainScan(std::span<const std::uint8_t> source,
+                                      std::span<std::uint8_t> destination,
+                                      std::uint32_t maximumDistance, std::span<Match> matchAt) {
+    if (matchAt.size() < source.size()) {
+        return 0;
+    }
+    return encodeWith(source, destination, [&](std::uint32_t p) {
+        matchAt[p] = plainScanMatch(source, p, maximumDistance);
+        return matchAt[p];
+    });
+}
+
 std::uint32_t markerLzEncode(std::span<const std::uint8_t> source,
                              std::span<std::uint8_t> destination, std::uint32_t maximumDistance,
                              EncoderWorkspace& workspace) {

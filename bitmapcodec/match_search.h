@@ -123,6 +123,15 @@ std::uint32_t scanDistances(std::span<const std::uint8_t> source, std::uint32_t 
 Match plainScanMatch(std::span<const std::uint8_t> source, std::uint32_t p,
                      std::uint32_t maximumDistance);
 
+// markerLzEncodePlainScan, which also writes the match it found at each
+// position it visited to matchAt[p] and leaves the other entries as they were,
+// so that a check of another search at those positions need not scan them
+// again. matchAt must hold source.size() entries; when it does not, nothing is
+// written and the result is 0.
+std::uint32_t markerLzEncodePlainScan(std::span<const std::uint8_t> source,
+                                      std::span<std::uint8_t> destination,
+                                      std::uint32_t maximumDistance, std::span<Match> matchAt);
+
 inline constexpr std::uint32_t kNoPosition = UINT32_MAX;
 // The bytes that the index's chain links positions by: every match that can
 // be written shares them.

@@ -10,7 +10,8 @@
 // start (after the short scan, reading large intervals directly, or from the
 // first distance, along the chain and the wavelet matrix), or built once a
 // tiny budget of plain work is spent, halfway through a search; all compared
-// with the plain scan position by position (sameToken).
+// with the plain scan position by position (sameToken). The plain scan runs
+// once at each position: the matches its stream found serve the comparison.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -28,8 +29,12 @@ bool sameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b)
     return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
+// The plain scan's match at each position, or kNotScanned.
+constexpr bitmapcodec::Match kNotScanned{UINT32_MAX, 0};
+
 void checkStreams(std::span<const std::uint8_t> input, std::uint32_t maximumDistance,
-                  bitmapcodec::EncoderWorkspace& workspace) {
+                  bitmapcodec::EncoderWorkspace& workspace,
+                  std::span<bitmapcodec::Match> plainMatches) {
     // Exactly the bound, so that a write past it is caught by the sanitizer.
     const std::size_t bound = bitmapcodec::markerLzStreamBound(input.size());
     FUZZ_REQUIRE(bound <= 1 + input.size() + input.size() / 256);
@@ -38,7 +43,7 @@ void checkStreams(std::span<const std::uint8_t> input, std::uint32_t maximumDist
     const std::uint32_t fastSize =
         bitmapcodec::markerLzEncode(input, fast, maximumDistance, workspace);
     const std::uint32_t plainSize =
-        bitmapcodec::markerLzEncodePlainScan(input, plain, maximumDistance);
+        bitmapcodec::markerLzEncodePlainScan(input, plain, maximumDistance, plainMatches);
     FUZZ_REQUIRE(fastSize <= bound);
     fast.resize(fastSize);
     plain.resize(plainSize);
@@ -78,7 +83,8 @@ enum class Path {
 constexpr int kPaths = 6;
 
 void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maximumDistance,
-                        Path path, bitmapcodec::EncoderWorkspace& workspace) {
+                        Path path, bitmapcodec::EncoderWorkspace& workspace,
+                        std::span<bitmapcodec::Match> plainMatches) {
     if (input.empty()) {
         return;
     }
@@ -111,7 +117,10 @@ void checkEveryPosition(std::span<const std::uint8_t> input, std::uint32_t maxim
     // a long run costs what encoding it costs rather than its length cubed.
     for (std::uint32_t p = 1; p < input.size();) {
         const bitmapcodec::Match fast = bitmapcodec::fastSearchMatch(search, p);
-        const bitmapcodec::Match plain = bitmapcodec::plainScanMatch(input, p, maximumDistance);
+        bitmapcodec::Match& plain = plainMatches[p];
+        if (plain.length == kNotScanned.length) {
+            plain = bitmapcodec::plainScanMatch(input, p, maximumDistance);
+        }
         FUZZ_REQUIRE(bitmapcodec::sameToken(fast, plain));
         p += std::max<std::uint32_t>(1, plain.length);
     }
@@ -130,9 +139,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // One workspace for every input, as a pass keeps one for all its bitmaps:
     // each index is then built over what the one before left.
     static bitmapcodec::EncoderWorkspace workspace;
-    checkStreams(input, maximumDistance, workspace);
+    static std::vector<bitmapcodec::Match> plainMatches;
+    plainMatches.assign(input.size(), kNotScanned);
+    checkStreams(input, maximumDistance, workspace, plainMatches);
     if (path != Path::asEncoding) {
-        checkEveryPosition(input, maximumDistance, path, workspace);
+        checkEveryPosition(input, maximumDistance, path, workspace, plainMatches);
     }
     checkBitmapResource(input, workspace);
     return 0;

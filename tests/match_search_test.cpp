@@ -113,8 +113,25 @@ void expectSameMatches(const Bytes& input, std::uint32_t maximumDistance) {
         }
         searches.push_back(std::move(search));
     }
+    // The plain scan's stream with its matches kept, as the fuzz target takes
+    // them: each where the stream visits it, as plainScanMatch gives it.
+    constexpr bitmapcodec::Match unwritten{UINT32_MAX, UINT32_MAX};
+    std::vector<bitmapcodec::Match> kept(input.size(), unwritten);
+    Bytes stream(bitmapcodec::markerLzStreamBound(input.size()));
+    bitmapcodec::markerLzEncodePlainScan(input, stream, maximumDistance, kept);
+    std::uint32_t visited = 1;
     for (std::uint32_t p = 1; p < input.size(); ++p) {
         const bitmapcodec::Match plain = bitmapcodec::plainScanMatch(input, p, maximumDistance);
+        const bitmapcodec::Match expected = p == visited ? plain : unwritten;
+        if (kept[p].length != expected.length || kept[p].distance != expected.distance) {
+            ADD_FAILURE() << "position " << p << ": plain " << plain.length << "@" << plain.distance
+                          << ", kept " << kept[p].length << "@" << kept[p].distance
+                          << (p == visited ? "" : ", which the stream passes");
+            return;
+        }
+        if (p == visited) {
+            visited += bitmapcodec::matchPays(plain.length, plain.distance) ? plain.length : 1;
+        }
         for (std::size_t k = 0; k < searches.size(); ++k) {
             const bitmapcodec::Match fast = bitmapcodec::fastSearchMatch(searches[k], p);
             if (!bitmapcodec::sameToken(fast, plain)) {
