@@ -10,8 +10,8 @@
 #include "command_line.h"
 #include "console_output.h"
 #include "recast_platform.h"
+#include "recast_rules.h"
 #include "skin_conversion.h"
-#include "skin_rules.h"
 
 namespace {
 

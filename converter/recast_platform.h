@@ -29,7 +29,7 @@ void showMessage(const char* title, const char* text);
 std::FILE* openForUpdate(const char* path);
 
 // One character in the character set that the handheld shows a database name
-// in (see HandheldCharacter in skin_rules.h).
+// in (see HandheldCharacter in recast_rules.h).
 std::size_t handheldCharacter(char32_t character, std::uint8_t (&bytes)[2]);
 
 }  // namespace recast

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "recast_platform.h"
-#include "skin_rules.h"
+#include "recast_rules.h"
 
 namespace recast {
 namespace {

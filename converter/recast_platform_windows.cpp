@@ -6,7 +6,7 @@
 #include <string>
 
 #include "recast_platform.h"
-#include "skin_rules.h"
+#include "recast_rules.h"
 #include "wide_text.h"
 
 namespace recast {

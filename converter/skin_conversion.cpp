@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "checked_file.h"
-#include "skin_rules.h"
+#include "recast_rules.h"
 
 namespace recast {
 namespace {

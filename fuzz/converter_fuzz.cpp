@@ -13,10 +13,10 @@
 #include <string>
 
 #include "checked_file.h"
+#include "recast_rules.h"
 #include "require.h"
 #include "scratch_files.h"
 #include "skin_conversion.h"
-#include "skin_rules.h"
 
 namespace {
 

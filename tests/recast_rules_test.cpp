@@ -1,10 +1,10 @@
+#include "recast_rules.h"
+
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <string>
 #include <vector>
-
-#include "skin_rules.h"
 
 namespace {
 

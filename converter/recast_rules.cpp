@@ -1,4 +1,4 @@
-#include "skin_rules.h"
+#include "recast_rules.h"
 
 #include <cstdio>
 #include <cstring>
