@@ -220,16 +220,16 @@ Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHe
     return field("uniqueIdSeed", 0, header.uniqueIDSeed);
 }
 
-// The manifest's names of the compressions; "best" stands for none of them.
-constexpr std::pair<palmbitmap::Compression, const char*> kCompressionNames[] = {
+// The manifest's keywords for the compressions; "best" stands for none of them.
+constexpr std::pair<palmbitmap::Compression, const char*> kCompressionKeywords[] = {
     {palmbitmap::Compression::none, "none"},
     {palmbitmap::Compression::scanLine, "scanline"},
     {palmbitmap::Compression::rle, "rle"},
     {palmbitmap::Compression::packBits, "packbits"},
 };
 
-std::optional<palmbitmap::Compression> compressionNamed(const std::string& name) {
-    for (const auto& [compression, key] : kCompressionNames) {
+std::optional<palmbitmap::Compression> compressionOfKeyword(const std::string& name) {
+    for (const auto& [compression, key] : kCompressionKeywords) {
         if (name == key) {
             return compression;
         }
@@ -278,7 +278,7 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
     if (Problem p = readText(table, section, "compression", text))
         return p;
     if (text) {
-        format.compression = compressionNamed(*text);
+        format.compression = compressionOfKeyword(*text);
         if (!format.compression && *text != "best") {
             return problem(*table.get("compression"), section + "compression",
                            "must be \"none\", \"scanline\", \"rle\", \"packbits\" or \"best\"");
@@ -426,8 +426,8 @@ std::string hex32(std::uint32_t value) {
     return text;
 }
 
-const char* compressionName(palmbitmap::Compression compression) {
-    for (const auto& [named, key] : kCompressionNames) {
+const char* compressionKeyword(palmbitmap::Compression compression) {
+    for (const auto& [named, key] : kCompressionKeywords) {
         if (named == compression) {
             return key;
         }
@@ -536,7 +536,7 @@ std::string manifestText(const Manifest& manifest) {
                     "\ndepth = " + std::to_string(f.depth) +
                     "\nversion = " + std::to_string(f.version) +
                     "\ndensity = " + std::to_string(f.density) + "\ncompression = \"" +
-                    (f.compression ? compressionName(*f.compression) : "best") + "\"\n";
+                    (f.compression ? compressionKeyword(*f.compression) : "best") + "\"\n";
             if (!member.digest.empty()) {
                 text += "digest = " + quoted(member.digest) + "\n";
             }
