@@ -119,22 +119,27 @@ Problem readCode(const toml::table& table, const std::string& section, const cha
 }
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
+    if (c >= '0' && c <= '9') {
         return c - '0';
-    if (c >= 'a' && c <= 'f')
+    }
+    if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
+    }
+    if (c >= 'A' && c <= 'F') {
         return c - 'A' + 10;
+    }
     return -1;
 }
 
 Problem readName(const toml::table& table, const toml::node& owner, prc::DatabaseName& name) {
     std::optional<std::string> text;
     std::optional<std::string> bytes;
-    if (Problem p = readText(table, "database.", "name", text))
+    if (Problem p = readText(table, "database.", "name", text)) {
         return p;
-    if (Problem p = readText(table, "database.", "nameBytes", bytes))
+    }
+    if (Problem p = readText(table, "database.", "nameBytes", bytes)) {
         return p;
+    }
     if (bytes) {
         // All 32 bytes as hex, for names that are not plain text.
         const toml::node& node = *table.get("nameBytes");
@@ -187,12 +192,15 @@ Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHe
                          "modified", "backedUp", "modificationNumber", "uniqueIdSeed"})) {
         return p;
     }
-    if (Problem p = readName(table, *node, header.name))
+    if (Problem p = readName(table, *node, header.name)) {
         return p;
-    if (Problem p = readCode(table, "database.", "type", true, *node, header.type))
+    }
+    if (Problem p = readCode(table, "database.", "type", true, *node, header.type)) {
         return p;
-    if (Problem p = readCode(table, "database.", "creator", true, *node, header.creator))
+    }
+    if (Problem p = readCode(table, "database.", "creator", true, *node, header.creator)) {
         return p;
+    }
     // What a new database of resources has: the resource flag, version 1,
     // made and changed now, never backed up.
     const auto field = [&table](const char* key, std::int64_t fallback, auto& out) -> Problem {
@@ -205,18 +213,24 @@ Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHe
         out = static_cast<Field>(value.value_or(fallback));
         return {};
     };
-    if (Problem p = field("attributes", 0x0001, header.attributes))
+    if (Problem p = field("attributes", 0x0001, header.attributes)) {
         return p;
-    if (Problem p = field("version", 1, header.version))
+    }
+    if (Problem p = field("version", 1, header.version)) {
         return p;
-    if (Problem p = field("created", now, header.creationDate))
+    }
+    if (Problem p = field("created", now, header.creationDate)) {
         return p;
-    if (Problem p = field("modified", now, header.modificationDate))
+    }
+    if (Problem p = field("modified", now, header.modificationDate)) {
         return p;
-    if (Problem p = field("backedUp", 0, header.lastBackupDate))
+    }
+    if (Problem p = field("backedUp", 0, header.lastBackupDate)) {
         return p;
-    if (Problem p = field("modificationNumber", 1, header.modificationNumber))
+    }
+    if (Problem p = field("modificationNumber", 1, header.modificationNumber)) {
         return p;
+    }
     return field("uniqueIdSeed", 0, header.uniqueIDSeed);
 }
 
@@ -237,6 +251,25 @@ std::optional<palmbitmap::Compression> compressionOfKeyword(const std::string& n
     return std::nullopt;
 }
 
+// The member's key that holds a setting of its format.
+const char* settingKey(palmbitmap::FormatSetting setting) {
+    switch (setting) {
+        case palmbitmap::FormatSetting::version:
+            return "version";
+        case palmbitmap::FormatSetting::depth:
+            return "depth";
+        case palmbitmap::FormatSetting::density:
+            return "density";
+        case palmbitmap::FormatSetting::compression:
+            return "compression";
+        case palmbitmap::FormatSetting::transparency:
+            return "transparent";
+        case palmbitmap::FormatSetting::colorTable:
+            return "colours";
+    }
+    return "version";
+}
+
 Problem readMember(const toml::node& node, ManifestMember& member) {
     const std::string section = "resource.member.";
     if (!node.is_table()) {
@@ -250,8 +283,9 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         return p;
     }
     std::optional<std::string> image;
-    if (Problem p = readFileName(table, section, "image", image))
+    if (Problem p = readFileName(table, section, "image", image)) {
         return p;
+    }
     if (!image || image->empty()) {
         return problem(node, section + "image", "is missing");
     }
@@ -259,15 +293,18 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
     std::optional<std::int64_t> depth;
     std::optional<std::int64_t> density;
     std::optional<std::int64_t> version;
-    if (Problem p = readNumber(table, section, "depth", 0, 255, depth))
+    if (Problem p = readNumber(table, section, "depth", 0, 255, depth)) {
         return p;
+    }
     if (!depth) {
         return problem(node, section + "depth", "is missing");
     }
-    if (Problem p = readNumber(table, section, "density", 0, 0xFFFF, density))
+    if (Problem p = readNumber(table, section, "density", 0, 0xFFFF, density)) {
         return p;
-    if (Problem p = readNumber(table, section, "version", 0, 255, version))
+    }
+    if (Problem p = readNumber(table, section, "version", 0, 255, version)) {
         return p;
+    }
     palmbitmap::MemberFormat& format = member.settings.format;
     format.depth = static_cast<int>(*depth);
     format.density = static_cast<int>(density.value_or(palmbitmap::kLowDensity));
@@ -275,8 +312,9 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         static_cast<int>(version.value_or(format.density == palmbitmap::kLowDensity ? 2 : 3));
 
     std::optional<std::string> text;
-    if (Problem p = readText(table, section, "compression", text))
+    if (Problem p = readText(table, section, "compression", text)) {
         return p;
+    }
     if (text) {
         format.compression = compressionOfKeyword(*text);
         if (!format.compression && *text != "best") {
@@ -286,8 +324,9 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         member.compressionGiven = true;
     }
     text.reset();
-    if (Problem p = readText(table, section, "colours", text))
+    if (Problem p = readText(table, section, "colours", text)) {
         return p;
+    }
     if (text) {
         if (*text != "system" && *text != "image") {
             return problem(*table.get("colours"), section + "colours",
@@ -306,8 +345,9 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         member.settings.dither = dither->as_boolean()->get();
     }
     text.reset();
-    if (Problem p = readText(table, section, "transparent", text))
+    if (Problem p = readText(table, section, "transparent", text)) {
         return p;
+    }
     if (text) {
         if (text->size() != 7 || (*text)[0] != '#' ||
             !std::all_of(text->begin() + 1, text->end(), [](char c) { return hexDigit(c) >= 0; })) {
@@ -322,17 +362,15 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         member.transparentGiven = true;
     }
     text.reset();
-    if (Problem p = readText(table, section, "digest", text))
+    if (Problem p = readText(table, section, "digest", text)) {
         return p;
+    }
     member.digest = text.value_or("");
     // A format the handheld cannot draw is refused here, with its line.
-    const std::string wrong = palmbitmap::formatProblem(format);
-    if (!wrong.empty()) {
-        const char* key = wrong.rfind("depth", 0) == 0                  ? "depth"
-                          : wrong.rfind("density", 0) == 0              ? "density"
-                          : wrong.find("compress") != std::string::npos ? "compression"
-                                                                        : "version";
-        return problem(table.get(key) != nullptr ? *table.get(key) : node, section + key, wrong);
+    if (const palmbitmap::FormatProblem wrong = palmbitmap::formatProblem(format)) {
+        const char* key = settingKey(wrong.setting);
+        return problem(table.get(key) != nullptr ? *table.get(key) : node, section + key,
+                       wrong.what);
     }
     return {};
 }
@@ -347,21 +385,25 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
     if (Problem p = unknownKeys(table, section, {"type", "id", "file", "original", "member"})) {
         return p;
     }
-    if (Problem p = readCode(table, section, "type", true, node, resource.type))
+    if (Problem p = readCode(table, section, "type", true, node, resource.type)) {
         return p;
+    }
     std::optional<std::int64_t> id;
-    if (Problem p = readNumber(table, section, "id", 0, 0xFFFF, id))
+    if (Problem p = readNumber(table, section, "id", 0, 0xFFFF, id)) {
         return p;
+    }
     if (!id) {
         return problem(node, section + "id", "is missing");
     }
     resource.id = static_cast<std::uint16_t>(*id);
     std::optional<std::string> file;
     std::optional<std::string> original;
-    if (Problem p = readFileName(table, section, "file", file))
+    if (Problem p = readFileName(table, section, "file", file)) {
         return p;
-    if (Problem p = readFileName(table, section, "original", original))
+    }
+    if (Problem p = readFileName(table, section, "original", original)) {
         return p;
+    }
     resource.file = file.value_or("");
     resource.original = original.value_or("");
     if (const toml::node* members = table.get("member")) {
@@ -370,8 +412,9 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
             return problem(*members, section + "member", "must be [[resource.member]] tables");
         }
         for (const toml::node& entry : *array) {
-            if (Problem p = readMember(entry, resource.members.emplace_back()))
+            if (Problem p = readMember(entry, resource.members.emplace_back())) {
                 return p;
+            }
         }
     }
     if (resource.members.empty() == resource.file.empty()) {
