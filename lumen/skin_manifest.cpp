@@ -3,7 +3,6 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <map>
 #include <set>
@@ -12,6 +11,7 @@
 #include <utility>
 
 #include "manifest_paths.h"
+#include "manifest_words.h"
 #include "shown_text.h"
 #include "toml_ascii.h"
 #include "utf8.h"
@@ -87,10 +87,6 @@ Problem readFileName(const toml::table& table, const std::string& section, const
         return problem(*table.get(key), section + key, shownPath(*out) + ": " + why);
     }
     return {};
-}
-
-bool isPlainCodeCharacter(char c) {
-    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
 }
 
 // Four characters of printable ASCII, or the code as a number (0x72737263).
@@ -232,23 +228,6 @@ Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHe
         return p;
     }
     return field("uniqueIdSeed", 0, header.uniqueIDSeed);
-}
-
-// The manifest's keywords for the compressions; "best" stands for none of them.
-constexpr std::pair<palmbitmap::Compression, const char*> kCompressionKeywords[] = {
-    {palmbitmap::Compression::none, "none"},
-    {palmbitmap::Compression::scanLine, "scanline"},
-    {palmbitmap::Compression::rle, "rle"},
-    {palmbitmap::Compression::packBits, "packbits"},
-};
-
-std::optional<palmbitmap::Compression> compressionOfKeyword(const std::string& name) {
-    for (const auto& [compression, key] : kCompressionKeywords) {
-        if (name == key) {
-            return compression;
-        }
-    }
-    return std::nullopt;
 }
 
 // The member's key that holds a setting of its format.
@@ -427,57 +406,6 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
     return {};
 }
 
-std::string codeText(const prc::TypeCode& code) {
-    if (std::all_of(code.begin(), code.end(),
-                    [](std::uint8_t c) { return isPlainCodeCharacter(static_cast<char>(c)); })) {
-        return "\"" + std::string(code.begin(), code.end()) + "\"";
-    }
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%02X%02X%02X%02X", code[0], code[1], code[2], code[3]);
-    return text;
-}
-
-// A TOML basic string: quotes, backslashes and control characters escaped;
-// everything else (UTF-8 included) as it is.
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[7];
-            std::snprintf(escape, sizeof escape, "\\u%04X", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string hex16(std::uint16_t value) {
-    char text[7];
-    std::snprintf(text, sizeof text, "0x%04X", value);
-    return text;
-}
-
-std::string hex32(std::uint32_t value) {
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
-
-const char* compressionKeyword(palmbitmap::Compression compression) {
-    for (const auto& [named, key] : kCompressionKeywords) {
-        if (named == compression) {
-            return key;
-        }
-    }
-    return "none";
-}
-
 }  // namespace
 
 ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds) {
@@ -533,59 +461,6 @@ ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds) {
     }
     read.manifest = std::move(manifest);
     return read;
-}
-
-std::string manifestText(const Manifest& manifest) {
-    const prc::DatabaseHeader& h = manifest.header;
-    std::string text =
-        "# What Lumen build makes a skin of. Change an image and build: only that\n"
-        "# bitmap is drawn anew. See the README for every key.\n\n[database]\n";
-    const auto nameEnd = std::find(h.name.begin(), h.name.end(), std::uint8_t{0});
-    // A name of all 32 bytes has no NUL to end it: only nameBytes holds it.
-    const bool plainName =
-        nameEnd != h.name.begin() && nameEnd != h.name.end() &&
-        std::all_of(nameEnd, h.name.end(), [](std::uint8_t c) { return c == 0; }) &&
-        std::all_of(h.name.begin(), nameEnd,
-                    [](std::uint8_t c) { return isPlainCodeCharacter(static_cast<char>(c)); });
-    if (plainName) {
-        text += "name = \"" + std::string(h.name.begin(), nameEnd) + "\"\n";
-    } else {
-        text += "nameBytes = \"";
-        for (const std::uint8_t c : h.name) {
-            char pair[3];
-            std::snprintf(pair, sizeof pair, "%02x", c);
-            text += pair;
-        }
-        text += "\"\n";
-    }
-    text += "type = " + codeText(h.type) + "\ncreator = " + codeText(h.creator) +
-            "\nattributes = " + hex16(h.attributes) + "\nversion = " + std::to_string(h.version) +
-            "\ncreated = " + hex32(h.creationDate) + "\nmodified = " + hex32(h.modificationDate) +
-            "\nbackedUp = " + hex32(h.lastBackupDate) +
-            "\nmodificationNumber = " + std::to_string(h.modificationNumber) +
-            "\nuniqueIdSeed = " + std::to_string(h.uniqueIDSeed) + "\n";
-    for (const ManifestResource& resource : manifest.resources) {
-        text += "\n[[resource]]\ntype = " + codeText(resource.type) +
-                "\nid = " + std::to_string(resource.id) + "\n";
-        if (!resource.file.empty()) {
-            text += "file = " + quoted(resource.file) + "\n";
-        }
-        if (!resource.original.empty()) {
-            text += "original = " + quoted(resource.original) + "\n";
-        }
-        for (const ManifestMember& member : resource.members) {
-            const palmbitmap::MemberFormat& f = member.settings.format;
-            text += "[[resource.member]]\nimage = " + quoted(member.image) +
-                    "\ndepth = " + std::to_string(f.depth) +
-                    "\nversion = " + std::to_string(f.version) +
-                    "\ndensity = " + std::to_string(f.density) + "\ncompression = \"" +
-                    (f.compression ? compressionKeyword(*f.compression) : "best") + "\"\n";
-            if (!member.digest.empty()) {
-                text += "digest = " + quoted(member.digest) + "\n";
-            }
-        }
-    }
-    return text;
 }
 
 }  // namespace lumen
