@@ -29,6 +29,7 @@
 #include "color_reduction.h"
 #include "commands.h"
 #include "manifest_paths.h"
+#include "manifest_text.h"
 #include "member_encoding.h"
 #include "png_reader.h"
 #include "png_writer.h"

@@ -4,7 +4,7 @@
 
 namespace lumen {
 
-std::string compressionName(palmbitmap::Compression compression) {
+std::string compressionLabel(palmbitmap::Compression compression) {
     switch (compression) {
         case palmbitmap::Compression::none:
             return "none";

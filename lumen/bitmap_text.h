@@ -8,7 +8,8 @@
 
 namespace lumen {
 
-std::string compressionName(palmbitmap::Compression compression);
+// "scan line", "RLE", "PackBits": the list's column, not the manifest's keyword.
+std::string compressionLabel(palmbitmap::Compression compression);
 std::string colorsText(const palmbitmap::BitmapMember& member);
 std::string transparencyText(const palmbitmap::BitmapMember& member);
 std::string storedText(const ResourceView& view);    // "plain" or "cBMP of N bytes"

@@ -69,7 +69,7 @@ void addRows(const ResourceView& view, TextTable& table) {
         row.insert(row.end(), {std::to_string(member.width) + "x" + std::to_string(member.height),
                                std::to_string(member.depth), std::to_string(member.version),
                                member.version >= 3 ? std::to_string(member.density) : "",
-                               compressionName(member.compression), colorsText(member),
+                               compressionLabel(member.compression), colorsText(member),
                                transparencyText(member), first ? tesselText(view) : "",
                                member.error.empty() ? "" : "damaged: " + member.error});
         table.rows.push_back(row);

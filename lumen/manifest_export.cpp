@@ -3,6 +3,7 @@
 #include <map>
 
 #include "file_names.h"
+#include "manifest_text.h"
 #include "member_encoding.h"
 #include "skin_manifest.h"
 

@@ -28,7 +28,7 @@ palmbitmap::EncodedMember encodeMember(const palmbitmap::Image& image,
                                        const MemberSettings& settings) {
     palmbitmap::MemberFormat format = settings.format;
     palmbitmap::EncodedMember failed;
-    failed.error = palmbitmap::formatProblem(format);
+    failed.error = palmbitmap::formatProblem(format).what;
     if (!failed.error.empty()) {
         return failed;
     }

@@ -3,7 +3,6 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <map>
 #include <set>
@@ -12,6 +11,7 @@
 #include <utility>
 
 #include "manifest_paths.h"
+#include "manifest_words.h"
 #include "shown_text.h"
 #include "toml_ascii.h"
 #include "utf8.h"
@@ -89,10 +89,6 @@ Problem readFileName(const toml::table& table, const std::string& section, const
     return {};
 }
 
-bool isPlainCodeCharacter(char c) {
-    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
-}
-
 // Four characters of printable ASCII, or the code as a number (0x72737263).
 Problem readCode(const toml::table& table, const std::string& section, const char* key,
                  bool required, const toml::node& owner, prc::TypeCode& out) {
@@ -119,22 +115,27 @@ Problem readCode(const toml::table& table, const std::string& section, const cha
 }
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
+    if (c >= '0' && c <= '9') {
         return c - '0';
-    if (c >= 'a' && c <= 'f')
+    }
+    if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
+    }
+    if (c >= 'A' && c <= 'F') {
         return c - 'A' + 10;
+    }
     return -1;
 }
 
 Problem readName(const toml::table& table, const toml::node& owner, prc::DatabaseName& name) {
     std::optional<std::string> text;
     std::optional<std::string> bytes;
-    if (Problem p = readText(table, "database.", "name", text))
+    if (Problem p = readText(table, "database.", "name", text)) {
         return p;
-    if (Problem p = readText(table, "database.", "nameBytes", bytes))
+    }
+    if (Problem p = readText(table, "database.", "nameBytes", bytes)) {
         return p;
+    }
     if (bytes) {
         // All 32 bytes as hex, for names that are not plain text.
         const toml::node& node = *table.get("nameBytes");
@@ -187,12 +188,15 @@ Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHe
                          "modified", "backedUp", "modificationNumber", "uniqueIdSeed"})) {
         return p;
     }
-    if (Problem p = readName(table, *node, header.name))
+    if (Problem p = readName(table, *node, header.name)) {
         return p;
-    if (Problem p = readCode(table, "database.", "type", true, *node, header.type))
+    }
+    if (Problem p = readCode(table, "database.", "type", true, *node, header.type)) {
         return p;
-    if (Problem p = readCode(table, "database.", "creator", true, *node, header.creator))
+    }
+    if (Problem p = readCode(table, "database.", "creator", true, *node, header.creator)) {
         return p;
+    }
     // What a new database of resources has: the resource flag, version 1,
     // made and changed now, never backed up.
     const auto field = [&table](const char* key, std::int64_t fallback, auto& out) -> Problem {
@@ -205,36 +209,44 @@ Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHe
         out = static_cast<Field>(value.value_or(fallback));
         return {};
     };
-    if (Problem p = field("attributes", 0x0001, header.attributes))
+    if (Problem p = field("attributes", 0x0001, header.attributes)) {
         return p;
-    if (Problem p = field("version", 1, header.version))
+    }
+    if (Problem p = field("version", 1, header.version)) {
         return p;
-    if (Problem p = field("created", now, header.creationDate))
+    }
+    if (Problem p = field("created", now, header.creationDate)) {
         return p;
-    if (Problem p = field("modified", now, header.modificationDate))
+    }
+    if (Problem p = field("modified", now, header.modificationDate)) {
         return p;
-    if (Problem p = field("backedUp", 0, header.lastBackupDate))
+    }
+    if (Problem p = field("backedUp", 0, header.lastBackupDate)) {
         return p;
-    if (Problem p = field("modificationNumber", 1, header.modificationNumber))
+    }
+    if (Problem p = field("modificationNumber", 1, header.modificationNumber)) {
         return p;
+    }
     return field("uniqueIdSeed", 0, header.uniqueIDSeed);
 }
 
-// The manifest's names of the compressions; "best" stands for none of them.
-constexpr std::pair<palmbitmap::Compression, const char*> kCompressionNames[] = {
-    {palmbitmap::Compression::none, "none"},
-    {palmbitmap::Compression::scanLine, "scanline"},
-    {palmbitmap::Compression::rle, "rle"},
-    {palmbitmap::Compression::packBits, "packbits"},
-};
-
-std::optional<palmbitmap::Compression> compressionNamed(const std::string& name) {
-    for (const auto& [compression, key] : kCompressionNames) {
-        if (name == key) {
-            return compression;
-        }
+// The member's key that holds a setting of its format.
+const char* settingKey(palmbitmap::FormatSetting setting) {
+    switch (setting) {
+        case palmbitmap::FormatSetting::version:
+            return "version";
+        case palmbitmap::FormatSetting::depth:
+            return "depth";
+        case palmbitmap::FormatSetting::density:
+            return "density";
+        case palmbitmap::FormatSetting::compression:
+            return "compression";
+        case palmbitmap::FormatSetting::transparency:
+            return "transparent";
+        case palmbitmap::FormatSetting::colorTable:
+            return "colours";
     }
-    return std::nullopt;
+    return "version";
 }
 
 Problem readMember(const toml::node& node, ManifestMember& member) {
@@ -250,8 +262,9 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         return p;
     }
     std::optional<std::string> image;
-    if (Problem p = readFileName(table, section, "image", image))
+    if (Problem p = readFileName(table, section, "image", image)) {
         return p;
+    }
     if (!image || image->empty()) {
         return problem(node, section + "image", "is missing");
     }
@@ -259,15 +272,18 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
     std::optional<std::int64_t> depth;
     std::optional<std::int64_t> density;
     std::optional<std::int64_t> version;
-    if (Problem p = readNumber(table, section, "depth", 0, 255, depth))
+    if (Problem p = readNumber(table, section, "depth", 0, 255, depth)) {
         return p;
+    }
     if (!depth) {
         return problem(node, section + "depth", "is missing");
     }
-    if (Problem p = readNumber(table, section, "density", 0, 0xFFFF, density))
+    if (Problem p = readNumber(table, section, "density", 0, 0xFFFF, density)) {
         return p;
-    if (Problem p = readNumber(table, section, "version", 0, 255, version))
+    }
+    if (Problem p = readNumber(table, section, "version", 0, 255, version)) {
         return p;
+    }
     palmbitmap::MemberFormat& format = member.settings.format;
     format.depth = static_cast<int>(*depth);
     format.density = static_cast<int>(density.value_or(palmbitmap::kLowDensity));
@@ -275,10 +291,11 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         static_cast<int>(version.value_or(format.density == palmbitmap::kLowDensity ? 2 : 3));
 
     std::optional<std::string> text;
-    if (Problem p = readText(table, section, "compression", text))
+    if (Problem p = readText(table, section, "compression", text)) {
         return p;
+    }
     if (text) {
-        format.compression = compressionNamed(*text);
+        format.compression = compressionOfKeyword(*text);
         if (!format.compression && *text != "best") {
             return problem(*table.get("compression"), section + "compression",
                            "must be \"none\", \"scanline\", \"rle\", \"packbits\" or \"best\"");
@@ -286,8 +303,9 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         member.compressionGiven = true;
     }
     text.reset();
-    if (Problem p = readText(table, section, "colours", text))
+    if (Problem p = readText(table, section, "colours", text)) {
         return p;
+    }
     if (text) {
         if (*text != "system" && *text != "image") {
             return problem(*table.get("colours"), section + "colours",
@@ -306,8 +324,9 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         member.settings.dither = dither->as_boolean()->get();
     }
     text.reset();
-    if (Problem p = readText(table, section, "transparent", text))
+    if (Problem p = readText(table, section, "transparent", text)) {
         return p;
+    }
     if (text) {
         if (text->size() != 7 || (*text)[0] != '#' ||
             !std::all_of(text->begin() + 1, text->end(), [](char c) { return hexDigit(c) >= 0; })) {
@@ -322,17 +341,15 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         member.transparentGiven = true;
     }
     text.reset();
-    if (Problem p = readText(table, section, "digest", text))
+    if (Problem p = readText(table, section, "digest", text)) {
         return p;
+    }
     member.digest = text.value_or("");
     // A format the handheld cannot draw is refused here, with its line.
-    const std::string wrong = palmbitmap::formatProblem(format);
-    if (!wrong.empty()) {
-        const char* key = wrong.rfind("depth", 0) == 0                  ? "depth"
-                          : wrong.rfind("density", 0) == 0              ? "density"
-                          : wrong.find("compress") != std::string::npos ? "compression"
-                                                                        : "version";
-        return problem(table.get(key) != nullptr ? *table.get(key) : node, section + key, wrong);
+    if (const palmbitmap::FormatProblem wrong = palmbitmap::formatProblem(format)) {
+        const char* key = settingKey(wrong.setting);
+        return problem(table.get(key) != nullptr ? *table.get(key) : node, section + key,
+                       wrong.what);
     }
     return {};
 }
@@ -347,21 +364,25 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
     if (Problem p = unknownKeys(table, section, {"type", "id", "file", "original", "member"})) {
         return p;
     }
-    if (Problem p = readCode(table, section, "type", true, node, resource.type))
+    if (Problem p = readCode(table, section, "type", true, node, resource.type)) {
         return p;
+    }
     std::optional<std::int64_t> id;
-    if (Problem p = readNumber(table, section, "id", 0, 0xFFFF, id))
+    if (Problem p = readNumber(table, section, "id", 0, 0xFFFF, id)) {
         return p;
+    }
     if (!id) {
         return problem(node, section + "id", "is missing");
     }
     resource.id = static_cast<std::uint16_t>(*id);
     std::optional<std::string> file;
     std::optional<std::string> original;
-    if (Problem p = readFileName(table, section, "file", file))
+    if (Problem p = readFileName(table, section, "file", file)) {
         return p;
-    if (Problem p = readFileName(table, section, "original", original))
+    }
+    if (Problem p = readFileName(table, section, "original", original)) {
         return p;
+    }
     resource.file = file.value_or("");
     resource.original = original.value_or("");
     if (const toml::node* members = table.get("member")) {
@@ -370,8 +391,9 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
             return problem(*members, section + "member", "must be [[resource.member]] tables");
         }
         for (const toml::node& entry : *array) {
-            if (Problem p = readMember(entry, resource.members.emplace_back()))
+            if (Problem p = readMember(entry, resource.members.emplace_back())) {
                 return p;
+            }
         }
     }
     if (resource.members.empty() == resource.file.empty()) {
@@ -382,57 +404,6 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
         return problem(node, section + "original", "belongs to a bitmap made of members");
     }
     return {};
-}
-
-std::string codeText(const prc::TypeCode& code) {
-    if (std::all_of(code.begin(), code.end(),
-                    [](std::uint8_t c) { return isPlainCodeCharacter(static_cast<char>(c)); })) {
-        return "\"" + std::string(code.begin(), code.end()) + "\"";
-    }
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%02X%02X%02X%02X", code[0], code[1], code[2], code[3]);
-    return text;
-}
-
-// A TOML basic string: quotes, backslashes and control characters escaped;
-// everything else (UTF-8 included) as it is.
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[7];
-            std::snprintf(escape, sizeof escape, "\\u%04X", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string hex16(std::uint16_t value) {
-    char text[7];
-    std::snprintf(text, sizeof text, "0x%04X", value);
-    return text;
-}
-
-std::string hex32(std::uint32_t value) {
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
-
-const char* compressionName(palmbitmap::Compression compression) {
-    for (const auto& [named, key] : kCompressionNames) {
-        if (named == compression) {
-            return key;
-        }
-    }
-    return "none";
 }
 
 }  // namespace
@@ -490,59 +461,6 @@ ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds) {
     }
     read.manifest = std::move(manifest);
     return read;
-}
-
-std::string manifestText(const Manifest& manifest) {
-    const prc::DatabaseHeader& h = manifest.header;
-    std::string text =
-        "# What Lumen build makes a skin of. Change an image and build: only that\n"
-        "# bitmap is drawn anew. See the README for every key.\n\n[database]\n";
-    const auto nameEnd = std::find(h.name.begin(), h.name.end(), std::uint8_t{0});
-    // A name of all 32 bytes has no NUL to end it: only nameBytes holds it.
-    const bool plainName =
-        nameEnd != h.name.begin() && nameEnd != h.name.end() &&
-        std::all_of(nameEnd, h.name.end(), [](std::uint8_t c) { return c == 0; }) &&
-        std::all_of(h.name.begin(), nameEnd,
-                    [](std::uint8_t c) { return isPlainCodeCharacter(static_cast<char>(c)); });
-    if (plainName) {
-        text += "name = \"" + std::string(h.name.begin(), nameEnd) + "\"\n";
-    } else {
-        text += "nameBytes = \"";
-        for (const std::uint8_t c : h.name) {
-            char pair[3];
-            std::snprintf(pair, sizeof pair, "%02x", c);
-            text += pair;
-        }
-        text += "\"\n";
-    }
-    text += "type = " + codeText(h.type) + "\ncreator = " + codeText(h.creator) +
-            "\nattributes = " + hex16(h.attributes) + "\nversion = " + std::to_string(h.version) +
-            "\ncreated = " + hex32(h.creationDate) + "\nmodified = " + hex32(h.modificationDate) +
-            "\nbackedUp = " + hex32(h.lastBackupDate) +
-            "\nmodificationNumber = " + std::to_string(h.modificationNumber) +
-            "\nuniqueIdSeed = " + std::to_string(h.uniqueIDSeed) + "\n";
-    for (const ManifestResource& resource : manifest.resources) {
-        text += "\n[[resource]]\ntype = " + codeText(resource.type) +
-                "\nid = " + std::to_string(resource.id) + "\n";
-        if (!resource.file.empty()) {
-            text += "file = " + quoted(resource.file) + "\n";
-        }
-        if (!resource.original.empty()) {
-            text += "original = " + quoted(resource.original) + "\n";
-        }
-        for (const ManifestMember& member : resource.members) {
-            const palmbitmap::MemberFormat& f = member.settings.format;
-            text += "[[resource.member]]\nimage = " + quoted(member.image) +
-                    "\ndepth = " + std::to_string(f.depth) +
-                    "\nversion = " + std::to_string(f.version) +
-                    "\ndensity = " + std::to_string(f.density) + "\ncompression = \"" +
-                    (f.compression ? compressionName(*f.compression) : "best") + "\"\n";
-            if (!member.digest.empty()) {
-                text += "digest = " + quoted(member.digest) + "\n";
-            }
-        }
-    }
-    return text;
 }
 
 }  // namespace lumen

@@ -1,6 +1,6 @@
-// skin.toml: what a skin is made of. Lumen export writes one beside the
-// images and the raw resources; Lumen build reads one, written by export or
-// by hand.
+// skin.toml: what a skin is made of, and its reading. Lumen export writes one
+// beside the images and the raw resources (manifest_text.h); Lumen build reads
+// one, written by export or by hand.
 #pragma once
 
 #include <cstddef>
@@ -53,9 +53,5 @@ struct ManifestRead {
 // Parses the text of a manifest; nowSeconds (Palm OS time, seconds since
 // 1904) stands in for the dates it leaves out.
 ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds);
-
-// The manifest's text for a database: resources in order, their members with
-// every setting spelled out.
-std::string manifestText(const Manifest& manifest);
 
 }  // namespace lumen

@@ -138,37 +138,40 @@ bool isKnownDensity(int density) {
     return density == 72 || density == 108 || density == 144 || density == 216 || density == 288;
 }
 
-std::string formatProblem(const MemberFormat& format) {
+FormatProblem formatProblem(const MemberFormat& format) {
+    using S = FormatSetting;
     if (format.version < 1 || format.version > 3) {
-        return "version " + std::to_string(format.version) + " cannot be written (1 to 3)";
+        return {S::version,
+                "version " + std::to_string(format.version) + " cannot be written (1 to 3)"};
     }
     const int depth = format.depth;
     if (!isValidDepth(depth)) {
-        return "depth " + std::to_string(depth) + " is not 1, 2, 4, 8 or 16";
+        return {S::depth, "depth " + std::to_string(depth) + " is not 1, 2, 4, 8 or 16"};
     }
     if (!isKnownDensity(format.density)) {
-        return "density " + std::to_string(format.density) + " is not 72, 108, 144, 216 or 288";
+        return {S::density,
+                "density " + std::to_string(format.density) + " is not 72, 108, 144, 216 or 288"};
     }
     if (format.density != kLowDensity && format.version != 3) {
-        return "density " + std::to_string(format.density) + " needs version 3";
+        return {S::density, "density " + std::to_string(format.density) + " needs version 3"};
     }
     if (format.version == 1 && format.transparentValue) {
-        return "version 1 has no transparency";
+        return {S::transparency, "version 1 has no transparency"};
     }
     if (format.compression && !versionAllows(format.version, *format.compression)) {
-        return "version 1 compresses by scan line only";
+        return {S::compression, "version 1 compresses by scan line only"};
     }
     if (depth == 16 && !format.colorTable.empty()) {
-        return "a colour table at depth 16";
+        return {S::colorTable, "a colour table at depth 16"};
     }
     const std::size_t colors = depth == 16 ? 0x10000 : std::size_t{1} << depth;
     if (format.colorTable.size() > colors) {
-        return "a colour table of " + std::to_string(format.colorTable.size()) + " at depth " +
-               std::to_string(depth);
+        return {S::colorTable, "a colour table of " + std::to_string(format.colorTable.size()) +
+                                   " at depth " + std::to_string(depth)};
     }
     if (format.transparentValue && *format.transparentValue >= colors) {
-        return "transparent index " + std::to_string(*format.transparentValue) + " at depth " +
-               std::to_string(depth);
+        return {S::transparency, "transparent index " + std::to_string(*format.transparentValue) +
+                                     " at depth " + std::to_string(depth)};
     }
     return {};
 }
@@ -176,7 +179,7 @@ std::string formatProblem(const MemberFormat& format) {
 EncodedMember encodeBitmapMember(const MemberFormat& format, int width, int height,
                                  std::span<const std::uint16_t> values) {
     EncodedMember encoded;
-    encoded.error = formatProblem(format);
+    encoded.error = formatProblem(format).what;
     if (!encoded.error.empty()) {
         return encoded;
     }

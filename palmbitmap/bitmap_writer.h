@@ -27,9 +27,18 @@ struct MemberFormat {
 // The densities a version-3 member may have.
 bool isKnownDensity(int density);
 
-// What is wrong with a format before any pixel is looked at; empty when the
-// handheld can draw it.
-std::string formatProblem(const MemberFormat& format);
+// The setting of a format that a problem is about, so that a reader of
+// settings can point at it without reading the words.
+enum class FormatSetting { version, depth, density, compression, transparency, colorTable };
+
+struct FormatProblem {
+    FormatSetting setting = FormatSetting::version;
+    std::string what;  // empty when the handheld can draw the format
+    explicit operator bool() const { return !what.empty(); }
+};
+
+// What is wrong with a format before any pixel is looked at.
+FormatProblem formatProblem(const MemberFormat& format);
 
 struct EncodedMember {
     std::vector<std::uint8_t> bytes;  // its next-member field 0

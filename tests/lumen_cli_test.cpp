@@ -844,6 +844,12 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
         {"a density that needs version 3",
          head + bitmap("image = \"a.png\"\ndepth = 8\ndensity = 144\nversion = 2\n"),
          "resource.member.density: density 144 needs version 3"},
+        {"a version no member can have",
+         head + bitmap("image = \"a.png\"\ndepth = 8\nversion = 4\n"),
+         "skin.toml:11: resource.member.version: version 4 cannot be written (1 to 3)"},
+        {"a compression that version 1 lacks",
+         head + bitmap("image = \"a.png\"\ndepth = 8\nversion = 1\ncompression = \"rle\"\n"),
+         "skin.toml:12: resource.member.compression: version 1 compresses by scan line only"},
         {"two resources of one type and id",
          head + "[[resource]]\ntype = \"tSTR\"\nid = 5\nfile = \"a.png\"\n[[resource]]\ntype = "
                 "\"tSTR\"\nid = 5\nfile = \"a.png\"\n",

@@ -292,40 +292,105 @@ TEST(PalmBitmap, RefusesWhatDoesNotFitItsBytes) {
         const char* name;
         Bytes bitmap;
         const char* error;
+        const char* message;  // the whole text, as Lumen prints it
         std::size_t imageBudget = SIZE_MAX;
     };
+    const auto version3 = [&](std::uint8_t depth, std::uint8_t pixelFormat) {
+        Bytes bitmap = plain;
+        bitmap[8] = depth;
+        bitmap[9] = 3;
+        bitmap[10] = 24;
+        bitmap[11] = pixelFormat;
+        bitmap.insert(bitmap.begin() + 16, 8, 0);
+        return bitmap;
+    };
+    const auto direct = [&](std::size_t size) {
+        Bytes bitmap = plain;
+        bitmap[5] = 6;
+        bitmap[8] = 16;
+        bitmap.resize(size);
+        return bitmap;
+    };
     const std::vector<Case> cases = {
-        {"shorter than a header", Bytes(plain.begin(), plain.begin() + 15), "bitmap header"},
-        {"pixel rows cut short", Bytes(plain.begin(), plain.end() - 1), "pixel data"},
-        {"rows too narrow", changed([](Bytes& b) { b[5] = 2; }), "cannot hold"},
-        {"no pixels", changed([](Bytes& b) { b[1] = 0; }), "no pixels"},
-        {"unknown depth", changed([](Bytes& b) { b[8] = 3; }), "depth"},
-        {"unknown version", changed([](Bytes& b) { b[9] = 4; }), "version"},
+        {"shorter than a header", Bytes(plain.begin(), plain.begin() + 15), "bitmap header",
+         "bitmap header needs 16 bytes, 15 left"},
+        {"pixel rows cut short", Bytes(plain.begin(), plain.end() - 1), "pixel data",
+         "pixel data needs 12 bytes, 11 left"},
+        {"rows too narrow", changed([](Bytes& b) { b[5] = 2; }), "cannot hold",
+         "rows of 2 bytes cannot hold 3 pixels"},
+        {"no pixels", changed([](Bytes& b) { b[1] = 0; }), "no pixels", "bitmap has no pixels"},
+        {"unknown depth", changed([](Bytes& b) { b[8] = 3; }), "depth", "unknown depth 3"},
+        {"unknown version", changed([](Bytes& b) { b[9] = 4; }), "version",
+         "unknown bitmap version 4"},
         {"over the pixel limit",
          changed([](Bytes& b) { b = {0x20, 0, 0x20, 0, 0x40, 0, 0, 0, 8, 2, 0, 0, 0, 0, 0, 0}; }),
-         "limit"},
+         "limit", "dimensions 8192x8192 exceed the limit"},
         {"colour table cut short", changed([](Bytes& b) {
              b[6] = 0x40;
              b[16] = 1;
          }),
-         "colour table"},
-        {"next member beyond the end", changed([](Bytes& b) { b[11] = 8; }), "beyond"},
+         "colour table", "colour table of 346 entries"},
+        {"colour table's entries cut short", changed([](Bytes& b) {
+             b[6] = 0x40;
+             b[16] = 0;
+             b[17] = 4;
+         }),
+         "colour table", "colour table needs 16 bytes, 10 left"},
+        {"colour table's count cut short", changed([](Bytes& b) {
+             b[6] = 0x40;
+             b.resize(17);
+         }),
+         "colour table", "colour table needs 2 bytes, 1 left"},
+        {"pixel beyond the colour table", changed([](Bytes& b) {
+             b[6] = 0x40;
+             b.insert(b.begin() + 16, {0, 1, 0, 0, 0, 0});
+         }),
+         "beyond", "pixel index 90 beyond a colour table of 1"},
+        {"version 3 header cut short", changed([](Bytes& b) {
+             b[9] = 3;
+             b.resize(20);
+         }),
+         "version 3 header", "version 3 header needs 24 bytes, 20 left"},
+        {"version 3 header size too small", changed([&](Bytes& b) {
+             b = version3(8, 0);
+             b[10] = 16;
+         }),
+         "header size", "header size 16 is wrong"},
+        {"16 bits in an indexed pixel format", version3(16, 0), "pixel format",
+         "pixel format 0 at 16 bits"},
+        {"unknown pixel format", version3(8, 3), "pixel format", "pixel format 3 is not supported"},
+        {"direct colour information cut short", direct(20), "direct colour",
+         "direct colour information needs 8 bytes, 4 left"},
+        {"direct colour other than 5-6-5", direct(plain.size()), "direct colour",
+         "direct colour that is not 5-6-5"},
+        {"next member beyond the end", changed([](Bytes& b) { b[11] = 8; }), "beyond",
+         "next bitmap at 32 lies beyond the resource of 28 bytes"},
         // Members sharing bytes let a small resource stand for any number of images.
-        {"next member inside this one", changed([](Bytes& b) { b[11] = 1; }), "begins inside"},
+        {"next member inside this one", changed([](Bytes& b) { b[11] = 1; }), "begins inside",
+         "next bitmap at 4 begins inside the one before, which ends at 28"},
         {"density marker pointing inside itself", changed([](Bytes& b) {
              b.insert(b.begin(), {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 1, 0, 2, 0, 0, 0, 0});
          }),
-         "begins inside"},
-        {"pixels beyond the budget", plain, "budget", 3 * 3 * 4 - 1},
-        {"RLE runs short", compressed(1, {9, 1}), "end before"},
-        {"scan line runs short", compressed(0, {0xFF, 1, 2, 3, 4}), "end before"},
-        {"PackBits runs short", compressed(2, {0xF8, 7}), "end before"},
+         "begins inside", "next bitmap at 8 begins inside the one before, which ends at 16"},
+        {"pixels beyond the budget", plain, "budget", "not decoded: its pixels pass the budget",
+         3 * 3 * 4 - 1},
+        {"RLE runs short", compressed(1, {9, 1}), "end before",
+         "compressed data end before the last row"},
+        {"scan line runs short", compressed(0, {0xFF, 1, 2, 3, 4}), "end before",
+         "compressed data end before the last row"},
+        {"PackBits runs short", compressed(2, {0xF8, 7}), "end before",
+         "compressed data end before the last row"},
         {"compressed size beyond the end", changed([&](Bytes& b) {
              b = compressed(1, {9, 1, 0});
              b[17] = 40;
          }),
-         "compressed data"},
-        {"unknown compression", compressed(5, {9, 1}), "compression"},
+         "compressed data", "compressed data of 40 bytes, 5 left"},
+        {"compressed size cut short", changed([&](Bytes& b) {
+             b = compressed(1, {});
+             b.resize(17);
+         }),
+         "compressed size", "compressed size needs 2 bytes, 1 left"},
+        {"unknown compression", compressed(5, {9, 1}), "compression", "unknown compression 5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -339,6 +404,7 @@ TEST(PalmBitmap, RefusesWhatDoesNotFitItsBytes) {
             EXPECT_TRUE(member.error.empty() || member.image.rgba.empty());
         }
         EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
+        EXPECT_EQ(errors, c.message);
     }
     EXPECT_TRUE(palmbitmap::isIntact(palmbitmap::decodePalmBitmap(plain)));
     EXPECT_TRUE(palmbitmap::isIntact(palmbitmap::decodePalmBitmap(plain, 3 * 3 * 4)));
