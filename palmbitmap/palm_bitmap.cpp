@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "bitmap_format.h"
+#include "byte_order.h"
 #include "rgb565.h"
 #include "row_compression.h"
 #include "system_palette.h"
@@ -12,15 +13,9 @@
 namespace palmbitmap {
 namespace {
 
+using byteorder::loadBigEndian16;
+using byteorder::loadBigEndian32;
 using namespace format;
-
-std::uint16_t load16(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]);
-}
-
-std::uint32_t load32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return (std::uint32_t{load16(bytes, at)} << 16) | load16(bytes, at + 2);
-}
 
 std::string describe(const char* what, std::size_t need, std::size_t have) {
     return std::string(what) + " needs " + std::to_string(need) + " bytes, " +
@@ -40,10 +35,10 @@ struct Layout {
 std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, std::size_t imageBudget,
                                  BitmapMember& member, bool& budgetSpent) {
     Layout layout;
-    member.width = load16(bytes, 0);
-    member.height = load16(bytes, 2);
-    member.rowBytes = load16(bytes, 4);
-    member.flags = load16(bytes, 6);
+    member.width = loadBigEndian16(bytes, 0);
+    member.height = loadBigEndian16(bytes, 2);
+    member.rowBytes = loadBigEndian16(bytes, 4);
+    member.flags = loadBigEndian16(bytes, 6);
     member.version = bytes[9];
     member.depth = member.version == 0 ? 1 : bytes[8];
     const bool compressed = (member.flags & kCompressedFlag) != 0;
@@ -52,10 +47,10 @@ std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, std::size_
         case 0:
             break;
         case 1:
-            layout.nextOffset = std::size_t{load16(bytes, 10)} * 4;
+            layout.nextOffset = std::size_t{loadBigEndian16(bytes, 10)} * 4;
             break;
         case 2:
-            layout.nextOffset = std::size_t{load16(bytes, 10)} * 4;
+            layout.nextOffset = std::size_t{loadBigEndian16(bytes, 10)} * 4;
             member.transparentIndex = bytes[12];
             compressionType = bytes[13];
             break;
@@ -67,8 +62,8 @@ std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, std::size_
             layout.headerSize = bytes[10];
             layout.pixelFormat = bytes[11];
             compressionType = bytes[13];
-            member.density = load16(bytes, 14);
-            const std::uint32_t transparentValue = load32(bytes, 16);
+            member.density = loadBigEndian16(bytes, 14);
+            const std::uint32_t transparentValue = loadBigEndian32(bytes, 16);
             member.transparentIndex = static_cast<std::uint8_t>(transparentValue);
             // Palm OS reads a 16-bit member's value as 5-6-5; netpbm's
             // pnmtopalm writes 0x00RRGGBB, which no 5-6-5 value reaches above 0xFFFF.
@@ -77,7 +72,7 @@ std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, std::size_
                                           : Rgb{static_cast<std::uint8_t>(transparentValue >> 16),
                                                 static_cast<std::uint8_t>(transparentValue >> 8),
                                                 static_cast<std::uint8_t>(transparentValue)};
-            layout.nextOffset = load32(bytes, 20);
+            layout.nextOffset = loadBigEndian32(bytes, 20);
             if (layout.headerSize < kVersion3HeaderSize || layout.headerSize > bytes.size()) {
                 member.error = "header size " + std::to_string(layout.headerSize) + " is wrong";
                 return std::nullopt;
@@ -150,7 +145,7 @@ std::optional<std::size_t> readColorInfo(std::span<const std::uint8_t> bytes, Bi
             member.error = describe("colour table", 2, bytes.size() - pos);
             return std::nullopt;
         }
-        const std::size_t entries = load16(bytes, pos);
+        const std::size_t entries = loadBigEndian16(bytes, pos);
         pos += 2;
         if (entries > 256) {
             member.error = "colour table of " + std::to_string(entries) + " entries";
@@ -204,7 +199,8 @@ PixelRows readPixelRows(std::span<const std::uint8_t> bytes, std::size_t pos,
         member.error = describe("compressed size", fieldSize, left);
         return std::nullopt;
     }
-    const std::size_t dataSize = fieldSize == 4 ? load32(bytes, pos) : load16(bytes, pos);
+    const std::size_t dataSize =
+        fieldSize == 4 ? loadBigEndian32(bytes, pos) : loadBigEndian16(bytes, pos);
     if (dataSize < fieldSize || dataSize > left) {
         member.error = "compressed data of " + std::to_string(dataSize) + " bytes, " +
                        std::to_string(left) + " left";
@@ -256,9 +252,9 @@ bool convertPixels(const std::vector<std::uint8_t>& rows, const Layout& layout,
         const std::uint8_t* row = rows.data() + y * rowBytes;
         for (std::size_t x = 0; x < static_cast<std::size_t>(member.width); ++x) {
             if (member.directColor) {
-                const std::uint8_t high = row[2 * x + (littleEndian ? 1 : 0)];
-                const std::uint8_t low = row[2 * x + (littleEndian ? 0 : 1)];
-                const auto value = static_cast<std::uint16_t>((high << 8) | low);
+                const std::uint16_t value = littleEndian
+                                                ? byteorder::loadLittleEndian16(row + 2 * x)
+                                                : loadBigEndian16(row + 2 * x);
                 putPixel(image.rgba, expand565(value),
                          member.transparent && value == transparent565);
                 continue;
@@ -321,7 +317,8 @@ BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource, std::size_
         if (bytes[9] == 1 && bytes[8] == kDensityMarkerDepth) {
             // Not a bitmap: it tells older systems to stop, and the
             // high-density members follow it.
-            next = load16(bytes, 10) != 0 ? std::size_t{load16(bytes, 10)} * 4 : kOldHeaderSize;
+            next = loadBigEndian16(bytes, 10) != 0 ? std::size_t{loadBigEndian16(bytes, 10)} * 4
+                                                   : kOldHeaderSize;
         } else {
             BitmapMember& member = family.members.emplace_back();
             member.offset = offset;

@@ -30,19 +30,19 @@ DatabaseHeader parseDatabaseHeader(std::span<const std::uint8_t> bytes) {
     const std::uint8_t* raw = bytes.data();
     DatabaseHeader header;
     std::copy_n(raw, header.name.size(), header.name.begin());
-    header.attributes = loadBigEndian16(raw + kAttributes);
-    header.version = loadBigEndian16(raw + kVersion);
-    header.creationDate = loadBigEndian32(raw + kCreationDate);
-    header.modificationDate = loadBigEndian32(raw + kModificationDate);
-    header.lastBackupDate = loadBigEndian32(raw + kLastBackupDate);
-    header.modificationNumber = loadBigEndian32(raw + kModificationNumber);
-    header.appInfoID = loadBigEndian32(raw + kAppInfoID);
-    header.sortInfoID = loadBigEndian32(raw + kSortInfoID);
+    header.attributes = byteorder::loadBigEndian16(raw + kAttributes);
+    header.version = byteorder::loadBigEndian16(raw + kVersion);
+    header.creationDate = byteorder::loadBigEndian32(raw + kCreationDate);
+    header.modificationDate = byteorder::loadBigEndian32(raw + kModificationDate);
+    header.lastBackupDate = byteorder::loadBigEndian32(raw + kLastBackupDate);
+    header.modificationNumber = byteorder::loadBigEndian32(raw + kModificationNumber);
+    header.appInfoID = byteorder::loadBigEndian32(raw + kAppInfoID);
+    header.sortInfoID = byteorder::loadBigEndian32(raw + kSortInfoID);
     std::copy_n(raw + kType, 4, header.type.begin());
     std::copy_n(raw + kCreator, 4, header.creator.begin());
-    header.uniqueIDSeed = loadBigEndian32(raw + kUniqueIDSeed);
-    header.nextRecordListID = loadBigEndian32(raw + kNextRecordListID);
-    header.numRecords = loadBigEndian16(raw + kNumRecords);
+    header.uniqueIDSeed = byteorder::loadBigEndian32(raw + kUniqueIDSeed);
+    header.nextRecordListID = byteorder::loadBigEndian32(raw + kNextRecordListID);
+    header.numRecords = byteorder::loadBigEndian16(raw + kNumRecords);
     return header;
 }
 
@@ -50,19 +50,19 @@ void storeDatabaseHeader(const DatabaseHeader& header, std::span<std::uint8_t> b
     assert(bytes.size() >= kHeaderSize);
     std::uint8_t* raw = bytes.data();
     std::copy(header.name.begin(), header.name.end(), raw);
-    storeBigEndian16(header.attributes, raw + kAttributes);
-    storeBigEndian16(header.version, raw + kVersion);
-    storeBigEndian32(header.creationDate, raw + kCreationDate);
-    storeBigEndian32(header.modificationDate, raw + kModificationDate);
-    storeBigEndian32(header.lastBackupDate, raw + kLastBackupDate);
-    storeBigEndian32(header.modificationNumber, raw + kModificationNumber);
-    storeBigEndian32(header.appInfoID, raw + kAppInfoID);
-    storeBigEndian32(header.sortInfoID, raw + kSortInfoID);
+    byteorder::storeBigEndian16(header.attributes, raw + kAttributes);
+    byteorder::storeBigEndian16(header.version, raw + kVersion);
+    byteorder::storeBigEndian32(header.creationDate, raw + kCreationDate);
+    byteorder::storeBigEndian32(header.modificationDate, raw + kModificationDate);
+    byteorder::storeBigEndian32(header.lastBackupDate, raw + kLastBackupDate);
+    byteorder::storeBigEndian32(header.modificationNumber, raw + kModificationNumber);
+    byteorder::storeBigEndian32(header.appInfoID, raw + kAppInfoID);
+    byteorder::storeBigEndian32(header.sortInfoID, raw + kSortInfoID);
     std::copy(header.type.begin(), header.type.end(), raw + kType);
     std::copy(header.creator.begin(), header.creator.end(), raw + kCreator);
-    storeBigEndian32(header.uniqueIDSeed, raw + kUniqueIDSeed);
-    storeBigEndian32(header.nextRecordListID, raw + kNextRecordListID);
-    storeBigEndian16(header.numRecords, raw + kNumRecords);
+    byteorder::storeBigEndian32(header.uniqueIDSeed, raw + kUniqueIDSeed);
+    byteorder::storeBigEndian32(header.nextRecordListID, raw + kNextRecordListID);
+    byteorder::storeBigEndian16(header.numRecords, raw + kNumRecords);
 }
 
 }  // namespace prc

@@ -84,8 +84,8 @@ DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file) {
         const std::uint8_t* raw = &file[directoryEntryOffset(i)];
         ResourceEntry& entry = table.entries[i];
         std::copy_n(raw, 4, entry.type.begin());
-        entry.id = loadBigEndian16(raw + 4);
-        entry.offset = loadBigEndian32(raw + 6);
+        entry.id = byteorder::loadBigEndian16(raw + 4);
+        entry.offset = byteorder::loadBigEndian32(raw + 6);
         if (entry.offset > fileLength) {
             result.error = "resource data lies past the end of the source file";
             return result;
