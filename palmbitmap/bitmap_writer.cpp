@@ -15,7 +15,7 @@ using byteorder::storeBigEndian16;
 using byteorder::storeBigEndian32;
 using namespace format;
 
-constexpr std::size_t kLargestWordOffset = std::size_t{0xFFFF} * 4;
+constexpr std::size_t kLargestWordOffset = std::size_t{0xFFFF} * kNextWordSize;
 
 bool versionAllows(int version, Compression compression) {
     if (version == 1) {
@@ -73,9 +73,9 @@ std::vector<std::uint8_t> memberHead(const MemberFormat& format, int width, int 
                                      std::size_t rowBytes, Compression compression) {
     const bool v3 = format.version == 3;
     std::vector<std::uint8_t> out(v3 ? kVersion3HeaderSize : kOldHeaderSize);
-    storeBigEndian16(static_cast<std::uint16_t>(width), out, 0);
-    storeBigEndian16(static_cast<std::uint16_t>(height), out, 2);
-    storeBigEndian16(static_cast<std::uint16_t>(rowBytes), out, 4);
+    storeBigEndian16(static_cast<std::uint16_t>(width), out, kWidthOffset);
+    storeBigEndian16(static_cast<std::uint16_t>(height), out, kHeightOffset);
+    storeBigEndian16(static_cast<std::uint16_t>(rowBytes), out, kRowBytesOffset);
     std::uint16_t flags = 0;
     if (compression != Compression::none) {
         flags |= kCompressedFlag;
@@ -89,31 +89,34 @@ std::vector<std::uint8_t> memberHead(const MemberFormat& format, int width, int 
     if (format.depth == 16) {
         flags |= kDirectColorFlag;
     }
-    storeBigEndian16(flags, out, 6);
-    out[8] = static_cast<std::uint8_t>(format.depth);
-    out[9] = static_cast<std::uint8_t>(format.version);
+    storeBigEndian16(flags, out, kFlagsOffset);
+    out[kDepthOffset] = static_cast<std::uint8_t>(format.depth);
+    out[kVersionOffset] = static_cast<std::uint8_t>(format.version);
     const std::uint16_t transparent = format.transparentValue.value_or(0);
     if (v3) {
-        out[10] = kVersion3HeaderSize;
-        out[11] = format.depth == 16 ? kRgb565 : 0;
-        out[13] = compressionCode(compression);
-        storeBigEndian16(static_cast<std::uint16_t>(format.density), out, 14);
+        out[kHeaderSizeOffset] = kVersion3HeaderSize;
+        out[kPixelFormatOffset] = format.depth == 16 ? kRgb565 : 0;
+        out[kCompressionTypeOffset] = compressionCode(compression);
+        storeBigEndian16(static_cast<std::uint16_t>(format.density), out, kDensityOffset);
         // Palm OS reads a 16-bit member's transparent value as 5-6-5.
-        storeBigEndian32(transparent, out, 16);
+        storeBigEndian32(transparent, out, kTransparentValueOffset);
     } else if (format.version == 2) {
-        out[12] = format.depth == 16 ? 0 : static_cast<std::uint8_t>(transparent);
-        out[13] = compression == Compression::none ? 0 : compressionCode(compression);
+        out[kTransparentIndexOffset] =
+            format.depth == 16 ? 0 : static_cast<std::uint8_t>(transparent);
+        out[kCompressionTypeOffset] =
+            compression == Compression::none ? 0 : compressionCode(compression);
     }
     if (!format.colorTable.empty()) {
         const std::size_t at = out.size();
-        out.resize(at + 2 + 4 * format.colorTable.size());
+        out.resize(at + kColorCountSize + kColorEntrySize * format.colorTable.size());
         storeBigEndian16(static_cast<std::uint16_t>(format.colorTable.size()), out, at);
         for (std::size_t k = 0; k < format.colorTable.size(); ++k) {
             const Rgb c = format.colorTable[k];
             const std::array<std::uint8_t, 4> entry = {static_cast<std::uint8_t>(k), c.red, c.green,
                                                        c.blue};
             std::copy(entry.begin(), entry.end(),
-                      out.begin() + static_cast<std::ptrdiff_t>(at + 2 + 4 * k));
+                      out.begin() +
+                          static_cast<std::ptrdiff_t>(at + kColorCountSize + kColorEntrySize * k));
         }
     }
     if (format.depth == 16 && !v3) {
@@ -205,7 +208,7 @@ EncodedMember encodeBitmapMember(const MemberFormat& format, int width, int heig
             }
         }
     }
-    const std::size_t sizeField = format.version == 3 ? 4 : 2;
+    const std::size_t sizeField = compressedSizeFieldSize(format.version);
     const std::size_t largestSize = format.version == 3 ? 0xFFFFFFFF : 0xFFFF;
     // The head is the same size in every form: the smallest data win, and
     // only the winner is put together.
@@ -270,14 +273,15 @@ std::size_t largestMemberSize(int version, int depth, int width, int height,
         }
     }
     const std::size_t head = version == 3 ? kVersion3HeaderSize : kOldHeaderSize;
-    const std::size_t colorTable = depth == 16 ? 0 : 2 + 4 * (std::size_t{1} << depth);
-    const std::size_t directColor = depth == 16 && version != 3 ? 8 : 0;
-    const std::size_t sizeField = 4;
+    const std::size_t colorTable =
+        depth == 16 ? 0 : kColorCountSize + kColorEntrySize * (std::size_t{1} << depth);
+    const std::size_t directColor = depth == 16 && version != 3 ? kDirectInfoSize : 0;
+    const std::size_t sizeField = compressedSizeFieldSize(3);  // the larger
     return head + colorTable + directColor + sizeField + data;
 }
 
 std::size_t familyOverheadBound(std::size_t memberCount) {
-    return 3 * memberCount + kOldHeaderSize;
+    return (kNextWordSize - 1) * memberCount + kOldHeaderSize;
 }
 
 EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> members) {
@@ -296,11 +300,11 @@ EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> membe
             if (distance > kLargestWordOffset) {
                 return false;
             }
-            storeBigEndian16(static_cast<std::uint16_t>(distance / 4), family.bytes,
-                             *pendingField + 10);
+            storeBigEndian16(static_cast<std::uint16_t>(distance / kNextWordSize), family.bytes,
+                             *pendingField + kNextWordsOffset);
         } else {
             storeBigEndian32(static_cast<std::uint32_t>(distance), family.bytes,
-                             *pendingField + 20);
+                             *pendingField + kNextBytesOffset);
         }
         return true;
     };
@@ -320,14 +324,15 @@ EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> membe
     family.bytes.reserve(total);
     for (const std::vector<std::uint8_t>& member : members) {
         if (member.size() < kOldHeaderSize ||
-            (member[9] == 3 && member.size() < kVersion3HeaderSize)) {
+            (member[kVersionOffset] == 3 && member.size() < kVersion3HeaderSize)) {
             family.bytes.clear();
             family.error = "a member without a whole header";
             return family;
         }
-        family.bytes.resize((family.bytes.size() + 3) / 4 * 4);
-        const bool v3 = member[9] == 3;
-        const int density = v3 ? byteorder::loadBigEndian16(member, 14) : kLowDensity;
+        family.bytes.resize((family.bytes.size() + kNextWordSize - 1) / kNextWordSize *
+                            kNextWordSize);
+        const bool v3 = member[kVersionOffset] == 3;
+        const int density = v3 ? byteorder::loadBigEndian16(member, kDensityOffset) : kLowDensity;
         if (v3 && density != kLowDensity && !behindMarker) {
             // Older systems stop at this marker; the members behind it need Palm OS 5.
             if (!link()) {
@@ -336,8 +341,8 @@ EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> membe
             pendingField = family.bytes.size();
             pendingInWords = true;
             family.bytes.resize(family.bytes.size() + kOldHeaderSize);
-            family.bytes[*pendingField + 8] = kDensityMarkerDepth;
-            family.bytes[*pendingField + 9] = 1;
+            family.bytes[*pendingField + kDepthOffset] = kDensityMarkerDepth;
+            family.bytes[*pendingField + kVersionOffset] = 1;
             behindMarker = true;
         }
         if (!link()) {
@@ -348,9 +353,9 @@ EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> membe
         family.bytes.insert(family.bytes.end(), member.begin(), member.end());
         // Clear what the member held as its link before: it may be the last.
         if (v3) {
-            storeBigEndian32(0, family.bytes, *pendingField + 20);
+            storeBigEndian32(0, family.bytes, *pendingField + kNextBytesOffset);
         } else {
-            storeBigEndian16(0, family.bytes, *pendingField + 10);
+            storeBigEndian16(0, family.bytes, *pendingField + kNextWordsOffset);
         }
     }
     return family;
