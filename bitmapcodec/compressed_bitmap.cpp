@@ -2,23 +2,13 @@
 
 #include <algorithm>
 
+#include "byte_order.h"
 #include "encoder_workspace.h"
 
 namespace bitmapcodec {
 namespace {
 
 constexpr std::size_t kRewrittenByteOffset = 27;
-
-void storeLittleEndian32(std::uint32_t value, std::uint8_t* bytes) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-std::uint32_t loadLittleEndian32(const std::uint8_t* bytes) {
-    return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
-           (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
-}
 
 std::uint32_t placePlainCopy(std::span<const std::uint8_t> data, std::span<std::uint8_t> out) {
     std::copy(data.begin(), data.end(), out.begin());
@@ -32,7 +22,7 @@ ContainerInfo inspectContainer(std::span<const std::uint8_t> data) {
     info.isContainer = data.size() >= kContainerMagic.size() &&
                        std::equal(kContainerMagic.begin(), kContainerMagic.end(), data.begin());
     if (info.isContainer && data.size() >= kContainerHeaderSize) {
-        info.declaredSize = loadLittleEndian32(&data[4]);
+        info.declaredSize = byteorder::loadLittleEndian32(&data[4]);
     }
     return info;
 }
@@ -55,10 +45,10 @@ std::uint32_t encodeBitmapResource(std::span<std::uint8_t> data, std::span<std::
         return placePlainCopy(data, out);
     }
     std::copy(kContainerMagic.begin(), kContainerMagic.end(), out.begin());
-    storeLittleEndian32(static_cast<std::uint32_t>(size), &out[4]);
+    byteorder::storeLittleEndian32(static_cast<std::uint32_t>(size), &out[4]);
     const std::uint32_t streamSize =
         markerLzEncode(data, out.subspan(kContainerHeaderSize), kBitmapMaxDistance, workspace);
-    storeLittleEndian32(streamSize, &out[8]);
+    byteorder::storeLittleEndian32(streamSize, &out[8]);
 
     const std::size_t containerSize = kContainerHeaderSize + streamSize;
     if (containerSize < size) {
@@ -81,7 +71,7 @@ Decoded decodeCompressedBitmap(std::span<const std::uint8_t> container) {
         return result;
     }
     const std::uint32_t uncompressedSize = *info.declaredSize;
-    const std::uint32_t streamSize = loadLittleEndian32(&container[8]);
+    const std::uint32_t streamSize = byteorder::loadLittleEndian32(&container[8]);
     if (streamSize != container.size() - kContainerHeaderSize) {
         result.error = "stream size does not match the container";
         return result;

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "byte_order.h"
+
 namespace recast {
 
 char skinPath[kPathBufferSize];
@@ -36,9 +38,9 @@ std::uint8_t readByte(std::FILE* stream) {
 }  // namespace
 
 std::uint16_t readBigEndian16(std::FILE* stream) {
-    const std::uint8_t high = readByte(stream);
-    const std::uint8_t low = readByte(stream);
-    return static_cast<std::uint16_t>(high * 256 + low);
+    // A braced list is evaluated in order: the high byte is read first.
+    const std::uint8_t bytes[2] = {readByte(stream), readByte(stream)};
+    return byteorder::loadBigEndian16(bytes);
 }
 
 void readTypeCode(std::FILE* stream, std::uint8_t* buffer) {

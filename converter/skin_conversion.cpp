@@ -3,20 +3,23 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "byte_order.h"
 #include "checked_file.h"
+#include "database_layout.h"
 #include "recast_rules.h"
 
 namespace recast {
 namespace {
 
-constexpr long kHeaderImageSize = 80;  // the database header and two more bytes
-constexpr long kHeaderSize = 78;
-constexpr long kDirectoryEntrySize = 10;
-constexpr std::size_t kNameOffset = 0;
-constexpr std::size_t kAttributesLowByte = 33;
-constexpr std::size_t kTypeOffset = 60;
-constexpr std::size_t kCreatorOffset = 64;
-constexpr std::size_t kNumRecordsOffset = 76;
+using prc::kCreatorOffset;
+using prc::kNameOffset;
+using prc::kNumRecordsOffset;
+using prc::kTypeOffset;
+
+// The database header and two more bytes.
+constexpr std::size_t kHeaderImageSize = prc::kHeaderSize + 2;
+// The attributes are big-endian: their low byte comes second.
+constexpr std::size_t kAttributesLowByte = prc::kAttributesOffset + 1;
 constexpr std::uint8_t kResetAfterInstallMask = 0xDF;  // clears bit 0x0020
 
 bool isWifiSkin = false;
@@ -46,16 +49,16 @@ void renameDatabase(std::uint8_t* header) {
 // A directory that the file cannot hold would leave a half-converted file
 // behind: refuse it while nothing has been written.
 void requireWholeDirectory(const std::uint8_t* header) {
-    const long count = header[kNumRecordsOffset] * 256L + header[kNumRecordsOffset + 1];
-    if (std::fseek(skinFile, 0, SEEK_END) != 0 ||
-        std::ftell(skinFile) < kHeaderSize + kDirectoryEntrySize * count) {
+    const std::uint16_t count = byteorder::loadBigEndian16(header + kNumRecordsOffset);
+    const auto directoryEnd = static_cast<long>(prc::directoryEntryOffset(count));
+    if (std::fseek(skinFile, 0, SEEK_END) != 0 || std::ftell(skinFile) < directoryEnd) {
         fatalError("Error reading input file.");
     }
 }
 
 void writeTypeCode(std::int32_t position, const std::uint8_t* type) {
     seekExact(skinFile, position);
-    if (std::fwrite(type, 4, 1, skinFile) != 1) {
+    if (std::fwrite(type, prc::kTypeCodeSize, 1, skinFile) != 1) {
         fatalError(kWritingStageMessage);
     }
 }
@@ -77,8 +80,8 @@ void convertSkinInPlace() {
     }
     header[kAttributesLowByte] &= kResetAfterInstallMask;
     renameDatabase(header);
-    std::memcpy(header + kCreatorOffset, "T3sk", 4);
-    std::memcpy(header + kTypeOffset, "rsrc", 4);
+    std::memcpy(header + kCreatorOffset, "T3sk", prc::kTypeCodeSize);
+    std::memcpy(header + kTypeOffset, "rsrc", prc::kTypeCodeSize);
     requireWholeDirectory(header);
 
     seekExact(skinFile, 0);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "checked_file.h"
+#include "database_layout.h"
 #include "recast_rules.h"
 #include "require.h"
 #include "scratch_files.h"
@@ -29,24 +30,30 @@ constexpr std::array<const char*, 5> kFileNames = {"Skin.prc", "StatusBarResourc
                                                    "no-extension"};
 
 bool mayChange(std::size_t offset, std::size_t directoryEnd) {
-    const bool name = offset < 32;
-    const bool typeAndCreator = offset >= 60 && offset < 68;
-    const bool entryType = offset >= 78 && offset < directoryEnd && (offset - 78) % 10 < 4;
+    const bool name = offset < prc::kNameOffset + prc::kNameSize;
+    const bool typeAndCreator =
+        offset >= prc::kTypeOffset && offset < prc::kCreatorOffset + prc::kTypeCodeSize;
+    const bool entryType = offset >= prc::kHeaderSize && offset < directoryEnd &&
+                           (offset - prc::kHeaderSize) % prc::kDirectoryEntrySize <
+                               prc::kEntryTypeOffset + prc::kTypeCodeSize;
     return name || typeAndCreator || entryType;
 }
 
 void checkConverted(std::span<const std::uint8_t> before, const std::vector<std::uint8_t>& after) {
     FUZZ_REQUIRE(after.size() == before.size());
-    const std::size_t count = before[76] * 256u + before[77];
-    const std::size_t directoryEnd = 78 + 10 * count;
+    const std::size_t count =
+        before[prc::kNumRecordsOffset] * 256u + before[prc::kNumRecordsOffset + 1];
+    const std::size_t directoryEnd = prc::directoryEntryOffset(count);
+    // The reset-after-install bit, in the attributes' low byte.
+    const std::size_t attributesLowByte = prc::kAttributesOffset + 1;
     for (std::size_t i = 0; i < after.size(); ++i) {
-        if (i == 33) {
+        if (i == attributesLowByte) {
             FUZZ_REQUIRE(((after[i] ^ before[i]) & ~0x20) == 0 && (after[i] & 0x20) == 0);
         } else if (!mayChange(i, directoryEnd)) {
             FUZZ_REQUIRE(after[i] == before[i]);
         }
     }
-    FUZZ_REQUIRE(std::memcmp(&after[60], "rsrcT3sk", 8) == 0);
+    FUZZ_REQUIRE(std::memcmp(&after[prc::kTypeOffset], "rsrcT3sk", 8) == 0);
 }
 
 }  // namespace

@@ -4,25 +4,18 @@
 #include <array>
 
 #include "bitmap_format.h"
+#include "byte_order.h"
 #include "rgb565.h"
 #include "row_compression.h"
 
 namespace palmbitmap {
 namespace {
 
+using byteorder::storeBigEndian16;
+using byteorder::storeBigEndian32;
 using namespace format;
 
-constexpr std::size_t kLargestWordOffset = std::size_t{0xFFFF} * 4;
-
-void put16(std::vector<std::uint8_t>& out, std::size_t at, std::size_t value) {
-    out[at] = static_cast<std::uint8_t>(value >> 8);
-    out[at + 1] = static_cast<std::uint8_t>(value);
-}
-
-void put32(std::vector<std::uint8_t>& out, std::size_t at, std::size_t value) {
-    put16(out, at, (value >> 16) & 0xFFFF);
-    put16(out, at + 2, value & 0xFFFF);
-}
+constexpr std::size_t kLargestWordOffset = std::size_t{0xFFFF} * kNextWordSize;
 
 bool versionAllows(int version, Compression compression) {
     if (version == 1) {
@@ -48,8 +41,7 @@ std::vector<std::uint8_t> packRows(int width, int height, int depth, std::size_t
         for (std::size_t x = 0; x < w; ++x) {
             const std::uint16_t value = values[y * w + x];
             if (depth == 16) {
-                row[2 * x] = static_cast<std::uint8_t>(value >> 8);
-                row[2 * x + 1] = static_cast<std::uint8_t>(value);
+                byteorder::storeBigEndian16(value, row + 2 * x);
                 continue;
             }
             const std::size_t bit = x * static_cast<std::size_t>(depth);
@@ -81,9 +73,9 @@ std::vector<std::uint8_t> memberHead(const MemberFormat& format, int width, int 
                                      std::size_t rowBytes, Compression compression) {
     const bool v3 = format.version == 3;
     std::vector<std::uint8_t> out(v3 ? kVersion3HeaderSize : kOldHeaderSize);
-    put16(out, 0, static_cast<std::size_t>(width));
-    put16(out, 2, static_cast<std::size_t>(height));
-    put16(out, 4, rowBytes);
+    storeBigEndian16(static_cast<std::uint16_t>(width), out, kWidthOffset);
+    storeBigEndian16(static_cast<std::uint16_t>(height), out, kHeightOffset);
+    storeBigEndian16(static_cast<std::uint16_t>(rowBytes), out, kRowBytesOffset);
     std::uint16_t flags = 0;
     if (compression != Compression::none) {
         flags |= kCompressedFlag;
@@ -97,31 +89,34 @@ std::vector<std::uint8_t> memberHead(const MemberFormat& format, int width, int 
     if (format.depth == 16) {
         flags |= kDirectColorFlag;
     }
-    put16(out, 6, flags);
-    out[8] = static_cast<std::uint8_t>(format.depth);
-    out[9] = static_cast<std::uint8_t>(format.version);
+    storeBigEndian16(flags, out, kFlagsOffset);
+    out[kDepthOffset] = static_cast<std::uint8_t>(format.depth);
+    out[kVersionOffset] = static_cast<std::uint8_t>(format.version);
     const std::uint16_t transparent = format.transparentValue.value_or(0);
     if (v3) {
-        out[10] = kVersion3HeaderSize;
-        out[11] = format.depth == 16 ? kRgb565 : 0;
-        out[13] = compressionCode(compression);
-        put16(out, 14, static_cast<std::size_t>(format.density));
+        out[kHeaderSizeOffset] = kVersion3HeaderSize;
+        out[kPixelFormatOffset] = format.depth == 16 ? kRgb565 : 0;
+        out[kCompressionTypeOffset] = compressionCode(compression);
+        storeBigEndian16(static_cast<std::uint16_t>(format.density), out, kDensityOffset);
         // Palm OS reads a 16-bit member's transparent value as 5-6-5.
-        put32(out, 16, transparent);
+        storeBigEndian32(transparent, out, kTransparentValueOffset);
     } else if (format.version == 2) {
-        out[12] = format.depth == 16 ? 0 : static_cast<std::uint8_t>(transparent);
-        out[13] = compression == Compression::none ? 0 : compressionCode(compression);
+        out[kTransparentIndexOffset] =
+            format.depth == 16 ? 0 : static_cast<std::uint8_t>(transparent);
+        out[kCompressionTypeOffset] =
+            compression == Compression::none ? 0 : compressionCode(compression);
     }
     if (!format.colorTable.empty()) {
         const std::size_t at = out.size();
-        out.resize(at + 2 + 4 * format.colorTable.size());
-        put16(out, at, format.colorTable.size());
+        out.resize(at + kColorCountSize + kColorEntrySize * format.colorTable.size());
+        storeBigEndian16(static_cast<std::uint16_t>(format.colorTable.size()), out, at);
         for (std::size_t k = 0; k < format.colorTable.size(); ++k) {
             const Rgb c = format.colorTable[k];
             const std::array<std::uint8_t, 4> entry = {static_cast<std::uint8_t>(k), c.red, c.green,
                                                        c.blue};
             std::copy(entry.begin(), entry.end(),
-                      out.begin() + static_cast<std::ptrdiff_t>(at + 2 + 4 * k));
+                      out.begin() +
+                          static_cast<std::ptrdiff_t>(at + kColorCountSize + kColorEntrySize * k));
         }
     }
     if (format.depth == 16 && !v3) {
@@ -216,7 +211,7 @@ EncodedMember encodeBitmapMember(const MemberFormat& format, int width, int heig
             }
         }
     }
-    const std::size_t sizeField = format.version == 3 ? 4 : 2;
+    const std::size_t sizeField = compressedSizeFieldSize(format.version);
     const std::size_t largestSize = format.version == 3 ? 0xFFFFFFFF : 0xFFFF;
     // The head is the same size in every form: the smallest data win, and
     // only the winner is put together.
@@ -253,9 +248,9 @@ EncodedMember encodeBitmapMember(const MemberFormat& format, int width, int heig
     const std::size_t at = encoded.bytes.size();
     encoded.bytes.resize(at + sizeField);
     if (sizeField == 4) {
-        put32(encoded.bytes, at, bestSize);
+        storeBigEndian32(static_cast<std::uint32_t>(bestSize), encoded.bytes, at);
     } else {
-        put16(encoded.bytes, at, bestSize);
+        storeBigEndian16(static_cast<std::uint16_t>(bestSize), encoded.bytes, at);
     }
     encoded.bytes.insert(encoded.bytes.end(), bestData.begin(), bestData.end());
     return encoded;
@@ -281,14 +276,15 @@ std::size_t largestMemberSize(int version, int depth, int width, int height,
         }
     }
     const std::size_t head = version == 3 ? kVersion3HeaderSize : kOldHeaderSize;
-    const std::size_t colorTable = depth == 16 ? 0 : 2 + 4 * (std::size_t{1} << depth);
-    const std::size_t directColor = depth == 16 && version != 3 ? 8 : 0;
-    const std::size_t sizeField = 4;
+    const std::size_t colorTable =
+        depth == 16 ? 0 : kColorCountSize + kColorEntrySize * (std::size_t{1} << depth);
+    const std::size_t directColor = depth == 16 && version != 3 ? kDirectInfoSize : 0;
+    const std::size_t sizeField = compressedSizeFieldSize(3);  // the larger
     return head + colorTable + directColor + sizeField + data;
 }
 
 std::size_t familyOverheadBound(std::size_t memberCount) {
-    return 3 * memberCount + kOldHeaderSize;
+    return (kNextWordSize - 1) * memberCount + kOldHeaderSize;
 }
 
 EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> members) {
@@ -307,9 +303,11 @@ EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> membe
             if (distance > kLargestWordOffset) {
                 return false;
             }
-            put16(family.bytes, *pendingField + 10, distance / 4);
+            storeBigEndian16(static_cast<std::uint16_t>(distance / kNextWordSize), family.bytes,
+                             *pendingField + kNextWordsOffset);
         } else {
-            put32(family.bytes, *pendingField + 20, distance);
+            storeBigEndian32(static_cast<std::uint32_t>(distance), family.bytes,
+                             *pendingField + kNextBytesOffset);
         }
         return true;
     };
@@ -329,14 +327,15 @@ EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> membe
     family.bytes.reserve(total);
     for (const std::vector<std::uint8_t>& member : members) {
         if (member.size() < kOldHeaderSize ||
-            (member[9] == 3 && member.size() < kVersion3HeaderSize)) {
+            (member[kVersionOffset] == 3 && member.size() < kVersion3HeaderSize)) {
             family.bytes.clear();
             family.error = "a member without a whole header";
             return family;
         }
-        family.bytes.resize((family.bytes.size() + 3) / 4 * 4);
-        const bool v3 = member[9] == 3;
-        const int density = v3 ? (member[14] << 8) | member[15] : kLowDensity;
+        family.bytes.resize((family.bytes.size() + kNextWordSize - 1) / kNextWordSize *
+                            kNextWordSize);
+        const bool v3 = member[kVersionOffset] == 3;
+        const int density = v3 ? byteorder::loadBigEndian16(member, kDensityOffset) : kLowDensity;
         if (v3 && density != kLowDensity && !behindMarker) {
             // Older systems stop at this marker; the members behind it need Palm OS 5.
             if (!link()) {
@@ -345,8 +344,8 @@ EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> membe
             pendingField = family.bytes.size();
             pendingInWords = true;
             family.bytes.resize(family.bytes.size() + kOldHeaderSize);
-            family.bytes[*pendingField + 8] = kDensityMarkerDepth;
-            family.bytes[*pendingField + 9] = 1;
+            family.bytes[*pendingField + kDepthOffset] = kDensityMarkerDepth;
+            family.bytes[*pendingField + kVersionOffset] = 1;
             behindMarker = true;
         }
         if (!link()) {
@@ -357,9 +356,9 @@ EncodedFamily chainBitmapFamily(std::span<const std::vector<std::uint8_t>> membe
         family.bytes.insert(family.bytes.end(), member.begin(), member.end());
         // Clear what the member held as its link before: it may be the last.
         if (v3) {
-            put32(family.bytes, *pendingField + 20, 0);
+            storeBigEndian32(0, family.bytes, *pendingField + kNextBytesOffset);
         } else {
-            put16(family.bytes, *pendingField + 10, 0);
+            storeBigEndian16(0, family.bytes, *pendingField + kNextWordsOffset);
         }
     }
     return family;

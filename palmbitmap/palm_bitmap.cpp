@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "bitmap_format.h"
+#include "byte_order.h"
 #include "rgb565.h"
 #include "row_compression.h"
 #include "system_palette.h"
@@ -12,15 +13,9 @@
 namespace palmbitmap {
 namespace {
 
+using byteorder::loadBigEndian16;
+using byteorder::loadBigEndian32;
 using namespace format;
-
-std::uint16_t load16(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]);
-}
-
-std::uint32_t load32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return (std::uint32_t{load16(bytes, at)} << 16) | load16(bytes, at + 2);
-}
 
 std::string describe(const char* what, std::size_t need, std::size_t have) {
     return std::string(what) + " needs " + std::to_string(need) + " bytes, " +
@@ -40,35 +35,37 @@ struct Layout {
 std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, std::size_t imageBudget,
                                  BitmapMember& member, bool& budgetSpent) {
     Layout layout;
-    member.width = load16(bytes, 0);
-    member.height = load16(bytes, 2);
-    member.rowBytes = load16(bytes, 4);
-    member.flags = load16(bytes, 6);
-    member.version = bytes[9];
-    member.depth = member.version == 0 ? 1 : bytes[8];
+    member.width = loadBigEndian16(bytes, kWidthOffset);
+    member.height = loadBigEndian16(bytes, kHeightOffset);
+    member.rowBytes = loadBigEndian16(bytes, kRowBytesOffset);
+    member.flags = loadBigEndian16(bytes, kFlagsOffset);
+    member.version = bytes[kVersionOffset];
+    member.depth = member.version == 0 ? 1 : bytes[kDepthOffset];
     const bool compressed = (member.flags & kCompressedFlag) != 0;
     std::uint8_t compressionType = 0;  // before version 2 a compressed bitmap is scan line
     switch (member.version) {
         case 0:
             break;
         case 1:
-            layout.nextOffset = std::size_t{load16(bytes, 10)} * 4;
+            layout.nextOffset =
+                std::size_t{loadBigEndian16(bytes, kNextWordsOffset)} * kNextWordSize;
             break;
         case 2:
-            layout.nextOffset = std::size_t{load16(bytes, 10)} * 4;
-            member.transparentIndex = bytes[12];
-            compressionType = bytes[13];
+            layout.nextOffset =
+                std::size_t{loadBigEndian16(bytes, kNextWordsOffset)} * kNextWordSize;
+            member.transparentIndex = bytes[kTransparentIndexOffset];
+            compressionType = bytes[kCompressionTypeOffset];
             break;
         case 3: {
             if (bytes.size() < kVersion3HeaderSize) {
                 member.error = describe("version 3 header", kVersion3HeaderSize, bytes.size());
                 return std::nullopt;
             }
-            layout.headerSize = bytes[10];
-            layout.pixelFormat = bytes[11];
-            compressionType = bytes[13];
-            member.density = load16(bytes, 14);
-            const std::uint32_t transparentValue = load32(bytes, 16);
+            layout.headerSize = bytes[kHeaderSizeOffset];
+            layout.pixelFormat = bytes[kPixelFormatOffset];
+            compressionType = bytes[kCompressionTypeOffset];
+            member.density = loadBigEndian16(bytes, kDensityOffset);
+            const std::uint32_t transparentValue = loadBigEndian32(bytes, kTransparentValueOffset);
             member.transparentIndex = static_cast<std::uint8_t>(transparentValue);
             // Palm OS reads a 16-bit member's value as 5-6-5; netpbm's
             // pnmtopalm writes 0x00RRGGBB, which no 5-6-5 value reaches above 0xFFFF.
@@ -77,7 +74,7 @@ std::optional<Layout> readHeader(std::span<const std::uint8_t> bytes, std::size_
                                           : Rgb{static_cast<std::uint8_t>(transparentValue >> 16),
                                                 static_cast<std::uint8_t>(transparentValue >> 8),
                                                 static_cast<std::uint8_t>(transparentValue)};
-            layout.nextOffset = load32(bytes, 20);
+            layout.nextOffset = loadBigEndian32(bytes, kNextBytesOffset);
             if (layout.headerSize < kVersion3HeaderSize || layout.headerSize > bytes.size()) {
                 member.error = "header size " + std::to_string(layout.headerSize) + " is wrong";
                 return std::nullopt;
@@ -146,22 +143,22 @@ std::optional<std::size_t> readColorInfo(std::span<const std::uint8_t> bytes, Bi
                                          Layout& layout) {
     std::size_t pos = layout.headerSize;
     if ((member.flags & kHasColorTableFlag) != 0 && member.version >= 1) {
-        if (bytes.size() - pos < 2) {
-            member.error = describe("colour table", 2, bytes.size() - pos);
+        if (bytes.size() - pos < kColorCountSize) {
+            member.error = describe("colour table", kColorCountSize, bytes.size() - pos);
             return std::nullopt;
         }
-        const std::size_t entries = load16(bytes, pos);
-        pos += 2;
+        const std::size_t entries = loadBigEndian16(bytes, pos);
+        pos += kColorCountSize;
         if (entries > 256) {
             member.error = "colour table of " + std::to_string(entries) + " entries";
             return std::nullopt;
         }
-        if (bytes.size() - pos < entries * 4) {
-            member.error = describe("colour table", entries * 4, bytes.size() - pos);
+        if (bytes.size() - pos < entries * kColorEntrySize) {
+            member.error = describe("colour table", entries * kColorEntrySize, bytes.size() - pos);
             return std::nullopt;
         }
         // Entry k is colour k; its first byte repeats the index and is not trusted.
-        for (std::size_t k = 0; k < entries; ++k, pos += 4) {
+        for (std::size_t k = 0; k < entries; ++k, pos += kColorEntrySize) {
             member.colorTable.push_back({bytes[pos + 1], bytes[pos + 2], bytes[pos + 3]});
         }
         member.colorTableEntries = static_cast<int>(entries);
@@ -199,12 +196,13 @@ PixelRows readPixelRows(std::span<const std::uint8_t> bytes, std::size_t pos,
                                              static_cast<std::ptrdiff_t>(rowBytes * rows));
     }
     // The compressed data begin with their own size, the size field included.
-    const std::size_t fieldSize = member.version >= 3 ? 4 : 2;
+    const std::size_t fieldSize = compressedSizeFieldSize(member.version);
     if (left < fieldSize) {
         member.error = describe("compressed size", fieldSize, left);
         return std::nullopt;
     }
-    const std::size_t dataSize = fieldSize == 4 ? load32(bytes, pos) : load16(bytes, pos);
+    const std::size_t dataSize =
+        fieldSize == 4 ? loadBigEndian32(bytes, pos) : loadBigEndian16(bytes, pos);
     if (dataSize < fieldSize || dataSize > left) {
         member.error = "compressed data of " + std::to_string(dataSize) + " bytes, " +
                        std::to_string(left) + " left";
@@ -256,9 +254,9 @@ bool convertPixels(const std::vector<std::uint8_t>& rows, const Layout& layout,
         const std::uint8_t* row = rows.data() + y * rowBytes;
         for (std::size_t x = 0; x < static_cast<std::size_t>(member.width); ++x) {
             if (member.directColor) {
-                const std::uint8_t high = row[2 * x + (littleEndian ? 1 : 0)];
-                const std::uint8_t low = row[2 * x + (littleEndian ? 0 : 1)];
-                const auto value = static_cast<std::uint16_t>((high << 8) | low);
+                const std::uint16_t value = littleEndian
+                                                ? byteorder::loadLittleEndian16(row + 2 * x)
+                                                : loadBigEndian16(row + 2 * x);
                 putPixel(image.rgba, expand565(value),
                          member.transparent && value == transparent565);
                 continue;
@@ -318,10 +316,12 @@ BitmapFamily decodePalmBitmap(std::span<const std::uint8_t> resource, std::size_
         }
         std::size_t next = 0;
         std::size_t end = kOldHeaderSize;  // where what begins here ends, as far as known
-        if (bytes[9] == 1 && bytes[8] == kDensityMarkerDepth) {
+        if (bytes[kVersionOffset] == 1 && bytes[kDepthOffset] == kDensityMarkerDepth) {
             // Not a bitmap: it tells older systems to stop, and the
             // high-density members follow it.
-            next = load16(bytes, 10) != 0 ? std::size_t{load16(bytes, 10)} * 4 : kOldHeaderSize;
+            next = loadBigEndian16(bytes, kNextWordsOffset) != 0
+                       ? std::size_t{loadBigEndian16(bytes, kNextWordsOffset)} * kNextWordSize
+                       : kOldHeaderSize;
         } else {
             BitmapMember& member = family.members.emplace_back();
             member.offset = offset;

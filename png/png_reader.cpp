@@ -8,6 +8,8 @@
 #include <optional>
 #include <string_view>
 
+#include "byte_order.h"
+
 namespace png {
 namespace {
 
@@ -16,11 +18,6 @@ constexpr std::size_t kIhdrLength = 13;
 // A chunk: its length, type, data and checksum.
 constexpr std::size_t kChunkFrame = 12;
 constexpr char kDamaged[] = "the PNG file is damaged or cut short";
-
-std::uint32_t load32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
-           (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
-}
 
 // Rounded, as image editors scale 16-bit channels down; both platforms then
 // give the same bytes.
@@ -39,7 +36,7 @@ std::optional<Chunk> chunkAt(std::span<const std::uint8_t> file, std::size_t at)
     if (file.size() - at < kChunkFrame) {
         return std::nullopt;
     }
-    const std::uint32_t length = load32(file, at);
+    const std::uint32_t length = byteorder::loadBigEndian32(file, at);
     // Lengths stop at 2^31 - 1.
     if (length > 0x7FFFFFFF || file.size() - at - kChunkFrame < length) {
         return std::nullopt;
@@ -53,7 +50,7 @@ bool checksumHolds(std::span<const std::uint8_t> file, const Chunk& chunk) {
     const std::size_t covered = chunk.size - 8;
     uLong crc = crc32(0, nullptr, 0);
     crc = crc32(crc, file.data() + chunk.start + 4, static_cast<uInt>(covered));
-    return crc == load32(file, chunk.start + 4 + covered);
+    return crc == byteorder::loadBigEndian32(file, chunk.start + 4 + covered);
 }
 
 // A chunk whose type begins with a capital letter is one no reader may skip.
@@ -130,8 +127,8 @@ PngSize readPngSize(std::span<const std::uint8_t> start) {
         size.error = kDamaged;
         return size;
     }
-    const std::uint32_t width = load32(start, 16);
-    const std::uint32_t height = load32(start, 20);
+    const std::uint32_t width = byteorder::loadBigEndian32(start, 16);
+    const std::uint32_t height = byteorder::loadBigEndian32(start, 20);
     if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide) {
         size.error = "the image is " + std::to_string(width) + "x" + std::to_string(height) +
                      " pixels; the limit is " + std::to_string(kMaxImageSide) + "x" +

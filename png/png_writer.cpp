@@ -5,13 +5,15 @@
 #include <array>
 #include <string_view>
 
+#include "byte_order.h"
+
 namespace png {
 namespace {
 
 void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    out.insert(out.end(),
-               {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
-                static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)});
+    const std::size_t at = out.size();
+    out.resize(at + 4);
+    byteorder::storeBigEndian32(value, out, at);
 }
 
 void putChunk(std::vector<std::uint8_t>& out, std::string_view type,

@@ -6,63 +6,45 @@
 #include "byte_order.h"
 
 namespace prc {
-namespace {
-
-// Field offsets within the header.
-constexpr std::size_t kAttributes = 32;
-constexpr std::size_t kVersion = 34;
-constexpr std::size_t kCreationDate = 36;
-constexpr std::size_t kModificationDate = 40;
-constexpr std::size_t kLastBackupDate = 44;
-constexpr std::size_t kModificationNumber = 48;
-constexpr std::size_t kAppInfoID = 52;
-constexpr std::size_t kSortInfoID = 56;
-constexpr std::size_t kType = 60;
-constexpr std::size_t kCreator = 64;
-constexpr std::size_t kUniqueIDSeed = 68;
-constexpr std::size_t kNextRecordListID = 72;
-constexpr std::size_t kNumRecords = 76;
-
-}  // namespace
 
 DatabaseHeader parseDatabaseHeader(std::span<const std::uint8_t> bytes) {
     assert(bytes.size() >= kHeaderSize);
     const std::uint8_t* raw = bytes.data();
     DatabaseHeader header;
-    std::copy_n(raw, header.name.size(), header.name.begin());
-    header.attributes = loadBigEndian16(raw + kAttributes);
-    header.version = loadBigEndian16(raw + kVersion);
-    header.creationDate = loadBigEndian32(raw + kCreationDate);
-    header.modificationDate = loadBigEndian32(raw + kModificationDate);
-    header.lastBackupDate = loadBigEndian32(raw + kLastBackupDate);
-    header.modificationNumber = loadBigEndian32(raw + kModificationNumber);
-    header.appInfoID = loadBigEndian32(raw + kAppInfoID);
-    header.sortInfoID = loadBigEndian32(raw + kSortInfoID);
-    std::copy_n(raw + kType, 4, header.type.begin());
-    std::copy_n(raw + kCreator, 4, header.creator.begin());
-    header.uniqueIDSeed = loadBigEndian32(raw + kUniqueIDSeed);
-    header.nextRecordListID = loadBigEndian32(raw + kNextRecordListID);
-    header.numRecords = loadBigEndian16(raw + kNumRecords);
+    std::copy_n(raw + kNameOffset, header.name.size(), header.name.begin());
+    header.attributes = byteorder::loadBigEndian16(raw + kAttributesOffset);
+    header.version = byteorder::loadBigEndian16(raw + kVersionOffset);
+    header.creationDate = byteorder::loadBigEndian32(raw + kCreationDateOffset);
+    header.modificationDate = byteorder::loadBigEndian32(raw + kModificationDateOffset);
+    header.lastBackupDate = byteorder::loadBigEndian32(raw + kLastBackupDateOffset);
+    header.modificationNumber = byteorder::loadBigEndian32(raw + kModificationNumberOffset);
+    header.appInfoID = byteorder::loadBigEndian32(raw + kAppInfoIDOffset);
+    header.sortInfoID = byteorder::loadBigEndian32(raw + kSortInfoIDOffset);
+    std::copy_n(raw + kTypeOffset, kTypeCodeSize, header.type.begin());
+    std::copy_n(raw + kCreatorOffset, kTypeCodeSize, header.creator.begin());
+    header.uniqueIDSeed = byteorder::loadBigEndian32(raw + kUniqueIDSeedOffset);
+    header.nextRecordListID = byteorder::loadBigEndian32(raw + kNextRecordListIDOffset);
+    header.numRecords = byteorder::loadBigEndian16(raw + kNumRecordsOffset);
     return header;
 }
 
 void storeDatabaseHeader(const DatabaseHeader& header, std::span<std::uint8_t> bytes) {
     assert(bytes.size() >= kHeaderSize);
     std::uint8_t* raw = bytes.data();
-    std::copy(header.name.begin(), header.name.end(), raw);
-    storeBigEndian16(header.attributes, raw + kAttributes);
-    storeBigEndian16(header.version, raw + kVersion);
-    storeBigEndian32(header.creationDate, raw + kCreationDate);
-    storeBigEndian32(header.modificationDate, raw + kModificationDate);
-    storeBigEndian32(header.lastBackupDate, raw + kLastBackupDate);
-    storeBigEndian32(header.modificationNumber, raw + kModificationNumber);
-    storeBigEndian32(header.appInfoID, raw + kAppInfoID);
-    storeBigEndian32(header.sortInfoID, raw + kSortInfoID);
-    std::copy(header.type.begin(), header.type.end(), raw + kType);
-    std::copy(header.creator.begin(), header.creator.end(), raw + kCreator);
-    storeBigEndian32(header.uniqueIDSeed, raw + kUniqueIDSeed);
-    storeBigEndian32(header.nextRecordListID, raw + kNextRecordListID);
-    storeBigEndian16(header.numRecords, raw + kNumRecords);
+    std::copy(header.name.begin(), header.name.end(), raw + kNameOffset);
+    byteorder::storeBigEndian16(header.attributes, raw + kAttributesOffset);
+    byteorder::storeBigEndian16(header.version, raw + kVersionOffset);
+    byteorder::storeBigEndian32(header.creationDate, raw + kCreationDateOffset);
+    byteorder::storeBigEndian32(header.modificationDate, raw + kModificationDateOffset);
+    byteorder::storeBigEndian32(header.lastBackupDate, raw + kLastBackupDateOffset);
+    byteorder::storeBigEndian32(header.modificationNumber, raw + kModificationNumberOffset);
+    byteorder::storeBigEndian32(header.appInfoID, raw + kAppInfoIDOffset);
+    byteorder::storeBigEndian32(header.sortInfoID, raw + kSortInfoIDOffset);
+    std::copy(header.type.begin(), header.type.end(), raw + kTypeOffset);
+    std::copy(header.creator.begin(), header.creator.end(), raw + kCreatorOffset);
+    byteorder::storeBigEndian32(header.uniqueIDSeed, raw + kUniqueIDSeedOffset);
+    byteorder::storeBigEndian32(header.nextRecordListID, raw + kNextRecordListIDOffset);
+    byteorder::storeBigEndian16(header.numRecords, raw + kNumRecordsOffset);
 }
 
 }  // namespace prc

@@ -1,6 +1,7 @@
-// The 78-byte header at the start of every resource database: the one place
-// that knows where each field lies. Numbers are big-endian in the file and
-// host-order here; the name and the codes stay the file's bytes.
+// The 78-byte header at the start of every resource database, read and
+// written by the one pair of functions that follow its layout
+// (database_layout.h). Numbers are big-endian in the file and host-order
+// here; the name and the codes stay the file's bytes.
 #pragma once
 
 #include <array>
@@ -8,22 +9,16 @@
 #include <cstdint>
 #include <span>
 
+#include "database_layout.h"
+
 namespace prc {
 
-using TypeCode = std::array<std::uint8_t, 4>;
-using DatabaseName = std::array<std::uint8_t, 32>;
-
-inline constexpr std::size_t kHeaderSize = 78;
-inline constexpr std::size_t kDirectoryEntrySize = 10;
+using TypeCode = std::array<std::uint8_t, kTypeCodeSize>;
+using DatabaseName = std::array<std::uint8_t, kNameSize>;
 
 constexpr TypeCode typeCode(const char (&text)[5]) {
     return {static_cast<std::uint8_t>(text[0]), static_cast<std::uint8_t>(text[1]),
             static_cast<std::uint8_t>(text[2]), static_cast<std::uint8_t>(text[3])};
-}
-
-// Where the directory entry of resource `index` begins.
-constexpr std::size_t directoryEntryOffset(std::size_t index) {
-    return kHeaderSize + kDirectoryEntrySize * index;
 }
 
 struct DatabaseHeader {

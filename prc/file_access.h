@@ -42,8 +42,7 @@ FileContents readWholeFileInside(const std::string& folder, const std::string& p
 // What a header tells before the whole file is read: the first count bytes
 // (all, when there are fewer) and the size of a file that must lie inside the
 // folder, with the same checks as readWholeFileInside but never tooLarge.
-FileContents readFileStart(const std::string& folder, const std::string& path,
-                           std::size_t count);
+FileContents readFileStart(const std::string& folder, const std::string& path, std::size_t count);
 
 // inUse: another program holds the file open without letting it be replaced
 // (Windows only; nothing was changed).

@@ -83,9 +83,9 @@ DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file) {
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* raw = &file[directoryEntryOffset(i)];
         ResourceEntry& entry = table.entries[i];
-        std::copy_n(raw, 4, entry.type.begin());
-        entry.id = loadBigEndian16(raw + 4);
-        entry.offset = loadBigEndian32(raw + 6);
+        std::copy_n(raw + kEntryTypeOffset, kTypeCodeSize, entry.type.begin());
+        entry.id = byteorder::loadBigEndian16(raw + kEntryIdOffset);
+        entry.offset = byteorder::loadBigEndian32(raw + kEntryDataStartOffset);
         if (entry.offset > fileLength) {
             result.error = "resource data lies past the end of the source file";
             return result;

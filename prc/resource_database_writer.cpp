@@ -45,9 +45,10 @@ std::vector<std::uint8_t> serializeDatabase(const DatabaseHeader& header,
     std::size_t dataOffset = dataStart;
     std::uint8_t* directory = file.data() + kHeaderSize;
     for (const ResourceEntry& entry : entries) {
-        std::copy(entry.type.begin(), entry.type.end(), directory);
-        storeBigEndian16(entry.id, directory + 4);
-        storeBigEndian32(static_cast<std::uint32_t>(dataOffset), directory + 6);
+        std::copy(entry.type.begin(), entry.type.end(), directory + kEntryTypeOffset);
+        byteorder::storeBigEndian16(entry.id, directory + kEntryIdOffset);
+        byteorder::storeBigEndian32(static_cast<std::uint32_t>(dataOffset),
+                                    directory + kEntryDataStartOffset);
         std::copy(entry.data.begin(), entry.data.end(),
                   file.begin() + static_cast<std::ptrdiff_t>(dataOffset));
         directory += kDirectoryEntrySize;

@@ -16,7 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 using skinbuilder::DatabaseLayout;
 
 void patch32(Bytes& file, std::size_t at, std::uint32_t value) {
-    prc::storeBigEndian32(value, &file[at]);
+    byteorder::storeBigEndian32(value, &file[at]);
 }
 
 struct ExpectedResource {
@@ -84,7 +84,7 @@ TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
          [] {
              Bytes file = skinbuilder::buildDatabase(threeResources());
              patch32(file, skinbuilder::offsetFieldAt(0),
-                     prc::loadBigEndian32(&file[skinbuilder::offsetFieldAt(1)]));
+                     byteorder::loadBigEndian32(&file[skinbuilder::offsetFieldAt(1)]));
              return file;
          },
          {{"abmp", 1, {}}, {"tSTR", 2, Bytes(3, 0xB2)}, {"PlRC", 0, Bytes(4, 0xC3)}}},
@@ -234,8 +234,8 @@ TEST(SerializeResourceDatabase, WritesTheFixedHeader) {
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 78), header);
     EXPECT_EQ(file.size(), 78u + 30 + 5 + 3 + 4);
     // The data follow the directory without the input's gap.
-    EXPECT_EQ(prc::loadBigEndian32(&file[skinbuilder::offsetFieldAt(0)]), 108u);
-    EXPECT_EQ(prc::loadBigEndian32(&file[skinbuilder::offsetFieldAt(2)]), 116u);
+    EXPECT_EQ(byteorder::loadBigEndian32(&file[skinbuilder::offsetFieldAt(0)]), 108u);
+    EXPECT_EQ(byteorder::loadBigEndian32(&file[skinbuilder::offsetFieldAt(2)]), 116u);
 }
 
 TEST(SerializeResourceDatabase, AnEmptyTableIsJustAHeader) {
@@ -243,7 +243,7 @@ TEST(SerializeResourceDatabase, AnEmptyTableIsJustAHeader) {
     table.header.name = skinbuilder::databaseName("Empty");
     const Bytes file = prc::serializeResourceDatabase(table);
     ASSERT_EQ(file.size(), 78u);
-    EXPECT_EQ(prc::loadBigEndian16(&file[76]), 0u);
+    EXPECT_EQ(byteorder::loadBigEndian16(&file[76]), 0u);
 }
 
 // Whatever the table (empty resources included, anywhere), the written file
