@@ -33,16 +33,9 @@ std::uint32_t candidateLength(const FastSearch& search, std::uint32_t p, std::ui
     return length;
 }
 
-// One step through a link of a stretch that ends before p, all of whose
-// positions share p's four bytes: the text from a candidate q there is the
-// stretch's pattern for u = stretchEnd - q bytes, and p's is that pattern for
-// its extent e. So a candidate shares u bytes where u < e, e bytes where
-// u > e, and e and whatever follows both where u == e. Going farther, each
-// shares at least as much as the one before except past u == e: of those with
-// u < e only the farthest can outlast the others, of those with u > e only the
-// nearest, and none of them can end the search (u and e are below the
-// distance, and e is at most what is left). Examines the candidates from the
-// one at `highest` on as far as that step reaches.
+// One step through a link of a stretch that ends before p (fact 7 of
+// doc/match-search.md): examines the candidates from the one at `highest` on,
+// through the one of u < e, u == e or u > e that can change the state.
 void stepThroughStretchLink(const FastSearch& search, std::uint32_t p, const ChainLink& link,
                             std::uint32_t extent, std::uint32_t highest, std::uint32_t lowestInLink,
                             SearchState& state, std::uint64_t& work) {
@@ -89,12 +82,9 @@ void stepThroughStretchLink(const FastSearch& search, std::uint32_t p, const Cha
 }
 
 // One step through the link of p's own stretch, from the candidate at
-// distance d up to lastDistance. The text from p keeps the stretch's period
-// for its extent e, up to where the stretch ends, so every candidate in the
-// link shares e bytes with p, and at distances from e - 1 on that is all it
-// can count. So the first of them outlasts the others, and after it only the
-// next distance could end the search, right after a record that ran past its
-// distance, which the search looks at next.
+// distance d up to lastDistance (fact 8 of doc/match-search.md): the first
+// outlasts the others; after an overreach the search looks at fact 2's
+// distance next.
 void stepPastOwnStretch(const FastSearch& search, std::uint32_t p, std::uint32_t d,
                         std::uint32_t extent, std::uint32_t lastDistance, SearchState& state) {
     const std::uint8_t* here = search.source.data() + p;
@@ -116,8 +106,8 @@ bool continueWithChains(FastSearch& search, std::uint32_t p, std::uint32_t windo
     if (remaining < kChainKeyBytes) {
         return true;  // nothing that could be written is left
     }
-    // Beyond distance three, a candidate that does not share p's first four
-    // bytes can neither end the search nor outlast one that does.
+    // Beyond distance three only p's four-byte chain matters (fact 6 of
+    // doc/match-search.md).
     scanDistances(source, p, state, std::min(window, kChainKeyBytes - 1));
     const StretchChains& chains = search.chains;
     std::uint64_t work = 0;

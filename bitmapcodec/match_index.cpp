@@ -27,18 +27,17 @@ std::uint32_t commonPrefix(const MatchIndex& index, std::span<const std::uint8_t
     return std::min(shared, cap);
 }
 
-// Where a search stands on the chain of positions that share p's first four
-// bytes: the chain is walked nearest first, and the queries of one search look
-// ever farther back, so what lies nearer than the last query's bound is never
-// needed again.
+// Where a search stands on p's four-byte chain (fact 6 of doc/match-search.md):
+// the queries of one search look ever farther back, so what lies nearer than
+// the last query's bound is never needed again.
 struct ChainCursor {
     std::uint32_t at;  // a position on the chain (p itself to begin with)
 };
 
 // The nearest position on the chain at most `highest` whose rank lies in
 // [first, last], found within kChainSteps links and the input's budget of
-// them: the position, -1 where the chain leaves the window or ends first (no
-// position there shares k >= 4 bytes), or nothing where the steps run out.
+// them: the position, -1 where the chain leaves the window or ends first
+// (fact 6), or nothing where the steps run out.
 std::optional<std::int64_t> nearestOnChain(MatchIndex& index, ChainCursor& cursor,
                                            std::int32_t first, std::int32_t last,
                                            std::uint32_t highest, std::uint32_t lowest) {
@@ -134,10 +133,9 @@ void chainByKey(std::span<const std::uint8_t> source, std::span<std::uint32_t> p
     std::fill(previous.begin() + static_cast<std::ptrdiff_t>(q), previous.end(), kNoPosition);
 }
 
-// Among all earlier suffixes, the nearest ones in rank order on either side
-// (the previous and the next rank with a smaller position) share the most with
-// each suffix. One pass in rank order with a stack of positions that grow
-// upwards finds both: an entry's previous smaller is the entry below it, and
+// Fact 10: the previous and the next rank with a smaller position share the
+// most with each suffix. One pass in rank order with a stack of positions that
+// grow upwards finds both: an entry's previous smaller is the entry below it, and
 // its next smaller is the rank that pops it. Each entry keeps its common
 // prefix with the one below it (the previous side) and with the one above it
 // or the current rank (the next side), so that popping keeps them exact.
@@ -171,8 +169,8 @@ void longestEarlierMatches(const MatchIndex& index, std::span<std::int32_t> long
 }
 
 // The longest common prefix of p with any position at most `window` before
-// it. The window's ranks are kept from search to search: positions come in
-// order, so each enters and leaves the set once.
+// it (fact 10). The window's ranks are kept from search to search: positions
+// come in order, so each enters and leaves the set once.
 std::uint32_t longestMatchInWindow(MatchIndex& index, std::uint32_t p, std::uint32_t window) {
     const std::uint32_t first = p - window;
     if (index.inWindow.levels.empty()) {
@@ -211,21 +209,12 @@ std::uint32_t longestMatchInWindow(MatchIndex& index, std::uint32_t p, std::uint
 
 }  // namespace
 
-// Goes on from wherever the earlier steps left off, as the plain scan would,
-// but visiting only the distances that can matter. Each new best is the
-// nearest earlier occurrence, beyond the distances examined, of more bytes
-// than the best so far; and besides such a record, the scan can only end at
-// the distance right after a record that ran one byte past its distance, which
-// is examined like any candidate. A query may ask for up to examined + 1 bytes
-// at once (and no more than any earlier position shares with p): any record
-// shorter than that lies beyond distance examined with fewer bytes than its
-// distance, so it can neither end the search nor outlast the record found.
-// Where that finds nothing in the window (the longest earlier matches may lie
-// beyond it), any smaller count is as good a question: the search then asks
-// for one byte fewer, then two, four and so on, since the longest match in the
-// window is most often just short of the longest of all. Where no earlier
-// position shares enough bytes with p for a match that could be written, it
-// ends with what it has.
+// Goes on from wherever the earlier steps left off, visiting only the records
+// (fact 1 of doc/match-search.md) and fact 2's distance. Each query asks for
+// up to examined + 1 bytes (fact 3) and backs off by one byte, then two, four
+// and so on after a miss: the longest match in the window is most often just
+// short of the longest of all. It ends where nothing left can be written
+// (fact 9).
 void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window,
                        SearchState& state) {
     MatchIndex& index = *search.index;
@@ -237,10 +226,8 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
     // No candidate left in the window shares more bytes with p than this.
     auto most = static_cast<std::uint32_t>(index.longestEarlierMatch[p]);
     // Past the largest distance the longest earlier match may lie beyond the
-    // window. The window's own longest match is looked up only once a query
-    // has found nothing in it: most searches never miss, and the window's
-    // ranks then catch up with the positions passed in one go, at no more
-    // cost than keeping them at every search.
+    // window. The window's own (fact 10) is looked up only after a miss: most
+    // searches never miss, and the window's ranks then catch up in one go.
     bool windowChecked = window == p;
     ChainCursor cursor{p};
     // How far below the highest count still possible to ask, after misses.
@@ -250,8 +237,7 @@ void continueWithIndex(FastSearch& search, std::uint32_t p, std::uint32_t window
         if (stepAfterOverreach(search.stretch, source, p, window, state, prefixAt)) {
             continue;
         }
-        // Nothing left could be longer than the best, or long enough to be
-        // written: the rest of the window cannot change the token.
+        // Nothing left could be longer than the best, or be written (fact 9).
         if (state.best >= most || most < kShortestPayingMatch) {
             state.examined = window;
             break;

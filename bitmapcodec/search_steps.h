@@ -97,15 +97,9 @@ inline const PeriodicStretch& stretchThrough(PeriodicStretch& cached,
     return cached;
 }
 
-// Inside a stretch of period P (the first overreach) that runs E bytes on
-// from p, the candidates at the multiples jP are records of jP + 1 bytes
-// while jP + 1 < E, and no candidate in between changes the state: one at a
-// distance of remainder r modulo P shares at most r < P bytes (the text at p
-// has no shorter period), and the stop right after a record that ran past its
-// distance would need source[p - 1], source[p] and source[p + 1] to be equal,
-// that is, period 1, where every distance is a multiple. So the search may go
-// straight to the last such record that lies inside the stretch and below
-// lastDistance. Returns that multiple of P, or 0.
+// The last record of the stretch of the given period through p (fact 5 of
+// doc/match-search.md): the largest multiple jP of the period P with
+// jP + 1 < E and jP <= lastDistance, or 0.
 inline std::uint32_t lastRecordInStretch(PeriodicStretch& cached,
                                          std::span<const std::uint8_t> source, std::uint32_t p,
                                          std::uint32_t lastDistance, std::uint32_t period) {

@@ -1,4 +1,4 @@
-// The only place where the compressor touches the file system, so that POSIX
+// The only place where Tessel and Lumen touch the file system, so that POSIX
 // and Windows differ in one file each.
 #pragma once
 
