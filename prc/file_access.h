@@ -24,6 +24,12 @@ struct FileContents {
 // resource read from a file of its own ends up inside one.
 inline constexpr std::uint64_t kMaxDatabaseFileSize = 0xFFFFFFFF;
 
+// The one reader behind the three below, in each platform's file. folder:
+// where the file must lie, or null; whole: the file to its end within
+// maxBytes, or else only its first maxBytes bytes.
+FileContents readRegularFile(const std::string& path, const std::string* folder,
+                             std::uint64_t maxBytes, bool whole);
+
 // Paths are UTF-8. Reads a regular file to its end, without text translation,
 // when it holds at most maxBytes: a larger one is refused from its size before
 // anything is read, and one that grows while being read once more than
@@ -31,18 +37,25 @@ inline constexpr std::uint64_t kMaxDatabaseFileSize = 0xFFFFFFFF;
 // waiting (a FIFO with no writer would hold the open for ever) and refused
 // once opened when it is not a regular file. A folder cannot be opened as a
 // file (cannotOpen, on every system).
-FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes);
+inline FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes) {
+    return readRegularFile(path, nullptr, maxBytes, true);
+}
 
 // The same for a file that must lie inside the folder: the file actually
 // opened, through every symbolic link, is compared with the folder's own
 // real path (outsideFolder when it is elsewhere).
-FileContents readWholeFileInside(const std::string& folder, const std::string& path,
-                                 std::uint64_t maxBytes);
+inline FileContents readWholeFileInside(const std::string& folder, const std::string& path,
+                                        std::uint64_t maxBytes) {
+    return readRegularFile(path, &folder, maxBytes, true);
+}
 
 // What a header tells before the whole file is read: the first count bytes
 // (all, when there are fewer) and the size of a file that must lie inside the
 // folder, with the same checks as readWholeFileInside but never tooLarge.
-FileContents readFileStart(const std::string& folder, const std::string& path, std::size_t count);
+inline FileContents readFileStart(const std::string& folder, const std::string& path,
+                                  std::size_t count) {
+    return readRegularFile(path, &folder, count, false);
+}
 
 // inUse: another program holds the file open without letting it be replaced
 // (Windows only; nothing was changed).

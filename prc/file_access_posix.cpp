@@ -323,6 +323,8 @@ FileContents failedRead(FileReadStatus status) {
     return contents;
 }
 
+}  // namespace
+
 // folder: where the file must lie, or null. The file is located before it is
 // opened, so that nothing outside the folder is even opened (opening a device
 // can already do something), and again once opened, in case a link changed
@@ -390,21 +392,6 @@ FileContents readRegularFile(const std::string& path, const std::string* folder,
     }
     contents.status = FileReadStatus::ok;
     return contents;
-}
-
-}  // namespace
-
-FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes) {
-    return readRegularFile(path, nullptr, maxBytes, true);
-}
-
-FileContents readWholeFileInside(const std::string& folder, const std::string& path,
-                                 std::uint64_t maxBytes) {
-    return readRegularFile(path, &folder, maxBytes, true);
-}
-
-FileContents readFileStart(const std::string& folder, const std::string& path, std::size_t count) {
-    return readRegularFile(path, &folder, count, false);
 }
 
 FileWriteResult replaceFile(const std::string& path, std::span<const std::uint8_t> bytes,

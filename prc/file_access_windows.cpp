@@ -271,6 +271,8 @@ bool liesInside(HANDLE file, const std::string& folder) {
     return !within.empty() && !opened.empty() && isInside(opened, within);
 }
 
+}  // namespace
+
 // folder: where the file must lie, or null. A file outside is opened (which
 // does nothing to a disk file) and refused before it is read. whole: the file
 // to its end within maxBytes, or else only its first maxBytes bytes.
@@ -324,21 +326,6 @@ FileContents readRegularFile(const std::string& path, const std::string* folder,
     }
     contents.status = FileReadStatus::ok;
     return contents;
-}
-
-}  // namespace
-
-FileContents readWholeFile(const std::string& path, std::uint64_t maxBytes) {
-    return readRegularFile(path, nullptr, maxBytes, true);
-}
-
-FileContents readWholeFileInside(const std::string& folder, const std::string& path,
-                                 std::uint64_t maxBytes) {
-    return readRegularFile(path, &folder, maxBytes, true);
-}
-
-FileContents readFileStart(const std::string& folder, const std::string& path, std::size_t count) {
-    return readRegularFile(path, &folder, count, false);
 }
 
 // Windows has no mode bits: a new file inherits its folder's permissions.
