@@ -987,7 +987,8 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
     };
     const std::vector<Replace> replaces = {
         {{"31000", (in / "a.png").string(), (folder / "out.prc").string()},
-         "a.png: its 4x2 pixels match no member of abmp 31000 (320x480)"},
+         "a.png: its 4x2 pixels match no member of abmp 31000 (320x480); a new size is for "
+         "export and build"},
         {{"4242", (in / "a.png").string(), (folder / "out.prc").string()},
          "has no bitmap of id 4242"},
         {{"31000", (in / "cut.png").string(), (folder / "out.prc").string()},
