@@ -942,6 +942,17 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
              member("down.png", 16, 108) + member("dense.png", 4, 108),
          "skin.toml:19: resource.member: dense.png: 8x4 where odd.png at line 8 (3x1) makes 5x2 "
          "at density 108"},
+        // Without a member of density 72: the picture's size there, 3x1 for
+        // 5x2 at 108; and where an odd side at 144 leaves half a pixel, the
+        // side scaled alone.
+        {"members of 108 and 144 only",
+         head + abmp + member("up.png", 8, 108) + member("dense.png", 8, 144),
+         "skin.toml:12: resource.member: dense.png: 8x4 where up.png at line 8 (5x2 at density "
+         "108) makes 6x2 at density 144"},
+        {"an odd side at 144, then 288",
+         head + abmp + member("odd.png", 8, 144) + member("up.png", 8, 288),
+         "skin.toml:12: resource.member: up.png: 5x2 where odd.png at line 8 (3x1 at density "
+         "144) makes 6x2 at density 288"},
         {"two resources of one type and id",
          head + "[[resource]]\ntype = \"tSTR\"\nid = 5\nfile = \"a.png\"\n[[resource]]\ntype = "
                 "\"tSTR\"\nid = 5\nfile = \"a.png\"\n",
