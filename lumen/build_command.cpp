@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bitmap_family.h"
 #include "build_budget.h"
 #include "commands.h"
 #include "file_access.h"
@@ -46,6 +47,8 @@ struct Build {
     const std::string& manifestPath;
     const std::string& outputPath;
     std::size_t drawn = 0;  // members encoded from their images
+    // "abmp 31000: 320x480 -> 160x240" for each bitmap whose picture took a new size.
+    std::vector<std::string> resized = {};
     // The originals that one build decodes share one file's budget.
     DecodeBudget budget;
     // What the build has read and made, held to the budget that the first
@@ -91,6 +94,56 @@ struct Build {
         return settings;
     }
 
+    // Puts the members in the order the handheld needs them, then reports and
+    // returns false when they are no family that every handheld shows right.
+    bool inHandheldOrder(const ManifestResource& resource,
+                         std::vector<std::vector<std::uint8_t>>& members,
+                         std::vector<palmbitmap::MemberShape>& shapes) {
+        const std::vector<std::size_t> order = palmbitmap::handheldOrder(shapes);
+        std::vector<std::vector<std::uint8_t>> orderedMembers;
+        std::vector<palmbitmap::MemberShape> orderedShapes;
+        for (const std::size_t k : order) {
+            orderedMembers.push_back(std::move(members[k]));
+            orderedShapes.push_back(shapes[k]);
+        }
+        members = std::move(orderedMembers);
+        shapes = std::move(orderedShapes);
+        const std::vector<palmbitmap::FamilyProblem> problems = palmbitmap::familyProblems(shapes);
+        if (problems.empty()) {
+            return true;
+        }
+        const palmbitmap::FamilyProblem& problem = problems.front();
+        const ManifestMember& member = resource.members[order[problem.member]];
+        const ManifestMember& other = resource.members[order[problem.other]];
+        reportFailure(manifestPath + ":" + std::to_string(member.line),
+                      "resource.member: " + shownPath(member.image) + ": " +
+                          palmbitmap::familyProblemText(
+                              problem, shapes,
+                              shownPath(other.image) + " at line " + std::to_string(other.line)));
+        return false;
+    }
+
+    // A bitmap's picture may take a new size (its members agreeing); the
+    // summary says so, since replace would have refused it.
+    void noteNewSize(const ManifestResource& resource,
+                     const std::vector<palmbitmap::BitmapMember>& originals,
+                     const std::vector<palmbitmap::MemberShape>& shapes) {
+        if (originals.empty() || shapes.empty()) {
+            return;
+        }
+        std::vector<palmbitmap::MemberShape> before;
+        for (const palmbitmap::BitmapMember& original : originals) {
+            before.push_back(palmbitmap::shapeOf(original));
+        }
+        const palmbitmap::MemberShape& was = before[palmbitmap::referenceMember(before)];
+        const palmbitmap::MemberShape& is = shapes[palmbitmap::referenceMember(shapes)];
+        if (!palmbitmap::sameShownSize(was, is)) {
+            resized.push_back(printable(resource.type.data(), resource.type.size()) + " " +
+                              std::to_string(resource.id) + ": " + palmbitmap::sizeText(was) +
+                              " -> " + palmbitmap::sizeText(is));
+        }
+    }
+
     std::optional<std::vector<std::uint8_t>> bitmapOf(const ManifestResource& resource) {
         const bool hasOriginal = !resource.original.empty();
         ResourceView view;
@@ -113,6 +166,7 @@ struct Build {
         const auto& originals = view.family.members;
         const bool paired = originals.size() == resource.members.size();
         std::vector<std::vector<std::uint8_t>> members;
+        std::vector<palmbitmap::MemberShape> shapes;
         bool untouched = hasOriginal && paired;
         for (std::size_t k = 0; k < resource.members.size(); ++k) {
             const ManifestMember& member = resource.members[k];
@@ -134,6 +188,8 @@ struct Build {
             }
             const palmbitmap::BitmapMember* from = paired ? &originals[k] : nullptr;
             const MemberSettings settings = settingsFor(member, from);
+            shapes.push_back({load.image->width, load.image->height, settings.format.depth,
+                              settings.format.density});
             const bool sameFormat = from != nullptr && !member.colorsGiven &&
                                     !member.transparentGiven && !member.settings.dither &&
                                     settings.format.depth == from->depth &&
@@ -157,6 +213,10 @@ struct Build {
         if (untouched) {
             return std::move(originalEntry.data);
         }
+        if (!inHandheldOrder(resource, members, shapes)) {
+            return std::nullopt;
+        }
+        noteNewSize(resource, originals, shapes);
         palmbitmap::EncodedFamily family = palmbitmap::chainBitmapFamily(members);
         if (!family.error.empty()) {
             reportFailure(manifestPath + ":" + std::to_string(resource.line), family.error);
@@ -193,7 +253,7 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
         reportFailure(manifestPath + ":" + std::to_string(refusal->line), refusal->error);
         return 1;
     }
-    Build build{folder, manifestPath, outputPath, 0, {}, {}};
+    Build build{folder, manifestPath, outputPath, 0, {}, {}, {}};
     std::vector<prc::ResourceEntry> entries;
     for (const ManifestResource& resource : read.manifest->resources) {
         std::optional<std::vector<std::uint8_t>> bytes =
@@ -213,6 +273,9 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
         writeSkin(outputPath, read.manifest->header, entries);
     if (!written) {
         return 1;
+    }
+    for (const std::string& line : build.resized) {
+        std::printf("%s: %s\n", shownPath(folder).c_str(), line.c_str());
     }
     std::printf("%s: %zu resources, %zu bitmap members drawn anew, %zu bytes written to %s\n",
                 shownPath(folder).c_str(), entries.size(), build.drawn, *written,

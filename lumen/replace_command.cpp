@@ -60,7 +60,8 @@ int replaceBitmap(const std::string& skinPath, const std::string& idText,
         return 1;
     }
     // Members of the image's size are drawn anew, each in its own format;
-    // the others keep their bytes.
+    // the others keep their bytes. The size is how the image finds its
+    // member, so an image of a new size is refused here (build takes it).
     std::vector<std::vector<std::uint8_t>> members;
     std::size_t drawn = 0;
     std::string sizes;
@@ -84,7 +85,7 @@ int replaceBitmap(const std::string& skinPath, const std::string& idText,
         reportFailure(imagePath, "its " + std::to_string(image.image->width) + "x" +
                                      std::to_string(image.image->height) +
                                      " pixels match no member of " + resourceName(view) + " (" +
-                                     sizes + ")");
+                                     sizes + "); a new size is for export and build");
         return 1;
     }
     palmbitmap::EncodedFamily family = palmbitmap::chainBitmapFamily(members);

@@ -101,6 +101,58 @@ Bytes indexedBitmap(int width, int height, const std::function<std::uint8_t(int 
     return out;
 }
 
+Bytes highDensityBitmap(int width, int height, int density,
+                        const std::function<Rgb(int x, int y)>& pixel) {
+    Bytes out;
+    put16(out, static_cast<std::uint32_t>(width));
+    put16(out, static_cast<std::uint32_t>(height));
+    put16(out, static_cast<std::uint32_t>(width * 2));
+    put16(out, kDirectColorFlag);
+    out.insert(out.end(), {16, 3, 24, 1, 0, 0xFF});  // depth, version, header size, 5-6-5, -, none
+    put16(out, static_cast<std::uint32_t>(density));
+    put32(out, 0);  // transparent value (unused)
+    put32(out, 0);  // next bitmap, in bytes
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Rgb c = pixel(x, y);
+            put16(out, ((c.red >> 3) << 11) | ((c.green >> 2) << 5) | (c.blue >> 3));
+        }
+    }
+    return out;
+}
+
+Bytes bitmapFamily(std::vector<Bytes> members) {
+    Bytes out;
+    bool marked = false;
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        Bytes& member = members[k];
+        while (member.size() % 4 != 0) {
+            member.push_back(0);
+        }
+        const bool last = k + 1 == members.size();
+        const bool v3 = member[9] == 3;
+        if (v3 && (member[14] << 8 | member[15]) != 72 && !marked) {
+            // Version 1, depth 0xFF, pointing 16 bytes (4 words) on.
+            out.insert(out.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 1, 0, 4, 0, 0, 0, 0});
+            marked = true;
+        }
+        if (v3) {
+            const std::size_t next = last ? 0 : member.size();
+            std::copy_n(
+                Bytes{static_cast<std::uint8_t>(next >> 24), static_cast<std::uint8_t>(next >> 16),
+                      static_cast<std::uint8_t>(next >> 8), static_cast<std::uint8_t>(next)}
+                    .begin(),
+                4, member.begin() + 20);
+        } else {
+            const std::size_t words = last ? 0 : member.size() / 4;
+            member[10] = static_cast<std::uint8_t>(words >> 8);
+            member[11] = static_cast<std::uint8_t>(words);
+        }
+        out.insert(out.end(), member.begin(), member.end());
+    }
+    return out;
+}
+
 namespace {
 
 std::uint8_t mix(int from, int to, double t) {

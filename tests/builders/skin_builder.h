@@ -65,6 +65,16 @@ Bytes directColorBitmap(int width, int height, const std::function<Rgb(int x, in
 // A version 2 bitmap with 8 bits per pixel in the system palette.
 Bytes indexedBitmap(int width, int height, const std::function<std::uint8_t(int x, int y)>& pixel);
 
+// A version 3 bitmap of 16-bit direct colour at a density (72, 108, 144...).
+Bytes highDensityBitmap(int width, int height, int density,
+                        const std::function<Rgb(int x, int y)>& pixel);
+
+// Members (version 2 or 3, each with its next field 0) chained in the order
+// given, each padded to four bytes, and the density marker before the first
+// member of another density than 72, as the handheld expects it; one listed
+// before a member of density 72 hides that member from systems before Palm OS 5.
+Bytes bitmapFamily(std::vector<Bytes> members);
+
 // A cBMP container that declares `total` bytes in few: the prefix, then its
 // last byte repeated by one match. Hostile inputs for the decoders' limits.
 Bytes repeatingContainer(const Bytes& prefix, std::uint32_t total);
