@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -372,7 +374,9 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
 }
 
 // The manual page is written by hand: a command added to the program must get
-// its subsection there too.
+// its subsection there too, and a key the manifest's reader takes its entry
+// in THE MANIFEST, the section that the usage and every exported manifest
+// point at.
 TEST(Lumen, ManualPageHasASubsectionForEveryCommandOfTheUsage) {
     const RunResult help = lumen({"--help"});
     ASSERT_EQ(help.exitStatus, 0);
@@ -391,6 +395,44 @@ TEST(Lumen, ManualPageHasASubsectionForEveryCommandOfTheUsage) {
     for (const std::string& command : commands) {
         EXPECT_NE(page.find("\n.SS " + command + " "), std::string::npos)
             << "doc/man/Lumen.1 has no subsection for " << command;
+    }
+
+    const std::string section = "THE MANIFEST";
+    const std::size_t start = page.find("\n.SH " + section + "\n");
+    ASSERT_NE(start, std::string::npos);
+    EXPECT_NE(help.out.find(section + " in Lumen's\nmanual"), std::string::npos) << help.out;
+    TempFolder folder;
+    ASSERT_EQ(lumen({"export", SAMPLE_SKIN_PATH, folder / "export"}).exitStatus, 0);
+    const Bytes exported = readFile(folder / "export" / "skin.toml");
+    EXPECT_NE(std::string(exported.begin(), exported.end()).find(section), std::string::npos);
+    // The words an entry begins with: ".TP", then ".B depth" or
+    // ".BR created \", \" modified".
+    std::istringstream lines(page.substr(start, page.find("\n.SH ", start + 1) - start));
+    std::set<std::string> described;
+    for (std::string line, previous; std::getline(lines, line); previous = line) {
+        if (previous == ".TP" && line.starts_with(".B")) {
+            std::istringstream words(line.substr(line.find(' ') + 1));
+            for (std::string word; words >> word;) {
+                described.insert(word);
+            }
+        }
+    }
+    // An unknown key in each table is refused with every key the table takes.
+    const std::string head = "[database]\nname = \"X\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n";
+    const std::string resource = head + "[[resource]]\ntype = \"abmp\"\nid = 1\n";
+    for (const std::string& manifest :
+         std::vector<std::string>{"[database]\nzz = 1\n", resource + "zz = 1\n",
+                                  resource + "[[resource.member]]\nzz = 1\n"}) {
+        testsupport::writeFile(folder / "export" / "skin.toml",
+                               Bytes(manifest.begin(), manifest.end()));
+        const RunResult run = lumen({"build", folder / "export", folder / "out.prc"});
+        const std::size_t takes = run.err.find("it takes ");
+        ASSERT_NE(takes, std::string::npos) << run.err;
+        std::istringstream keys(run.err.substr(takes + 9, run.err.find('\n') - takes - 9));
+        for (std::string key; std::getline(keys, key, ',');) {
+            key.erase(0, key.find_first_not_of(' '));
+            EXPECT_TRUE(described.contains(key)) << "THE MANIFEST has no entry for " << key;
+        }
     }
 }
 
