@@ -220,8 +220,12 @@ Problem readName(const toml::table& table, const toml::node& owner, prc::Databas
         const std::optional<std::uint8_t> byte =
             length == 0 ? std::nullopt : palmtext::unicodeToWindows1252(character);
         if (!byte) {
-            return problem(*table.get("name"), "database.name",
-                           "has a character the handheld cannot show");
+            return problem(
+                *table.get("name"), pathOf(nameKey),
+                "has a character the handheld cannot show, " +
+                    shownPath(std::string(rest.substr(0, std::max<std::size_t>(length, 1)))) +
+                    "; write it with the characters of Windows-1252, or give the "
+                    "bytes as nameBytes");
         }
         latin.push_back(*byte);
         rest.remove_prefix(length);

@@ -905,7 +905,8 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
         {"a character outside quotes", head + "\xC3\xA9 = 1\n",
          "skin.toml:5: a character that is not UTF-8 text in quotes or a comment"},
         {"a name the handheld cannot show", "[database]\nname = \"\xC5\x81\"\n",
-         "skin.toml:2: database.name: has a character the handheld cannot show"},
+         "skin.toml:2: database.name: has a character the handheld cannot show, \xC5\x81; write "
+         "it with the characters of Windows-1252"},
         {"a name too long",
          "[database]\nname = \"" + std::string(32, 'n') +
              "\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n",
