@@ -32,7 +32,10 @@ constexpr const char* kUsage =
     "                                  but an unchanged export of it), then open its index.html\n"
     "       Lumen FOLDER               a folder alone: build into FOLDER.prc beside it, or\n"
     "                                  FOLDER (2).prc ... if that exists\n"
-    "       Lumen --help | --version\n";
+    "       Lumen --help | --version\n"
+    "\n"
+    "Every key of skin.toml, its values and its default: THE MANIFEST in Lumen's\n"
+    "manual (man Lumen; on Windows Lumen.txt, beside Lumen.exe).\n";
 
 int usageError(const std::string& what) {
     std::fprintf(stderr, "Lumen: %s\n%s", what.c_str(), kUsage);

@@ -47,7 +47,9 @@ std::string manifestText(const Manifest& manifest) {
     const prc::DatabaseHeader& h = manifest.header;
     std::string text =
         "# What Lumen build makes a skin of. Change an image and build: only that\n"
-        "# bitmap is drawn anew. See the README for every key.\n\n[database]\n";
+        "# bitmap is drawn anew. Every key, its values and its default: THE MANIFEST\n"
+        "# in Lumen's manual (man Lumen; on Windows Lumen.txt, beside Lumen.exe).\n\n"
+        "[database]\n";
     const auto nameEnd = std::find(h.name.begin(), h.name.end(), std::uint8_t{0});
     // A name of all 32 bytes has no NUL to end it: only nameBytes holds it.
     const bool plainName =

@@ -3,14 +3,16 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
-#include <limits>
+#include <charconv>
 #include <map>
 #include <set>
 #include <string_view>
 #include <type_traits>
 #include <utility>
 
+#include "manifest_keys.h"
 #include "manifest_paths.h"
+#include "manifest_syntax.h"
 #include "manifest_words.h"
 #include "shown_text.h"
 #include "toml_ascii.h"
@@ -36,76 +38,131 @@ Problem problem(const toml::node& node, std::string key, std::string what) {
     return {lineOf(node), std::move(key), std::move(what)};
 }
 
-Problem unknownKeys(const toml::table& table, const std::string& section,
-                    const std::set<std::string>& known) {
+// Every key the reader asks for is in the table of keys (manifest_keys.cpp).
+const ManifestKey& keyOf(std::string_view table, std::string_view name) {
+    return *manifestKey(table, name);
+}
+
+std::string pathOf(const ManifestKey& key) {
+    return key.table.empty() ? std::string(key.name)
+                             : std::string(key.table) + "." + std::string(key.name);
+}
+
+// A value as a message names it.
+std::string given(const toml::node& node) {
+    if (const auto* text = node.as_string()) {
+        return "the text \"" + shownPath(text->get()) + "\"";
+    }
+    if (const auto* number = node.as_integer()) {
+        return std::to_string(number->get());
+    }
+    if (const auto* truth = node.as_boolean()) {
+        return truth->get() ? "true" : "false";
+    }
+    if (node.is_floating_point()) {
+        return "a number with a fraction";
+    }
+    if (node.is_date() || node.is_time() || node.is_date_time()) {
+        return "a date or time";
+    }
+    return node.is_array() ? "a list" : "a table";
+}
+
+// A number in quotes that the key would take without them: how to write it.
+std::string unquotedMend(const ManifestKey& key, const toml::node& node) {
+    const auto* text = node.as_string();
+    if (key.high < key.low || text == nullptr) {
+        return {};
+    }
+    const std::string& digits = text->get();
+    const bool hex = digits.starts_with("0x");
+    std::int64_t value = 0;
+    const char* first = digits.data() + (hex ? 2 : 0);
+    const char* last = digits.data() + digits.size();
+    const auto [end, error] = std::from_chars(first, last, value, hex ? 16 : 10);
+    if (first == last || error != std::errc() || end != last || !acceptsNumber(key, value)) {
+        return {};
+    }
+    return std::string(key.name) + " = " + digits + ", without quotes";
+}
+
+// The one way a value that the key does not take is reported.
+Problem wrong(const toml::node& node, const ManifestKey& key) {
+    return problem(node, pathOf(key), wrongValue(key, given(node), unquotedMend(key, node)));
+}
+
+Problem missing(const toml::node& owner, const ManifestKey& key) {
+    return problem(owner, pathOf(key), missingValue(key));
+}
+
+Problem unknownKeys(const toml::table& table, std::string_view section) {
     for (auto&& [key, node] : table) {
-        if (known.count(std::string(key.str())) == 0) {
-            return problem(node, section + std::string(key.str()), "unknown key");
+        if (manifestKey(section, key.str()) == nullptr) {
+            const std::string path =
+                (section.empty() ? "" : std::string(section) + ".") + std::string(key.str());
+            return problem(node, path, unknownKey(section, key.str()));
         }
     }
     return {};
 }
 
-// An integer key within [low, high], when present.
-Problem readNumber(const toml::table& table, const std::string& section, const char* key,
-                   std::int64_t low, std::int64_t high, std::optional<std::int64_t>& out) {
-    const toml::node* node = table.get(key);
+// A whole number the key takes, when present.
+Problem readNumber(const toml::table& table, const ManifestKey& key,
+                   std::optional<std::int64_t>& out) {
+    const toml::node* node = table.get(key.name);
     if (node == nullptr) {
         return {};
     }
     const std::optional<std::int64_t> value = node->value_exact<std::int64_t>();
-    if (!value || *value < low || *value > high) {
-        return problem(
-            *node, section + key,
-            "must be a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+    if (!value || !acceptsNumber(key, *value)) {
+        return wrong(*node, key);
     }
     out = value;
     return {};
 }
 
-Problem readText(const toml::table& table, const std::string& section, const char* key,
+Problem readText(const toml::table& table, const ManifestKey& key,
                  std::optional<std::string>& out) {
-    const toml::node* node = table.get(key);
+    const toml::node* node = table.get(key.name);
     if (node == nullptr) {
         return {};
     }
     if (!node->is_string()) {
-        return problem(*node, section + key, "must be text in quotes");
+        return wrong(*node, key);
     }
     out = node->as_string()->get();
     return {};
 }
 
 // A name of a file in the manifest's folder, when present.
-Problem readFileName(const toml::table& table, const std::string& section, const char* key,
+Problem readFileName(const toml::table& table, const ManifestKey& key,
                      std::optional<std::string>& out) {
-    if (Problem p = readText(table, section, key, out)) {
+    if (Problem p = readText(table, key, out)) {
         return p;
     }
     const std::string why = out ? manifestNameProblem(*out) : std::string();
     if (!why.empty()) {
-        return problem(*table.get(key), section + key, shownPath(*out) + ": " + why);
+        return problem(*table.get(key.name), pathOf(key), shownPath(*out) + ": " + why);
     }
     return {};
 }
 
 // Four characters of printable ASCII, or the code as a number (0x72737263).
-Problem readCode(const toml::table& table, const std::string& section, const char* key,
-                 bool required, const toml::node& owner, prc::TypeCode& out) {
-    const toml::node* node = table.get(key);
+Problem readCode(const toml::table& table, const ManifestKey& key, const toml::node& owner,
+                 prc::TypeCode& out) {
+    const toml::node* node = table.get(key.name);
     if (node == nullptr) {
-        return required ? problem(owner, section + key, "is missing") : Problem{};
+        return missing(owner, key);
     }
     if (const auto text = node->value_exact<std::string>()) {
         if (text->size() != 4 || !std::all_of(text->begin(), text->end(), isPlainCodeCharacter)) {
-            return problem(*node, section + key, "must be four characters of plain ASCII");
+            return wrong(*node, key);
         }
         std::copy(text->begin(), text->end(), out.begin());
         return {};
     }
     std::optional<std::int64_t> number;
-    if (Problem p = readNumber(table, section, key, 0, 0xFFFFFFFF, number)) {
-        p.what = "must be four characters or a number of 32 bits";
+    if (Problem p = readNumber(table, key, number)) {
         return p;
     }
     for (int k = 0; k < 4; ++k) {
@@ -130,10 +187,12 @@ int hexDigit(char c) {
 Problem readName(const toml::table& table, const toml::node& owner, prc::DatabaseName& name) {
     std::optional<std::string> text;
     std::optional<std::string> bytes;
-    if (Problem p = readText(table, "database.", "name", text)) {
+    const ManifestKey& nameKey = keyOf("database", "name");
+    const ManifestKey& bytesKey = keyOf("database", "nameBytes");
+    if (Problem p = readText(table, nameKey, text)) {
         return p;
     }
-    if (Problem p = readText(table, "database.", "nameBytes", bytes)) {
+    if (Problem p = readText(table, bytesKey, bytes)) {
         return p;
     }
     if (bytes) {
@@ -141,7 +200,7 @@ Problem readName(const toml::table& table, const toml::node& owner, prc::Databas
         const toml::node& node = *table.get("nameBytes");
         if (bytes->size() != 64 ||
             !std::all_of(bytes->begin(), bytes->end(), [](char c) { return hexDigit(c) >= 0; })) {
-            return problem(node, "database.nameBytes", "must be 64 hexadecimal digits");
+            return wrong(node, bytesKey);
         }
         for (std::size_t k = 0; k < name.size(); ++k) {
             name[k] = static_cast<std::uint8_t>(hexDigit((*bytes)[2 * k]) * 16 +
@@ -150,7 +209,7 @@ Problem readName(const toml::table& table, const toml::node& owner, prc::Databas
         return {};
     }
     if (!text) {
-        return problem(owner, "database.name", "is missing");
+        return missing(owner, nameKey);
     }
     // Stored in the handheld's character set, the one Lumen shows names in
     // and Recast writes them in.
@@ -161,15 +220,19 @@ Problem readName(const toml::table& table, const toml::node& owner, prc::Databas
         const std::optional<std::uint8_t> byte =
             length == 0 ? std::nullopt : palmtext::unicodeToWindows1252(character);
         if (!byte) {
-            return problem(*table.get("name"), "database.name",
-                           "has a character the handheld cannot show");
+            return problem(
+                *table.get("name"), pathOf(nameKey),
+                "has a character the handheld cannot show, " +
+                    shownPath(std::string(rest.substr(0, std::max<std::size_t>(length, 1)))) +
+                    "; write it with the characters of Windows-1252, or give the "
+                    "bytes as nameBytes");
         }
         latin.push_back(*byte);
         rest.remove_prefix(length);
     }
     if (latin.empty() || latin.size() > 31 ||
         std::find(latin.begin(), latin.end(), 0) != latin.end()) {
-        return problem(*table.get("name"), "database.name", "must be 1 to 31 characters");
+        return wrong(*table.get("name"), nameKey);
     }
     name.fill(0);
     std::copy(latin.begin(), latin.end(), name.begin());
@@ -178,32 +241,32 @@ Problem readName(const toml::table& table, const toml::node& owner, prc::Databas
 
 Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHeader& header) {
     const toml::node* node = root.get("database");
-    if (node == nullptr || !node->is_table()) {
-        return {node ? lineOf(*node) : 1, "database", "must be a [database] table"};
+    if (node == nullptr) {
+        return {1, "database", missingValue(keyOf("", "database"))};
+    }
+    if (!node->is_table()) {
+        return wrong(*node, keyOf("", "database"));
     }
     const toml::table& table = *node->as_table();
-    if (Problem p =
-            unknownKeys(table, "database.",
-                        {"name", "nameBytes", "type", "creator", "attributes", "version", "created",
-                         "modified", "backedUp", "modificationNumber", "uniqueIdSeed"})) {
+    if (Problem p = unknownKeys(table, "database")) {
         return p;
     }
     if (Problem p = readName(table, *node, header.name)) {
         return p;
     }
-    if (Problem p = readCode(table, "database.", "type", true, *node, header.type)) {
+    if (Problem p = readCode(table, keyOf("database", "type"), *node, header.type)) {
         return p;
     }
-    if (Problem p = readCode(table, "database.", "creator", true, *node, header.creator)) {
+    if (Problem p = readCode(table, keyOf("database", "creator"), *node, header.creator)) {
         return p;
     }
     // What a new database of resources has: the resource flag, version 1,
     // made and changed now, never backed up.
+    // The table of keys gives each field the range of its bytes.
     const auto field = [&table](const char* key, std::int64_t fallback, auto& out) -> Problem {
         using Field = std::remove_reference_t<decltype(out)>;
         std::optional<std::int64_t> value;
-        if (Problem p =
-                readNumber(table, "database.", key, 0, std::numeric_limits<Field>::max(), value)) {
+        if (Problem p = readNumber(table, keyOf("database", key), value)) {
             return p;
         }
         out = static_cast<Field>(value.value_or(fallback));
@@ -250,38 +313,38 @@ const char* settingKey(palmbitmap::FormatSetting setting) {
 }
 
 Problem readMember(const toml::node& node, ManifestMember& member) {
-    const std::string section = "resource.member.";
+    const auto key = [](const char* name) -> const ManifestKey& {
+        return keyOf("resource.member", name);
+    };
     if (!node.is_table()) {
-        return problem(node, "resource.member", "must be a [[resource.member]] table");
+        return wrong(node, keyOf("resource", "member"));
     }
     const toml::table& table = *node.as_table();
     member.line = lineOf(node);
-    if (Problem p = unknownKeys(table, section,
-                                {"image", "depth", "density", "compression", "colours", "dither",
-                                 "transparent", "version", "digest"})) {
+    if (Problem p = unknownKeys(table, "resource.member")) {
         return p;
     }
     std::optional<std::string> image;
-    if (Problem p = readFileName(table, section, "image", image)) {
+    if (Problem p = readFileName(table, key("image"), image)) {
         return p;
     }
     if (!image || image->empty()) {
-        return problem(node, section + "image", "is missing");
+        return missing(node, key("image"));
     }
     member.image = *image;
     std::optional<std::int64_t> depth;
     std::optional<std::int64_t> density;
     std::optional<std::int64_t> version;
-    if (Problem p = readNumber(table, section, "depth", 0, 255, depth)) {
+    if (Problem p = readNumber(table, key("depth"), depth)) {
         return p;
     }
     if (!depth) {
-        return problem(node, section + "depth", "is missing");
+        return missing(node, key("depth"));
     }
-    if (Problem p = readNumber(table, section, "density", 0, 0xFFFF, density)) {
+    if (Problem p = readNumber(table, key("density"), density)) {
         return p;
     }
-    if (Problem p = readNumber(table, section, "version", 0, 255, version)) {
+    if (Problem p = readNumber(table, key("version"), version)) {
         return p;
     }
     palmbitmap::MemberFormat& format = member.settings.format;
@@ -291,47 +354,45 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         static_cast<int>(version.value_or(format.density == palmbitmap::kLowDensity ? 2 : 3));
 
     std::optional<std::string> text;
-    if (Problem p = readText(table, section, "compression", text)) {
+    if (Problem p = readText(table, key("compression"), text)) {
         return p;
     }
     if (text) {
         format.compression = compressionOfKeyword(*text);
         if (!format.compression && *text != "best") {
-            return problem(*table.get("compression"), section + "compression",
-                           "must be \"none\", \"scanline\", \"rle\", \"packbits\" or \"best\"");
+            return wrong(*table.get("compression"), key("compression"));
         }
         member.compressionGiven = true;
     }
     text.reset();
-    if (Problem p = readText(table, section, "colours", text)) {
+    if (Problem p = readText(table, key("colours"), text)) {
         return p;
     }
     if (text) {
         if (*text != "system" && *text != "image") {
-            return problem(*table.get("colours"), section + "colours",
-                           "must be \"system\" or \"image\"");
+            return wrong(*table.get("colours"), key("colours"));
         }
         if (format.depth != 8) {
-            return problem(*table.get("colours"), section + "colours", "applies to depth 8 only");
+            return problem(*table.get("colours"), "resource.member.colours",
+                           "applies to depth 8 only");
         }
         member.settings.imageColors = *text == "image";
         member.colorsGiven = true;
     }
     if (const toml::node* dither = table.get("dither")) {
         if (!dither->is_boolean()) {
-            return problem(*dither, section + "dither", "must be true or false");
+            return wrong(*dither, key("dither"));
         }
         member.settings.dither = dither->as_boolean()->get();
     }
     text.reset();
-    if (Problem p = readText(table, section, "transparent", text)) {
+    if (Problem p = readText(table, key("transparent"), text)) {
         return p;
     }
     if (text) {
         if (text->size() != 7 || (*text)[0] != '#' ||
             !std::all_of(text->begin() + 1, text->end(), [](char c) { return hexDigit(c) >= 0; })) {
-            return problem(*table.get("transparent"), section + "transparent",
-                           "must be a colour as \"#rrggbb\"");
+            return wrong(*table.get("transparent"), key("transparent"));
         }
         const auto channel = [&](std::size_t at) {
             return static_cast<std::uint8_t>(hexDigit((*text)[at]) * 16 +
@@ -341,46 +402,46 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         member.transparentGiven = true;
     }
     text.reset();
-    if (Problem p = readText(table, section, "digest", text)) {
+    if (Problem p = readText(table, key("digest"), text)) {
         return p;
     }
     member.digest = text.value_or("");
     // A format the handheld cannot draw is refused here, with its line.
-    if (const palmbitmap::FormatProblem wrong = palmbitmap::formatProblem(format)) {
-        const char* key = settingKey(wrong.setting);
-        return problem(table.get(key) != nullptr ? *table.get(key) : node, section + key,
-                       wrong.what);
+    if (const palmbitmap::FormatProblem wrongFormat = palmbitmap::formatProblem(format)) {
+        const char* name = settingKey(wrongFormat.setting);
+        return problem(table.get(name) != nullptr ? *table.get(name) : node,
+                       std::string("resource.member.") + name, wrongFormat.what);
     }
     return {};
 }
 
 Problem readResource(const toml::node& node, ManifestResource& resource) {
-    const std::string section = "resource.";
+    const auto key = [](const char* name) -> const ManifestKey& { return keyOf("resource", name); };
     if (!node.is_table()) {
-        return problem(node, "resource", "must be a [[resource]] table");
+        return wrong(node, keyOf("", "resource"));
     }
     const toml::table& table = *node.as_table();
     resource.line = lineOf(node);
-    if (Problem p = unknownKeys(table, section, {"type", "id", "file", "original", "member"})) {
+    if (Problem p = unknownKeys(table, "resource")) {
         return p;
     }
-    if (Problem p = readCode(table, section, "type", true, node, resource.type)) {
+    if (Problem p = readCode(table, key("type"), node, resource.type)) {
         return p;
     }
     std::optional<std::int64_t> id;
-    if (Problem p = readNumber(table, section, "id", 0, 0xFFFF, id)) {
+    if (Problem p = readNumber(table, key("id"), id)) {
         return p;
     }
     if (!id) {
-        return problem(node, section + "id", "is missing");
+        return missing(node, key("id"));
     }
     resource.id = static_cast<std::uint16_t>(*id);
     std::optional<std::string> file;
     std::optional<std::string> original;
-    if (Problem p = readFileName(table, section, "file", file)) {
+    if (Problem p = readFileName(table, key("file"), file)) {
         return p;
     }
-    if (Problem p = readFileName(table, section, "original", original)) {
+    if (Problem p = readFileName(table, key("original"), original)) {
         return p;
     }
     resource.file = file.value_or("");
@@ -388,7 +449,7 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
     if (const toml::node* members = table.get("member")) {
         const toml::array* array = members->as_array();
         if (array == nullptr || array->empty()) {
-            return problem(*members, section + "member", "must be [[resource.member]] tables");
+            return wrong(*members, key("member"));
         }
         for (const toml::node& entry : *array) {
             if (Problem p = readMember(entry, resource.members.emplace_back())) {
@@ -397,11 +458,11 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
         }
     }
     if (resource.members.empty() == resource.file.empty()) {
-        return problem(node, section + "file",
+        return problem(node, "resource.file",
                        "a resource takes either a file or [[resource.member]] images");
     }
     if (!resource.original.empty() && resource.members.empty()) {
-        return problem(node, section + "original", "belongs to a bitmap made of members");
+        return problem(node, "resource.original", "belongs to a bitmap made of members");
     }
     return {};
 }
@@ -418,20 +479,22 @@ ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds) {
     }
     toml::parse_result parsed = toml::parse(*ascii.text);
     if (!parsed) {
-        read.errorLine = static_cast<int>(parsed.error().source().begin.line);
-        read.error = std::string(parsed.error().description());
+        const toml::source_position at = parsed.error().source().begin;
+        read.errorLine = static_cast<int>(at.line);
+        read.error = syntaxMessage(*ascii.text, read.errorLine, static_cast<int>(at.column),
+                                   parsed.error().description());
         return read;
     }
     const toml::table& root = parsed.table();
     Manifest manifest;
-    Problem found = unknownKeys(root, "", {"database", "resource"});
+    Problem found = unknownKeys(root, "");
     if (!found) {
         found = readDatabase(root, nowSeconds, manifest.header);
     }
     if (!found) {
         const toml::node* resources = root.get("resource");
         if (resources != nullptr && !resources->is_array()) {
-            found = problem(*resources, "resource", "must be [[resource]] tables");
+            found = wrong(*resources, keyOf("", "resource"));
         } else if (resources != nullptr) {
             std::map<std::pair<prc::TypeCode, std::uint16_t>, int> seen;
             for (const toml::node& node : *resources->as_array()) {

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -405,7 +407,9 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
 }
 
 // The manual page is written by hand: a command added to the program must get
-// its subsection there too.
+// its subsection there too, and a key the manifest's reader takes its entry
+// in THE MANIFEST, the section that the usage and every exported manifest
+// point at.
 TEST(Lumen, ManualPageHasASubsectionForEveryCommandOfTheUsage) {
     const RunResult help = lumen({"--help"});
     ASSERT_EQ(help.exitStatus, 0);
@@ -424,6 +428,44 @@ TEST(Lumen, ManualPageHasASubsectionForEveryCommandOfTheUsage) {
     for (const std::string& command : commands) {
         EXPECT_NE(page.find("\n.SS " + command + " "), std::string::npos)
             << "doc/man/Lumen.1 has no subsection for " << command;
+    }
+
+    const std::string section = "THE MANIFEST";
+    const std::size_t start = page.find("\n.SH " + section + "\n");
+    ASSERT_NE(start, std::string::npos);
+    EXPECT_NE(help.out.find(section + " in Lumen's\nmanual"), std::string::npos) << help.out;
+    TempFolder folder;
+    ASSERT_EQ(lumen({"export", SAMPLE_SKIN_PATH, folder / "export"}).exitStatus, 0);
+    const Bytes exported = readFile(folder / "export" / "skin.toml");
+    EXPECT_NE(std::string(exported.begin(), exported.end()).find(section), std::string::npos);
+    // The words an entry begins with: ".TP", then ".B depth" or
+    // ".BR created \", \" modified".
+    std::istringstream lines(page.substr(start, page.find("\n.SH ", start + 1) - start));
+    std::set<std::string> described;
+    for (std::string line, previous; std::getline(lines, line); previous = line) {
+        if (previous == ".TP" && line.starts_with(".B")) {
+            std::istringstream words(line.substr(line.find(' ') + 1));
+            for (std::string word; words >> word;) {
+                described.insert(word);
+            }
+        }
+    }
+    // An unknown key in each table is refused with every key the table takes.
+    const std::string head = "[database]\nname = \"X\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n";
+    const std::string resource = head + "[[resource]]\ntype = \"abmp\"\nid = 1\n";
+    for (const std::string& manifest :
+         std::vector<std::string>{"[database]\nzz = 1\n", resource + "zz = 1\n",
+                                  resource + "[[resource.member]]\nzz = 1\n"}) {
+        testsupport::writeFile(folder / "export" / "skin.toml",
+                               Bytes(manifest.begin(), manifest.end()));
+        const RunResult run = lumen({"build", folder / "export", folder / "out.prc"});
+        const std::size_t takes = run.err.find("it takes ");
+        ASSERT_NE(takes, std::string::npos) << run.err;
+        std::istringstream keys(run.err.substr(takes + 9, run.err.find('\n') - takes - 9));
+        for (std::string key; std::getline(keys, key, ',');) {
+            key.erase(0, key.find_first_not_of(' '));
+            EXPECT_TRUE(described.contains(key)) << "THE MANIFEST has no entry for " << key;
+        }
     }
 }
 
@@ -912,15 +954,16 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
          "limit is 4096x4096"},
         {"an unknown key", head + "colour = 1\n", "skin.toml:5: database.colour: unknown key"},
         {"an unknown value", head + bitmap("image = \"a.png\"\ndepth = 8\ncompression = \"zip\"\n"),
-         "skin.toml:11: resource.member.compression: must be"},
+         "skin.toml:11: resource.member.compression: compression is one of \"none\", "
+         "\"scanline\", \"rle\", \"packbits\", \"best\", not the text \"zip\""},
         {"a depth no member can have", head + bitmap("image = \"a.png\"\ndepth = 3\n"),
-         "skin.toml:10: resource.member.depth: depth 3"},
+         "skin.toml:10: resource.member.depth: depth is one of 1, 2, 4, 8, 16, not 3"},
         {"a density that needs version 3",
          head + bitmap("image = \"a.png\"\ndepth = 8\ndensity = 144\nversion = 2\n"),
          "resource.member.density: density 144 needs version 3"},
         {"a version no member can have",
          head + bitmap("image = \"a.png\"\ndepth = 8\nversion = 4\n"),
-         "skin.toml:11: resource.member.version: version 4 cannot be written (1 to 3)"},
+         "skin.toml:11: resource.member.version: version is one of 1, 2, 3, not 4"},
         {"a compression that version 1 lacks",
          head + bitmap("image = \"a.png\"\ndepth = 8\nversion = 1\ncompression = \"rle\"\n"),
          "skin.toml:12: resource.member.compression: version 1 compresses by scan line only"},
@@ -957,17 +1000,110 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
          head + "[[resource]]\ntype = \"tSTR\"\nid = 5\nfile = \"a.png\"\n[[resource]]\ntype = "
                 "\"tSTR\"\nid = 5\nfile = \"a.png\"\n",
          "skin.toml:9: resource.id: a second resource \"tSTR\" 5 (the first is at line 5)"},
-        {"not TOML", head + "[[resource]\n", "skin.toml:5:"},
+        {"not TOML", head + "[[resource]\n",
+         "skin.toml:5: a table's name is not written right; write [database], [[resource]] or "
+         "[[resource.member]] alone on its line"},
         {"no database", "[[resource]]\ntype = \"tSTR\"\nid = 5\nfile = \"a.png\"\n",
          "skin.toml:1: database:"},
         {"a character outside quotes", head + "\xC3\xA9 = 1\n",
          "skin.toml:5: a character that is not UTF-8 text in quotes or a comment"},
         {"a name the handheld cannot show", "[database]\nname = \"\xC5\x81\"\n",
-         "skin.toml:2: database.name: has a character the handheld cannot show"},
+         "skin.toml:2: database.name: has a character the handheld cannot show, \xC5\x81; write "
+         "it with the characters of Windows-1252"},
         {"a name too long",
          "[database]\nname = \"" + std::string(32, 'n') +
              "\"\ntype = \"rsrc\"\ncreator = \"sBar\"\n",
-         "skin.toml:2: database.name: must be 1 to 31"},
+         "skin.toml:2: database.name: name is 1 to 31 characters"},
+        // The parser's complaints in the manifest's words: what, where (the
+        // key when the line has one), how to mend it.
+        {"text not closed on its line", head + bitmap("image = \"a.png\ndepth = 8\n"),
+         "skin.toml:9: resource.member.image: text in quotes is not closed on its line; end it"},
+        {"text not closed at the end", head + bitmap("image = \"\"\"a.png\ndepth = 8\n"),
+         "skin.toml:10: text in quotes is not closed when the manifest ends"},
+        {"a control character in quotes", head + bitmap("image = \"a\x01.png\"\ndepth = 8\n"),
+         "resource.member.image: a control character in text in quotes; write it as an escape"},
+        {"a control character in a comment", head + "# made \x01 by hand\n",
+         "skin.toml:5: a control character in a comment; delete it"},
+        {"a backslash of a Windows path", head + bitmap("image = \"sub\\a.png\"\ndepth = 8\n"),
+         "resource.member.image: a backslash that begins no escape; write \\\\ for one"},
+        {"an escape of TOML to come", head + bitmap("image = \"\\x41.png\"\ndepth = 8\n"),
+         "resource.member.image: \\e and \\x are no escapes in a manifest"},
+        {"an escape cut short", head + bitmap("image = \"\\u41.png\"\ndepth = 8\n"),
+         "resource.member.image: \\u takes four hexadecimal digits"},
+        {"an escape of no character", head + bitmap("image = \"\\uD800.png\"\ndepth = 8\n"),
+         "resource.member.image: an escape that names no character"},
+        {"a key given twice", head + "type = \"appl\"\n",
+         "skin.toml:5: database.type: is given twice in its table; keep one"},
+        {"a second [database]", head + "[database]\n",
+         "skin.toml:5: a second [database] table; a table is written once"},
+        {"a resource with one bracket",
+         head + "[[resource]]\ntype = \"tSTR\"\nid = 1\nfile = \"t.bin\"\n[resource]\n",
+         "skin.toml:9: [resource] after resource was written as a key or with two brackets"},
+        {"a number with a letter", head + "version = 1x\n",
+         "skin.toml:5: database.version: a number is not written right; write a whole number"},
+        {"a number with a leading zero", head + "version = 01\n",
+         "database.version: a number with a leading zero; write 31000, or 0x7918"},
+        {"a number of 66 bits", head + "version = 0x20000000000000000\n",
+         "database.version: a number too large; no key takes more than 4294967295"},
+        {"a number cut at its point", head + "version = 1.\n",
+         "database.version: a number is not written right, and no key takes a fraction"},
+        {"a date of TOML, wrong", head + "created = 2026-13-01\n",
+         "database.created: a date is not written right, and no key takes a date"},
+        {"a list not closed", head + "version = [1\n", "skin.toml:5: a list in [ ] is not closed"},
+        {"a table in braces not closed", head + "version = { a = 1\n",
+         "database.version: a table in { } is not closed on its line"},
+        {"a key without a value", head + "version =\n",
+         "skin.toml:5: database.version: a key without a value"},
+        {"a key without =", head + "version 1\n",
+         "skin.toml:5: database.version: a key without =; write key = value"},
+        {"two values", head + "version = 1 2\n",
+         "database.version: more after the value; write one key = value a line"},
+        {"a carriage return alone", head + "version = 1\rid = 2\n",
+         "database.version: a carriage return that ends no line"},
+        {"a word without quotes", head + "version = abmp\n",
+         "database.version: a value that is not written right; text goes in quotes"},
+        {"a line of nothing known", head + "= 1\n",
+         "skin.toml:5: a line that is neither key = value, a [table] nor a # comment"},
+        // A value the key does not take says what the key takes.
+        {"a depth in quotes", head + bitmap("image = \"a.png\"\ndepth = \"16\"\n"),
+         "skin.toml:10: resource.member.depth: depth is one of 1, 2, 4, 8, 16, not the text "
+         "\"16\"; write depth = 16, without quotes"},
+        {"a depth past a byte", head + bitmap("image = \"a.png\"\ndepth = 300\n"),
+         "resource.member.depth: depth is one of 1, 2, 4, 8, 16, not 300"},
+        {"a density in quotes", head + bitmap("image = \"a.png\"\ndepth = 8\ndensity = \"144\"\n"),
+         "resource.member.density: density is one of 72, 108, 144, 216, 288, not the text "
+         "\"144\"; write density = 144"},
+        {"an id past 16 bits", head + "[[resource]]\ntype = \"tSTR\"\nid = 65536\n",
+         "skin.toml:7: resource.id: id is a whole number from 0 to 65535, not 65536"},
+        {"a code as a number in quotes", head + "[[resource]]\ntype = \"0x74535452\"\n",
+         "resource.type: type is four characters in quotes (\"abmp\") or a number of 32 bits, not "
+         "the text \"0x74535452\"; write type = 0x74535452, without quotes"},
+        {"a date of TOML", head + "created = 2026-12-10\n",
+         "database.created: created is the seconds since 1 January 1904, a whole number from 0 "
+         "to 0xFFFFFFFF, not a date or time"},
+        {"a number with a fraction", head + "version = 1.5\n",
+         "database.version: version is a whole number from 0 to 65535, not a number with a "
+         "fraction"},
+        {"attributes past 16 bits", head + "attributes = 0x10000\n",
+         "database.attributes: attributes is a whole number from 0 to 0xFFFF, not 65536"},
+        {"dither in words", head + bitmap("image = \"a.png\"\ndepth = 8\ndither = \"yes\"\n"),
+         "resource.member.dither: dither is true or false, not the text \"yes\""},
+        {"a colour by name", head + bitmap("image = \"a.png\"\ndepth = 8\ntransparent = \"red\"\n"),
+         "resource.member.transparent: transparent is a colour in quotes, \"#rrggbb\", not"},
+        {"colours as a number", head + bitmap("image = \"a.png\"\ndepth = 8\ncolours = true\n"),
+         "resource.member.colours: colours is \"system\" or \"image\", not true"},
+        {"a name as a number", "[database]\nname = 5\n",
+         "skin.toml:2: database.name: name is 1 to 31 characters that the handheld shows"},
+        {"a missing depth", head + bitmap("image = \"a.png\"\n"),
+         "skin.toml:8: resource.member.depth: is missing in [[resource.member]]; depth is one of "
+         "1, 2, 4, 8, 16"},
+        {"a missing creator", "[database]\nname = \"X\"\ntype = \"rsrc\"\n",
+         "skin.toml:1: database.creator: is missing in [database]; creator is four characters"},
+        {"a member's key in its resource", head + "[[resource]]\ntype = \"abmp\"\ndepth = 8\n",
+         "skin.toml:7: resource.depth: unknown key in [[resource]]; depth belongs in "
+         "[[resource.member]]"},
+        {"a key of no table", head + bitmap("image = \"a.png\"\ncolors = \"image\"\n"),
+         "resource.member.colors: unknown key in [[resource.member]]; it takes image, depth"},
     };
     const bool limited = kAddressSpaceCanBeLimited && fs::exists("/usr/bin/prlimit");
     for (const Case& c : cases) {
