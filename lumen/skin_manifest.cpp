@@ -224,10 +224,10 @@ Problem readLayout(const toml::table& table, Manifest& manifest,
             return p;
         }
         if (number && !file.name.empty()) {
-            return problem(
-                *table.get(id), std::string("database.") + id,
-                std::string("a database with ") + block +
-                    " = \"...\" takes its block's place as its number; give one of them");
+            return problem(*table.get(id), std::string("database.") + id,
+                           std::string("give either ") + block +
+                               " (the block, which build places) or " + id +
+                               " (the header's number as it is), not both");
         }
         (block == blocks[0].first ? manifest.header.appInfoID : manifest.header.sortInfoID) =
             static_cast<std::uint32_t>(number.value_or(0));
