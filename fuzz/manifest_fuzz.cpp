@@ -170,14 +170,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_REQUIRE(lumen::manifestNameProblem(member.image).empty());
         }
     }
+    const lumen::Manifest& m = *read.manifest;
+    for (const lumen::LayoutFile* named : {&m.gapFile, &m.appInfo, &m.sortInfo}) {
+        FUZZ_REQUIRE(lumen::manifestNameProblem(named->name).empty());
+    }
     const lumen::ManifestRead again = lumen::parseManifest(lumen::manifestText(*read.manifest), 0);
     FUZZ_REQUIRE(again.manifest.has_value());
     FUZZ_REQUIRE(again.manifest->header == read.manifest->header);
+    const lumen::Manifest& n = *again.manifest;
+    FUZZ_REQUIRE(n.layout == m.layout && n.gapFile.name == m.gapFile.name &&
+                 n.appInfo.name == m.appInfo.name && n.sortInfo.name == m.sortInfo.name);
     FUZZ_REQUIRE(again.manifest->resources.size() == read.manifest->resources.size());
     for (std::size_t r = 0; r < read.manifest->resources.size(); ++r) {
         const auto& a = read.manifest->resources[r];
         const auto& b = again.manifest->resources[r];
-        FUZZ_REQUIRE(a.type == b.type && a.id == b.id && a.file == b.file &&
+        FUZZ_REQUIRE(a.type == b.type && a.id == b.id && a.file == b.file && a.text == b.text &&
                      a.original == b.original);
         FUZZ_REQUIRE(a.members.size() == b.members.size());
         for (std::size_t k = 0; k < a.members.size(); ++k) {
