@@ -212,25 +212,32 @@ Problem readLayout(const toml::table& table, Manifest& manifest,
             manifest.layout.gap.assign(static_cast<std::size_t>(*zeros), 0);
         }
     }
-    const std::pair<const char*, const char*> blocks[] = {{"appInfo", "appInfoId"},
-                                                          {"sortInfo", "sortInfoId"}};
-    for (const auto& [block, id] : blocks) {
-        LayoutFile& file = block == blocks[0].first ? manifest.appInfo : manifest.sortInfo;
-        if (Problem p = readLayoutFile(table, block, file)) {
+    // A block is a file whose place build chooses, or its ID a number as it is.
+    struct Block {
+        const char* key;
+        const char* idKey;
+        LayoutFile& file;
+        std::uint32_t& id;
+    };
+    const Block blocks[] = {
+        {"appInfo", "appInfoId", manifest.appInfo, manifest.header.appInfoID},
+        {"sortInfo", "sortInfoId", manifest.sortInfo, manifest.header.sortInfoID},
+    };
+    for (const Block& block : blocks) {
+        if (Problem p = readLayoutFile(table, block.key, block.file)) {
             return p;
         }
         std::optional<std::int64_t> number;
-        if (Problem p = readNumber(table, "database.", id, 0, 0xFFFFFFFF, number)) {
+        if (Problem p = readNumber(table, "database.", block.idKey, 0, 0xFFFFFFFF, number)) {
             return p;
         }
-        if (number && !file.name.empty()) {
-            return problem(*table.get(id), std::string("database.") + id,
-                           std::string("give either ") + block +
-                               " (the block, which build places) or " + id +
+        if (number && !block.file.name.empty()) {
+            return problem(*table.get(block.idKey), std::string("database.") + block.idKey,
+                           std::string("give either ") + block.key +
+                               " (the block, which build places) or " + block.idKey +
                                " (the header's number as it is), not both");
         }
-        (block == blocks[0].first ? manifest.header.appInfoID : manifest.header.sortInfoID) =
-            static_cast<std::uint32_t>(number.value_or(0));
+        block.id = static_cast<std::uint32_t>(number.value_or(0));
     }
     if (const toml::node* order = table.get("dataOrder")) {
         manifest.dataOrderLine = lineOf(*order);
