@@ -126,21 +126,36 @@ void checkBuild(const lumen::Manifest& manifest, const std::string& text,
         FUZZ_REQUIRE(!fs::exists(output));
         return;
     }
+    std::vector<std::string> names = {manifest.gapFile.name, manifest.appInfo.name,
+                                      manifest.sortInfo.name};
     for (const lumen::ManifestResource& resource : manifest.resources) {
-        std::vector<std::string> names = {resource.file, resource.original};
+        names.insert(names.end(), {resource.file, resource.original});
         for (const lumen::ManifestMember& member : resource.members) {
             names.push_back(member.image);
         }
-        for (const std::string& name : names) {
-            FUZZ_REQUIRE(name.empty() ||
-                         liesInside(f.skin / lumen::withForwardSlashes(name), f.skin));
-        }
+    }
+    for (const std::string& name : names) {
+        FUZZ_REQUIRE(name.empty() || liesInside(f.skin / lumen::withForwardSlashes(name), f.skin));
     }
     const prc::DatabaseParse built = prc::parseResourceDatabase(fuzzfiles::readBytes(output));
     FUZZ_REQUIRE(built.table.has_value());
-    for (const prc::ResourceEntry& entry : built.table->entries) {
-        FUZZ_REQUIRE(std::search(entry.data.begin(), entry.data.end(), kSecret.begin(),
-                                 kSecret.end()) == entry.data.end());
+    // Nothing of the file outside, in a resource read from a file (a text is
+    // the manifest's own), a gap or a block.
+    const prc::FileLayout& layout = built.table->layout;
+    std::vector<std::span<const std::uint8_t>> read = {layout.gap};
+    for (const auto* block : {&layout.appInfo, &layout.sortInfo}) {
+        if (*block) {
+            read.push_back(**block);
+        }
+    }
+    for (std::size_t k = 0; k < built.table->entries.size(); ++k) {
+        if (!manifest.resources[k].text) {
+            read.push_back(built.table->entries[k].data);
+        }
+    }
+    for (const std::span<const std::uint8_t> bytes : read) {
+        FUZZ_REQUIRE(std::search(bytes.begin(), bytes.end(), kSecret.begin(), kSecret.end()) ==
+                     bytes.end());
     }
 }
 
@@ -170,14 +185,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_REQUIRE(lumen::manifestNameProblem(member.image).empty());
         }
     }
+    const lumen::Manifest& m = *read.manifest;
+    for (const lumen::LayoutFile* named : {&m.gapFile, &m.appInfo, &m.sortInfo}) {
+        FUZZ_REQUIRE(lumen::manifestNameProblem(named->name).empty());
+    }
     const lumen::ManifestRead again = lumen::parseManifest(lumen::manifestText(*read.manifest), 0);
     FUZZ_REQUIRE(again.manifest.has_value());
     FUZZ_REQUIRE(again.manifest->header == read.manifest->header);
+    const lumen::Manifest& n = *again.manifest;
+    FUZZ_REQUIRE(n.layout == m.layout && n.gapFile.name == m.gapFile.name &&
+                 n.appInfo.name == m.appInfo.name && n.sortInfo.name == m.sortInfo.name);
     FUZZ_REQUIRE(again.manifest->resources.size() == read.manifest->resources.size());
     for (std::size_t r = 0; r < read.manifest->resources.size(); ++r) {
         const auto& a = read.manifest->resources[r];
         const auto& b = again.manifest->resources[r];
-        FUZZ_REQUIRE(a.type == b.type && a.id == b.id && a.file == b.file &&
+        FUZZ_REQUIRE(a.type == b.type && a.id == b.id && a.file == b.file && a.text == b.text &&
                      a.original == b.original);
         FUZZ_REQUIRE(a.members.size() == b.members.size());
         for (std::size_t k = 0; k < a.members.size(); ++k) {

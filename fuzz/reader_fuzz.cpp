@@ -1,10 +1,12 @@
 // Any bytes as a database file: either a table or an error, never both; a
 // table never holds more bytes than the file, each resource's bytes are the
-// file's own at its offset, and writing the table reads back to the same table.
+// file's own at its offset, and writing the table reads back to the same table;
+// in the layout read with it, it is the file again.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <vector>
 
 #include "require.h"
 #include "resource_database.h"
@@ -48,5 +50,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         prc::parseResourceDatabase(prc::serializeDatabase(table.header, table.entries));
     FUZZ_REQUIRE(kept.table && sameResources(*kept.table, table) &&
                  kept.table->header == table.header);
+
+    // In the layout read with it, the table is the file again byte for byte,
+    // unless its data begin inside the directory.
+    const std::vector<std::uint8_t> laidOut =
+        prc::serializeDatabase(table.header, table.entries, table.layout);
+    const bool dataAfterDirectory = std::all_of(
+        table.entries.begin(), table.entries.end(), [&table](const prc::ResourceEntry& entry) {
+            return entry.offset >= prc::directoryEntryOffset(table.entries.size());
+        });
+    FUZZ_REQUIRE(!dataAfterDirectory ||
+                 std::equal(laidOut.begin(), laidOut.end(), file.begin(), file.end()));
+    const prc::DatabaseParse back = prc::parseResourceDatabase(laidOut);
+    FUZZ_REQUIRE(back.table && sameResources(*back.table, table));
     return 0;
 }

@@ -35,6 +35,10 @@ struct ResourceNeed {
 
 ResourceNeed needOf(const ManifestResource& resource, const Files& files) {
     ResourceNeed need;
+    if (resource.text) {
+        need.bytes = resource.text->size() + 1;
+        return need;
+    }
     if (resource.members.empty()) {
         need.bytes = files.sizeOf(resource.file);
         return need;

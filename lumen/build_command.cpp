@@ -8,6 +8,7 @@
 #include "file_reading.h"
 #include "image_file.h"
 #include "manifest_paths.h"
+#include "manifest_words.h"
 #include "same_file.h"
 #include "shown_text.h"
 #include "skin_manifest.h"
@@ -144,6 +145,61 @@ struct Build {
         }
     }
 
+    // The manifest's layout with the bytes of its files; nothing when one
+    // cannot be read or the data order would not read back.
+    std::optional<prc::FileLayout> layoutOf(const Manifest& manifest,
+                                            std::span<const prc::ResourceEntry> entries) {
+        prc::FileLayout layout = manifest.layout;
+        const std::pair<const LayoutFile&, std::vector<std::uint8_t>*> files[] = {
+            {manifest.gapFile, &layout.gap},
+            {manifest.appInfo, &layout.appInfo.emplace()},
+            {manifest.sortInfo, &layout.sortInfo.emplace()},
+        };
+        for (const auto& [file, bytes] : files) {
+            if (file.name.empty()) {
+                continue;
+            }
+            std::optional<std::vector<std::uint8_t>> read = readInput(file.name, file.line);
+            if (!read) {
+                return std::nullopt;
+            }
+            const std::string over = addBytes(spent, read->size());
+            if (!over.empty()) {
+                reportFailure(manifestPath + ":" + std::to_string(file.line), over);
+                return std::nullopt;
+            }
+            *bytes = std::move(*read);
+        }
+        if (manifest.appInfo.name.empty()) {
+            layout.appInfo.reset();
+        }
+        if (manifest.sortInfo.name.empty()) {
+            layout.sortInfo.reset();
+        }
+        if (const std::optional<std::size_t> empty =
+                prc::emptyResourceOutOfPlace(entries, layout)) {
+            const auto named = [&entries](std::size_t k) {
+                return codeText(entries[k].type) + " " + std::to_string(entries[k].id);
+            };
+            std::size_t owner = 0;
+            for (std::size_t k = layout.dataOrder.size(); k-- > 0;) {
+                if (layout.dataOrder[k] == *empty) {
+                    break;
+                }
+                if (!entries[layout.dataOrder[k]].data.empty()) {
+                    owner = layout.dataOrder[k];
+                }
+            }
+            reportFailure(manifestPath + ":" + std::to_string(manifest.dataOrderLine),
+                          "database.dataOrder: the empty resource " + named(*empty) +
+                              " would stand where the data of " + named(owner) +
+                              " begin, a resource before it in the directory, and read back "
+                              "take those data; put the empty one after them");
+            return std::nullopt;
+        }
+        return layout;
+    }
+
     std::optional<std::vector<std::uint8_t>> bitmapOf(const ManifestResource& resource) {
         const bool hasOriginal = !resource.original.empty();
         ResourceView view;
@@ -256,9 +312,16 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
     Build build{folder, manifestPath, outputPath, 0, {}, {}, {}};
     std::vector<prc::ResourceEntry> entries;
     for (const ManifestResource& resource : read.manifest->resources) {
-        std::optional<std::vector<std::uint8_t>> bytes =
-            resource.members.empty() ? build.readInput(resource.file, resource.line)
-                                     : build.bitmapOf(resource);
+        std::optional<std::vector<std::uint8_t>> bytes;
+        if (resource.text) {
+            // The text and the NUL that closes a string resource.
+            bytes = *resource.text;
+            bytes->push_back(0);
+        } else if (resource.members.empty()) {
+            bytes = build.readInput(resource.file, resource.line);
+        } else {
+            bytes = build.bitmapOf(resource);
+        }
         if (!bytes) {
             return 1;
         }
@@ -269,8 +332,12 @@ int buildSkin(const std::string& folder, const std::string& outputPath) {
         }
         entries.push_back({resource.type, resource.id, std::move(*bytes), 0});
     }
+    const std::optional<prc::FileLayout> layout = build.layoutOf(*read.manifest, entries);
+    if (!layout) {
+        return 1;
+    }
     const std::optional<std::size_t> written =
-        writeSkin(outputPath, read.manifest->header, entries);
+        writeSkin(outputPath, read.manifest->header, entries, "skin", *layout);
     if (!written) {
         return 1;
     }

@@ -31,14 +31,16 @@ bool holdsExportOf(const std::string& path, const std::string& folder);
 // Nothing when the path is neither.
 std::optional<int> runDropped(const std::string& path);
 
-// Writes a database of the entries under the header, through the writer that
+// Writes a database of the entries under the header, in the layout (by
+// default the data right after the directory), through the writer that
 // replaces a file only once the new one is complete; returns its size, or
 // reports why not ("not written: the <what> would not fit ...", "cannot
 // write the file") and returns nothing.
 std::optional<std::size_t> writeSkin(const std::string& outputPath,
                                      const prc::DatabaseHeader& header,
                                      std::span<const prc::ResourceEntry> entries,
-                                     const std::string& what = "skin");
+                                     const std::string& what = "skin",
+                                     const prc::FileLayout& layout = {});
 
 // One line on standard error: "Lumen: <file>: <what>".
 void reportFailure(const std::string& file, const std::string& what);

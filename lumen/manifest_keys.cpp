@@ -5,6 +5,7 @@
 
 #include "bitmap_format.h"
 #include "bitmap_writer.h"
+#include "skin_manifest.h"
 
 namespace lumen {
 namespace {
@@ -42,9 +43,21 @@ const std::array kKeys = {
     ManifestKey{"database", "modificationNumber", "a whole number from 0 to 4294967295", 0,
                 k32Bits},
     ManifestKey{"database", "uniqueIdSeed", "a whole number from 0 to 4294967295", 0, k32Bits},
+    ManifestKey{"database", "gap",
+                "a number of zero bytes from 0 to 65535, or the name of a file that holds the "
+                "gap, in quotes",
+                0, static_cast<std::int64_t>(kMaxZeroGap)},
+    ManifestKey{"database", "appInfo", kFile},
+    ManifestKey{"database", "appInfoId", "a whole number from 0 to 4294967295", 0, k32Bits},
+    ManifestKey{"database", "sortInfo", kFile},
+    ManifestKey{"database", "sortInfoId", "a whole number from 0 to 4294967295", 0, k32Bits},
+    ManifestKey{"database", "dataOrder",
+                "a list of the resources' places among the [[resource]] tables, as [2, 1, 3]"},
     ManifestKey{"resource", "type", kCode, 0, k32Bits},
     ManifestKey{"resource", "id", "a whole number from 0 to 65535", 0, k16Bits},
     ManifestKey{"resource", "file", kFile},
+    ManifestKey{"resource", "text",
+                "the text of a string resource in quotes, in the characters of Windows-1252"},
     ManifestKey{"resource", "original", kFile},
     ManifestKey{"resource", "member", "[[resource.member]] tables, one for each image"},
     ManifestKey{"resource.member", "image",

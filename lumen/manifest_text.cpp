@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "manifest_words.h"
+#include "windows_1252.h"
 
 namespace lumen {
 namespace {
@@ -18,6 +19,8 @@ std::string quoted(const std::string& text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
+        } else if (c == '\t' || c == '\n' || c == '\r') {
+            out += c == '\t' ? "\\t" : c == '\n' ? "\\n" : "\\r";
         } else if (byte < 0x20 || byte == 0x7F) {
             char escape[7];
             std::snprintf(escape, sizeof escape, "\\u%04X", byte);
@@ -38,6 +41,35 @@ std::string hex16(std::uint16_t value) {
 std::string hex32(std::uint32_t value) {
     char text[11];
     std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+// The keys of what differs from Palm OS's layout, none when nothing does.
+std::string layoutText(const Manifest& manifest) {
+    std::string text;
+    const prc::FileLayout& layout = manifest.layout;
+    if (!manifest.gapFile.name.empty()) {
+        text += "gap = " + quoted(manifest.gapFile.name) + "\n";
+    } else if (layout.gap != prc::palmLayout().gap) {
+        text += "gap = " + std::to_string(layout.gap.size()) + "\n";
+    }
+    const std::pair<const LayoutFile&, const char*> blocks[] = {{manifest.appInfo, "appInfo"},
+                                                                {manifest.sortInfo, "sortInfo"}};
+    const std::uint32_t ids[] = {manifest.header.appInfoID, manifest.header.sortInfoID};
+    for (std::size_t k = 0; k < 2; ++k) {
+        if (!blocks[k].first.name.empty()) {
+            text += std::string(blocks[k].second) + " = " + quoted(blocks[k].first.name) + "\n";
+        } else if (ids[k] != 0) {
+            text += std::string(blocks[k].second) + "Id = " + hex32(ids[k]) + "\n";
+        }
+    }
+    if (!layout.dataOrder.empty()) {
+        text += "dataOrder = [";
+        for (std::size_t k = 0; k < layout.dataOrder.size(); ++k) {
+            text += (k == 0 ? "" : ", ") + std::to_string(layout.dataOrder[k] + 1);
+        }
+        text += "]\n";
+    }
     return text;
 }
 
@@ -73,12 +105,16 @@ std::string manifestText(const Manifest& manifest) {
             "\ncreated = " + hex32(h.creationDate) + "\nmodified = " + hex32(h.modificationDate) +
             "\nbackedUp = " + hex32(h.lastBackupDate) +
             "\nmodificationNumber = " + std::to_string(h.modificationNumber) +
-            "\nuniqueIdSeed = " + std::to_string(h.uniqueIDSeed) + "\n";
+            "\nuniqueIdSeed = " + std::to_string(h.uniqueIDSeed) + "\n" + layoutText(manifest);
     for (const ManifestResource& resource : manifest.resources) {
         text += "\n[[resource]]\ntype = " + codeText(resource.type) +
                 "\nid = " + std::to_string(resource.id) + "\n";
         if (!resource.file.empty()) {
             text += "file = " + quoted(resource.file) + "\n";
+        }
+        if (resource.text) {
+            const std::string utf8 = palmtext::utf8OfWindows1252(*resource.text);
+            text += "text = " + quoted(utf8) + "\n";
         }
         if (!resource.original.empty()) {
             text += "original = " + quoted(resource.original) + "\n";

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <limits>
 #include <map>
 #include <set>
 #include <string_view>
@@ -239,7 +241,104 @@ Problem readName(const toml::table& table, const toml::node& owner, prc::Databas
     return {};
 }
 
-Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHeader& header) {
+// A file that holds some of the database's bytes, when named.
+Problem readLayoutFile(const toml::table& table, const char* key, LayoutFile& file) {
+    std::optional<std::string> name;
+    if (Problem p = readFileName(table, keyOf("database", key), name)) {
+        return p;
+    }
+    if (name) {
+        if (name->empty()) {
+            return problem(*table.get(key), std::string("database.") + key, "is an empty name");
+        }
+        file = {*name, lineOf(*table.get(key))};
+    }
+    return {};
+}
+
+// What differs from Palm OS's layout (prc::palmLayout()). The data order's
+// places are checked once the resources are counted.
+Problem readLayout(const toml::table& table, Manifest& manifest,
+                   std::vector<std::int64_t>& dataOrder) {
+    if (const toml::node* gap = table.get("gap"); gap != nullptr && gap->is_string()) {
+        manifest.layout.gap.clear();
+        if (Problem p = readLayoutFile(table, "gap", manifest.gapFile)) {
+            return p;
+        }
+    } else {
+        std::optional<std::int64_t> zeros;
+        if (Problem p = readNumber(table, keyOf("database", "gap"), zeros)) {
+            return p;
+        }
+        if (zeros) {
+            manifest.layout.gap.assign(static_cast<std::size_t>(*zeros), 0);
+        }
+    }
+    // A block is a file whose place build chooses, or its ID a number as it is.
+    struct Block {
+        const char* key;
+        const char* idKey;
+        LayoutFile& file;
+        std::uint32_t& id;
+    };
+    const Block blocks[] = {
+        {"appInfo", "appInfoId", manifest.appInfo, manifest.header.appInfoID},
+        {"sortInfo", "sortInfoId", manifest.sortInfo, manifest.header.sortInfoID},
+    };
+    for (const Block& block : blocks) {
+        if (Problem p = readLayoutFile(table, block.key, block.file)) {
+            return p;
+        }
+        std::optional<std::int64_t> number;
+        if (Problem p = readNumber(table, keyOf("database", block.idKey), number)) {
+            return p;
+        }
+        if (number && !block.file.name.empty()) {
+            return problem(*table.get(block.idKey), std::string("database.") + block.idKey,
+                           std::string("give either ") + block.key +
+                               " (the block, which build places) or " + block.idKey +
+                               " (the header's number as it is), not both");
+        }
+        block.id = static_cast<std::uint32_t>(number.value_or(0));
+    }
+    if (const toml::node* order = table.get("dataOrder")) {
+        manifest.dataOrderLine = lineOf(*order);
+        const toml::array* places = order->as_array();
+        if (places == nullptr) {
+            return wrong(*order, keyOf("database", "dataOrder"));
+        }
+        for (const toml::node& place : *places) {
+            dataOrder.push_back(place.value_exact<std::int64_t>().value_or(0));
+        }
+    }
+    return {};
+}
+
+// Each resource once, by its place among the [[resource]] tables from 1.
+Problem checkDataOrder(const std::vector<std::int64_t>& places, Manifest& manifest) {
+    const std::size_t count = manifest.resources.size();
+    std::vector<bool> named(count, false);
+    bool each = places.size() == count;
+    for (const std::int64_t place : places) {
+        const auto index = static_cast<std::size_t>(place - 1);
+        each = each && place >= 1 && index < count && !named[index];
+        if (each) {
+            named[index] = true;
+            manifest.layout.dataOrder.push_back(index);
+        }
+    }
+    if (!each) {
+        manifest.layout.dataOrder.clear();
+        return {manifest.dataOrderLine, "database.dataOrder",
+                "must name each of the " + std::to_string(count) +
+                    " resources once, by its place among the [[resource]] tables (1 to " +
+                    std::to_string(count) + ")"};
+    }
+    return {};
+}
+
+Problem readDatabase(const toml::table& root, std::uint32_t now, Manifest& manifest,
+                     std::vector<std::int64_t>& dataOrder) {
     const toml::node* node = root.get("database");
     if (node == nullptr) {
         return {1, "database", missingValue(keyOf("", "database"))};
@@ -251,6 +350,10 @@ Problem readDatabase(const toml::table& root, std::uint32_t now, prc::DatabaseHe
     if (Problem p = unknownKeys(table, "database")) {
         return p;
     }
+    if (Problem p = readLayout(table, manifest, dataOrder)) {
+        return p;
+    }
+    prc::DatabaseHeader& header = manifest.header;
     if (Problem p = readName(table, *node, header.name)) {
         return p;
     }
@@ -415,6 +518,52 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
     return {};
 }
 
+// A character named in a message: its number, and the character itself
+// unless it could hide or turn the line around (marks that combine, spaces
+// and controls of layout, private and unassigned ranges).
+std::string characterName(char32_t character) {
+    char number[16];
+    std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(character));
+    const bool shown = character >= 0xA1 && !(character >= 0x0300 && character <= 0x036F) &&
+                       !(character >= 0x2000 && character <= 0x206F) &&
+                       !(character >= 0xD800 && character <= 0xF8FF) &&
+                       !(character >= 0xFE00 && character <= 0xFE0F) && character < 0xFEFF;
+    if (!shown) {
+        return number;
+    }
+    std::string text = "\"";
+    palmtext::appendUtf8(character, text);
+    return text + "\" (" + number + ")";
+}
+
+// A string resource's text: Windows-1252, which build closes with a NUL.
+Problem readResourceText(const toml::table& table, ManifestResource& resource) {
+    std::optional<std::string> text;
+    if (Problem p = readText(table, keyOf("resource", "text"), text)) {
+        return p;
+    }
+    if (!text) {
+        return {};
+    }
+    palmtext::TextBytes bytes = palmtext::windows1252OfUtf8(*text);
+    if (bytes.refused) {
+        const char32_t c = *bytes.refused;
+        std::string what;
+        if (c == 0) {
+            what = "holds a NUL (\\u0000); build closes the text with one itself";
+        } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+            what = "holds the control character " + characterName(c) +
+                   "; of those a text may hold a tab, a newline or a carriage return only";
+        } else {
+            what = "holds " + characterName(c) +
+                   ", which the handheld's character set (Windows-1252) does not have";
+        }
+        return problem(*table.get("text"), "resource.text", what);
+    }
+    resource.text = std::move(bytes.bytes);
+    return {};
+}
+
 Problem readResource(const toml::node& node, ManifestResource& resource) {
     const auto key = [](const char* name) -> const ManifestKey& { return keyOf("resource", name); };
     if (!node.is_table()) {
@@ -446,6 +595,9 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
     }
     resource.file = file.value_or("");
     resource.original = original.value_or("");
+    if (Problem p = readResourceText(table, resource)) {
+        return p;
+    }
     if (const toml::node* members = table.get("member")) {
         const toml::array* array = members->as_array();
         if (array == nullptr || array->empty()) {
@@ -457,9 +609,11 @@ Problem readResource(const toml::node& node, ManifestResource& resource) {
             }
         }
     }
-    if (resource.members.empty() == resource.file.empty()) {
+    const int given = (resource.file.empty() ? 0 : 1) + (resource.text ? 1 : 0) +
+                      (resource.members.empty() ? 0 : 1);
+    if (given != 1) {
         return problem(node, "resource.file",
-                       "a resource takes either a file or [[resource.member]] images");
+                       "a resource takes one of a file, a text or [[resource.member]] images");
     }
     if (!resource.original.empty() && resource.members.empty()) {
         return problem(node, "resource.original", "belongs to a bitmap made of members");
@@ -487,9 +641,10 @@ ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds) {
     }
     const toml::table& root = parsed.table();
     Manifest manifest;
+    std::vector<std::int64_t> dataOrder;
     Problem found = unknownKeys(root, "");
     if (!found) {
-        found = readDatabase(root, nowSeconds, manifest.header);
+        found = readDatabase(root, nowSeconds, manifest, dataOrder);
     }
     if (!found) {
         const toml::node* resources = root.get("resource");
@@ -516,6 +671,9 @@ ManifestRead parseManifest(const std::string& text, std::uint32_t nowSeconds) {
     }
     if (!found && manifest.resources.size() > prc::kMaxResourceCount) {
         found = {1, "resource", "more resources than a database holds"};
+    }
+    if (!found && manifest.dataOrderLine != 0) {
+        found = checkDataOrder(dataOrder, manifest);
     }
     if (found) {
         read.errorLine = found.line;

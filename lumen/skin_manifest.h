@@ -34,15 +34,37 @@ struct ManifestResource {
     prc::TypeCode type{};
     std::uint16_t id = 0;
     int line = 0;
-    std::string file;      // the raw bytes of a resource that is no bitmap
+    std::string file;  // the raw bytes of a resource that is no bitmap
+    // Or its text, in the handheld's character set (Windows-1252) without the
+    // NUL that closes it in the database.
+    std::optional<std::vector<std::uint8_t>> text;
     std::string original;  // a bitmap's bytes as exported
     std::vector<ManifestMember> members;
 };
 
+// A file that holds some of the database's bytes beside its resources.
+struct LayoutFile {
+    std::string name;  // empty: none
+    int line = 0;
+};
+
 struct Manifest {
+    // Its appInfoID and sortInfoID as given (appInfoId, sortInfoId), for a
+    // database without those blocks.
     prc::DatabaseHeader header;
+    // Palm OS's layout unless the manifest gives a gap of zero bytes or a
+    // data order. A gap, an appInfo or a sortInfo block of the files below
+    // is read by build.
+    prc::FileLayout layout = prc::palmLayout();
+    LayoutFile gapFile;
+    LayoutFile appInfo;
+    LayoutFile sortInfo;
+    int dataOrderLine = 0;
     std::vector<ManifestResource> resources;
 };
+
+// The longest gap that the manifest gives as a number of zero bytes.
+inline constexpr std::size_t kMaxZeroGap = 65535;
 
 struct ManifestRead {
     std::optional<Manifest> manifest;

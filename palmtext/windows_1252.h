@@ -1,10 +1,17 @@
 // Windows-1252, the Latin character set of Palm OS, in which database names
-// are stored: the one table that both directions (Recast naming a database,
-// Lumen showing one) read.
+// and string resources are stored: the one table that both directions
+// (Recast naming a database, Lumen showing one; Lumen's manifest writing a
+// string resource as text and building it back) read.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "utf8.h"
 
 namespace palmtext {
 
@@ -32,6 +39,66 @@ constexpr std::optional<std::uint8_t> unicodeToWindows1252(char32_t character) {
         }
     }
     return std::nullopt;
+}
+
+// A byte that a string resource's text may hold: a character of the set
+// that shows (the space included), or a tab, newline or carriage return.
+// Never NUL, which ends the text, nor another control character or one of
+// the five bytes the set leaves empty: a resource holding those is data.
+constexpr bool isTextByte(std::uint8_t byte) {
+    if (byte == '\t' || byte == '\n' || byte == '\r') {
+        return true;
+    }
+    return byte >= 0x20 && byte != 0x7F && windows1252ToUnicode(byte) != 0;
+}
+
+// Whether the bytes are text closed by exactly one NUL, the form of a
+// string resource ('tSTR'): text bytes, then the NUL as the last byte.
+inline bool isNulTerminatedText(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty() || bytes.back() != 0) {
+        return false;
+    }
+    for (std::size_t k = 0; k + 1 < bytes.size(); ++k) {
+        if (!isTextByte(bytes[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Text bytes as UTF-8.
+inline std::string utf8OfWindows1252(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    for (const std::uint8_t byte : bytes) {
+        appendUtf8(windows1252ToUnicode(byte), text);
+    }
+    return text;
+}
+
+struct TextBytes {
+    std::vector<std::uint8_t> bytes;  // the text's, without a NUL
+    // The first character that is no text byte (outside the set, NUL, or
+    // another control character), or that is not UTF-8 (U+FFFD); then bytes
+    // is incomplete.
+    std::optional<char32_t> refused;
+};
+
+// UTF-8 text as the text bytes of a string resource.
+inline TextBytes windows1252OfUtf8(std::string_view text) {
+    TextBytes result;
+    while (!text.empty()) {
+        char32_t character = 0;
+        const std::size_t length = decodeUtf8(text, character);
+        const std::optional<std::uint8_t> byte =
+            length == 0 ? std::nullopt : unicodeToWindows1252(character);
+        if (!byte || !isTextByte(*byte)) {
+            result.refused = length == 0 ? U'\uFFFD' : character;
+            return result;
+        }
+        result.bytes.push_back(*byte);
+        text.remove_prefix(length);
+    }
+    return result;
 }
 
 }  // namespace palmtext

@@ -23,9 +23,34 @@ struct ResourceEntry {
     std::uint32_t offset = 0;        // where the data began in the file that was read
 };
 
+// Where a database's bytes lie beyond what its header and directory say: what
+// stands between the directory and the first resource's data, and the order
+// of the data. A file read keeps its own, so that writing its table in it
+// gives back the same bytes.
+struct FileLayout {
+    // Right after the directory, before the blocks and the data.
+    std::vector<std::uint8_t> gap;
+    // The blocks the header's appInfoID and sortInfoID point to, in this order
+    // after the gap; writing one sets its ID. Without one, the header's ID is
+    // written as it is (0: none).
+    std::optional<std::vector<std::uint8_t>> appInfo;
+    std::optional<std::vector<std::uint8_t>> sortInfo;
+    // Directory indices in the order their data lie; empty: directory order.
+    std::vector<std::size_t> dataOrder;
+    friend bool operator==(const FileLayout&, const FileLayout&) = default;
+};
+
+// The layout that Palm OS, its desktop tools and Palm::PDB write, and that
+// stored skins carry: two zero bytes after the directory, then the data in
+// directory order. Lumen build writes it unless a manifest says otherwise.
+FileLayout palmLayout();
+
 struct ResourceTable {
     DatabaseHeader header;               // as read; numRecords is the directory's count
     std::vector<ResourceEntry> entries;  // directory order
+    // As read. When the data begin inside the directory (no writer would put
+    // them there), palmLayout() with the data's order.
+    FileLayout layout;
 };
 
 // What parsing a database image found. `announcedCount` is set once the header
@@ -39,14 +64,26 @@ struct DatabaseParse {
 
 DatabaseParse parseResourceDatabase(std::span<const std::uint8_t> file);
 
-// The length of the file image of these entries: header, directory and data.
-std::size_t databaseFileSize(std::span<const ResourceEntry> entries);
+// The length of the file image of these entries: header, directory, the
+// layout's gap and blocks, and data.
+std::size_t databaseFileSize(std::span<const ResourceEntry> entries, const FileLayout& layout = {});
+
+// The empty resource that, written in this data order, would stand where the
+// data of one earlier in the directory begin: read back, the reader would give
+// it those data (of entries that share an offset, the last in directory order
+// owns the bytes). A layout read from a file never has one.
+std::optional<std::size_t> emptyResourceOutOfPlace(std::span<const ResourceEntry> entries,
+                                                   const FileLayout& layout);
 
 // A database file image: the header as given (its numRecords taken from the
-// entries), the directory, then the data in entry order without gaps. At most
-// kMaxResourceCount entries.
+// entries, its appInfoID and sortInfoID from the layout's blocks when it has
+// them), the directory, the layout's gap and blocks, then the data in the
+// layout's order. The default layout has no gap: the data follow the
+// directory at once. At most kMaxResourceCount entries; the layout's data
+// order names each entry once, and no empty resource is out of place.
 std::vector<std::uint8_t> serializeDatabase(const DatabaseHeader& header,
-                                            std::span<const ResourceEntry> entries);
+                                            std::span<const ResourceEntry> entries,
+                                            const FileLayout& layout = {});
 
 // The header of every database that writeResourceDatabase stores: type 'skin',
 // creator 'skUI' and fixed dates; only the name comes from the database read.

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 
 #include "byte_order.h"
@@ -26,33 +27,80 @@ DatabaseHeader compressedSkinHeader(const DatabaseName& name) {
     return header;
 }
 
-std::size_t databaseFileSize(std::span<const ResourceEntry> entries) {
-    std::size_t length = directoryEntryOffset(entries.size());
+FileLayout palmLayout() {
+    FileLayout layout;
+    layout.gap = {0, 0};
+    return layout;
+}
+
+std::size_t databaseFileSize(std::span<const ResourceEntry> entries, const FileLayout& layout) {
+    std::size_t length = directoryEntryOffset(entries.size()) + layout.gap.size();
+    length += layout.appInfo ? layout.appInfo->size() : 0;
+    length += layout.sortInfo ? layout.sortInfo->size() : 0;
     for (const ResourceEntry& entry : entries) {
         length += entry.data.size();
     }
     return length;
 }
 
+namespace {
+
+// The entry whose data come k-th.
+std::size_t storedAt(const FileLayout& layout, std::size_t k) {
+    return layout.dataOrder.empty() ? k : layout.dataOrder[k];
+}
+
+}  // namespace
+
+std::optional<std::size_t> emptyResourceOutOfPlace(std::span<const ResourceEntry> entries,
+                                                   const FileLayout& layout) {
+    // Walking back from the end: the entry whose data begin where an empty
+    // one stands, the next that is not empty.
+    std::optional<std::size_t> owner;
+    for (std::size_t k = entries.size(); k-- > 0;) {
+        const std::size_t index = storedAt(layout, k);
+        if (!entries[index].data.empty()) {
+            owner = index;
+        } else if (owner && *owner < index) {
+            return index;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<std::uint8_t> serializeDatabase(const DatabaseHeader& header,
-                                            std::span<const ResourceEntry> entries) {
-    const std::size_t dataStart = directoryEntryOffset(entries.size());
-    std::vector<std::uint8_t> file(databaseFileSize(entries));
+                                            std::span<const ResourceEntry> entries,
+                                            const FileLayout& layout) {
+    assert(layout.dataOrder.empty() || layout.dataOrder.size() == entries.size());
+    assert(!emptyResourceOutOfPlace(entries, layout));
+    std::vector<std::uint8_t> file(databaseFileSize(entries, layout));
+    std::size_t at = directoryEntryOffset(entries.size());
+    const auto put = [&file, &at](const std::vector<std::uint8_t>& bytes) {
+        std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(at));
+        at += bytes.size();
+    };
     DatabaseHeader written = header;
     written.numRecords = static_cast<std::uint16_t>(entries.size());
+    put(layout.gap);
+    if (layout.appInfo) {
+        written.appInfoID = static_cast<std::uint32_t>(at);
+        put(*layout.appInfo);
+    }
+    if (layout.sortInfo) {
+        written.sortInfoID = static_cast<std::uint32_t>(at);
+        put(*layout.sortInfo);
+    }
     storeDatabaseHeader(written, file);
 
-    std::size_t dataOffset = dataStart;
-    std::uint8_t* directory = file.data() + kHeaderSize;
-    for (const ResourceEntry& entry : entries) {
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const std::size_t index = storedAt(layout, k);
+        const ResourceEntry& entry = entries[index];
+        std::uint8_t* directory = file.data() + directoryEntryOffset(index);
         std::copy(entry.type.begin(), entry.type.end(), directory + kEntryTypeOffset);
         byteorder::storeBigEndian16(entry.id, directory + kEntryIdOffset);
-        byteorder::storeBigEndian32(static_cast<std::uint32_t>(dataOffset),
+        byteorder::storeBigEndian32(static_cast<std::uint32_t>(at),
                                     directory + kEntryDataStartOffset);
-        std::copy(entry.data.begin(), entry.data.end(),
-                  file.begin() + static_cast<std::ptrdiff_t>(dataOffset));
-        directory += kDirectoryEntrySize;
-        dataOffset += entry.data.size();
+        put(entry.data);
     }
     return file;
 }

@@ -114,8 +114,11 @@ TEST(Lumen, ExportsEveryBitmapAsPalmtopnmReadsIt) {
         ASSERT_EQ(run.exitStatus, 0) << run.err;
         std::vector<std::string> expected = {"index.html", "skin.toml"};
         for (const prc::ResourceEntry& entry : tableOf(skin).entries) {
-            expected.push_back(std::string(entry.type.begin(), entry.type.end()) + "-" +
-                               std::to_string(entry.id) + ".bin");
+            // The corpus's strings and settings are text, in the manifest.
+            if (entry.type != prc::typeCode("tSTR") && entry.type != prc::typeCode("PlRC")) {
+                expected.push_back(std::string(entry.type.begin(), entry.type.end()) + "-" +
+                                   std::to_string(entry.id) + ".bin");
+            }
             if (entry.type != kBitmapType) {
                 continue;
             }
@@ -291,8 +294,9 @@ TEST(Lumen, CheckNamesDamageAndTheOthersStillShow) {
         const RunResult exported = lumen({"export", skin, folder / "out"});
         EXPECT_EQ(exported.exitStatus, 1);
         EXPECT_NE(exported.err.find(line), std::string::npos) << exported.err;
-        // 9 images of 10, index.html, skin.toml and the 12 resources' bytes.
-        EXPECT_EQ(testsupport::folderContents(folder / "out").size(), 23u);
+        // 9 images of 10, index.html, skin.toml and the bytes of the 12
+        // resources but the string, which is text in the manifest.
+        EXPECT_EQ(testsupport::folderContents(folder / "out").size(), 22u);
         fs::remove_all(folder / "out");
     }
     EXPECT_EQ(lumen({"check", good, folder / "t.prc"}).exitStatus, 0);
@@ -356,7 +360,7 @@ TEST(Lumen, RefusesWithALineNamingTheFile) {
         {{"export", skin, (folder / "disk" / "export").string()},
          "index.html: cannot write the file: No space left on device",
          "skin.prc: 0 images written to " + (folder / "disk" / "export").string() +
-             "; 25 files could not be written\n",
+             "; 23 files could not be written\n",
          true},
         {{"export", skin}, "wrong number of arguments"},
         {{"show", skin}, "unknown command"},
@@ -525,6 +529,105 @@ void writeText(const fs::path& path, const std::string& text) {
     testsupport::writeFile(path, Bytes(text.begin(), text.end()));
 }
 
+// Databases laid out as Palm OS does not: what the manifest must say of each.
+struct CraftedLayout {
+    const char* name;
+    Bytes file;
+    std::vector<std::string> lines;  // the manifest's, each in full
+};
+
+// The bytes of a resource whose offset is patched, and the header's IDs.
+void patchOffset(Bytes& file, std::size_t at, std::size_t value) {
+    for (int k = 0; k < 4; ++k) {
+        file[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(value >> (24 - 8 * k));
+    }
+}
+
+std::vector<CraftedLayout> craftedLayouts() {
+    using skinbuilder::DatabaseLayout;
+    const auto text = [](const std::string& bytes) { return Bytes(bytes.begin(), bytes.end()); };
+    std::vector<CraftedLayout> crafted;
+    {
+        // Bytes after the name's NUL, a gap of other bytes than zeros, and
+        // resources as text and as bytes.
+        DatabaseLayout layout;
+        layout.name = skinbuilder::databaseName("Crafted");
+        layout.name[20] = 'x';
+        layout.gapBytes = 5;
+        layout.resources = {
+            {"tSTR", 1000, text(std::string("Gr\xFC\xDF \x80 \x93q\x94\t\"a\\b\"\r\n\0", 19))},
+            {"tSTR", 1001, text(std::string("\0", 1))},
+            {"PlRC", 0, text(std::string("two\0NULs\0", 9))},
+            {"DATA", 5, text(std::string("\x01\x02\0", 3))},
+            {"xtra", 7, text(std::string("spaced out\0", 11))},
+            {"xtra", 8, text(std::string(" \t\0", 3))},
+            {"xtra", 9, text(std::string("no NUL"))},
+            {"xtra", 10, text(std::string("\x81\0", 2))},
+        };
+        Bytes file = skinbuilder::buildDatabase(layout);
+        for (std::size_t k = 0; k < 5; ++k) {
+            file[skinbuilder::directoryEntryAt(8) + k] = static_cast<std::uint8_t>(0xE0 + k);
+        }
+        crafted.push_back(
+            {"a gap of other bytes; text",
+             file,
+             {"nameBytes = \"437261667465640000000000000000000000000078000000000000"
+              "0000000000\"",
+              "gap = \"gap.bin\"", "text = \"Grüß € “q”\\t\\\"a\\\\b\\\"\\r\\n\"", "text = \"\"",
+              "file = \"PlRC-0.bin\"", "file = \"DATA-5.bin\"", "text = \"spaced out\"",
+              "file = \"xtra-8.bin\"", "file = \"xtra-9.bin\"", "file = \"xtra-10.bin\""}});
+    }
+    {
+        // The appInfo and sortInfo blocks after Palm OS's two zero bytes,
+        // and data stored in another order than the directory's.
+        DatabaseLayout layout;
+        layout.name = skinbuilder::databaseName("Blocks");
+        layout.gapBytes = 2 + 4 + 3;
+        layout.resources = {
+            {"abcd", 1, Bytes(6, 0xA1)}, {"abcd", 2, Bytes(4, 0xB2)}, {"abcd", 3, Bytes(2, 0xC3)}};
+        Bytes file = skinbuilder::buildDatabase(layout);
+        const std::size_t blocks = skinbuilder::directoryEntryAt(3) + 2;
+        std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(blocks), 7, 0xEE);
+        patchOffset(file, 52, blocks);
+        patchOffset(file, 56, blocks + 4);
+        std::swap_ranges(file.begin() + skinbuilder::directoryEntryAt(0),
+                         file.begin() + skinbuilder::directoryEntryAt(1),
+                         file.begin() + skinbuilder::directoryEntryAt(1));
+        crafted.push_back({"appInfo and sortInfo blocks; data in another order",
+                           file,
+                           {"appInfo = \"appInfo.bin\"", "sortInfo = \"sortInfo.bin\"",
+                            "dataOrder = [2, 1, 3]"}});
+    }
+    {
+        // No gap, IDs that point at no block, and empty resources beside
+        // data stored in another order.
+        DatabaseLayout layout;
+        layout.name = skinbuilder::databaseName("Numbers");
+        layout.gapBytes = 0;
+        layout.appInfoID = 10;
+        layout.sortInfoID = 0x12345678;
+        layout.resources = {
+            {"abcd", 1, {}}, {"abcd", 2, Bytes(3, 0xB2)}, {"abcd", 3, {}}, {"abcd", 4, {1}}};
+        Bytes file = skinbuilder::buildDatabase(layout);
+        // Resource 4's data first, then the rest; the empty ones where their
+        // neighbours begin.
+        const std::size_t data = skinbuilder::directoryEntryAt(4);
+        file.insert(file.begin() + static_cast<std::ptrdiff_t>(data), file.back());
+        file.pop_back();
+        patchOffset(file, skinbuilder::offsetFieldAt(3), data);
+        patchOffset(file, skinbuilder::offsetFieldAt(0), data + 1);
+        patchOffset(file, skinbuilder::offsetFieldAt(1), data + 1);
+        patchOffset(file, skinbuilder::offsetFieldAt(2), data + 4);
+        crafted.push_back({"no gap; IDs pointing at no block; empty resources",
+                           file,
+                           {"gap = 0", "appInfoId = 0x0000000A", "sortInfoId = 0x12345678",
+                            "dataOrder = [4, 1, 2, 3]"}});
+    }
+    return crafted;
+}
+
+// Every database Lumen reads without damage comes back byte for byte, and
+// its manifest says what differs from Palm OS's layout and nothing more.
 TEST(Lumen, BuildsAnUntouchedExportBackToTheSameDatabase) {
     TempFolder folder;
     std::vector<Skin> all = skins(folder);
@@ -532,6 +635,13 @@ TEST(Lumen, BuildsAnUntouchedExportBackToTheSameDatabase) {
     testsupport::writeFile(folder / "recast.prc", readFile(SAMPLE_SKIN_PATH));
     ASSERT_EQ(testsupport::runProgram({RECAST_PATH, folder / "recast.prc"}).exitStatus, 0);
     all.push_back({folder / "recast.prc", SAMPLE_SKIN_PATH});
+    std::map<fs::path, std::vector<std::string>> lines;
+    for (const CraftedLayout& crafted : craftedLayouts()) {
+        const fs::path path = folder / (std::string(crafted.name) + ".prc");
+        testsupport::writeFile(path, crafted.file);
+        all.push_back({path, path});
+        lines[path] = crafted.lines;
+    }
     for (const auto& [skin, original] : all) {
         SCOPED_TRACE(skin.string());
         const fs::path out = folder / ("export-" + skin.stem().string());
@@ -539,6 +649,22 @@ TEST(Lumen, BuildsAnUntouchedExportBackToTheSameDatabase) {
         const RunResult build = lumen({"build", out, folder / "built.prc"});
         ASSERT_EQ(build.exitStatus, 0) << build.err;
         EXPECT_NE(build.out.find(" 0 bitmap members drawn anew"), std::string::npos) << build.out;
+        // Compared whole, without printing hundreds of kilobytes.
+        const Bytes built = readFile(folder / "built.prc");
+        EXPECT_TRUE(built == readFile(skin)) << built.size() << " bytes";
+        const Bytes manifest = readFile(out / "skin.toml");
+        const std::string text(manifest.begin(), manifest.end());
+        for (const std::string& line : lines[skin]) {
+            EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos) << line << "\n" << text;
+        }
+        if (lines[skin].empty()) {
+            // Laid out as Palm OS does, or Tessel without the gap.
+            for (const char* key : {"\nappInfo", "\nsortInfo", "\ndataOrder"}) {
+                EXPECT_EQ(text.find(key), std::string::npos) << key;
+            }
+            const bool tessel = skin.filename().string().starts_with("tessel-");
+            EXPECT_EQ(text.find("\ngap = 0\n") != std::string::npos, tessel);
+        }
         EXPECT_EQ(headerOf(folder / "built.prc"), headerOf(skin));
         const prc::ResourceTable before = tableOf(skin);
         const prc::ResourceTable after = tableOf(folder / "built.prc");
@@ -731,6 +857,11 @@ id = 1000
 file = 'title.bin' # a literal string
 
 [[resource]]
+type = "tSTR"
+id = 1001
+text = "Bleu\tclair \u20AC"
+
+[[resource]]
 type = "abmp"
 id = 31100
 [[resource.member]] # written behind the member of density 72
@@ -764,8 +895,14 @@ compression = "rle"
     EXPECT_EQ(header.modificationDate, 0xC0000001u);
     EXPECT_EQ(header.modificationNumber, 1u);
     const prc::ResourceTable table = tableOf(folder / "blue.prc");
-    ASSERT_EQ(table.entries.size(), 3u);
+    ASSERT_EQ(table.entries.size(), 4u);
     EXPECT_EQ(table.entries[0].data, (Bytes{'B', 'l', 'u', 'e'}));
+    // A text in Windows-1252, closed by a NUL.
+    const std::string label("Bleu\tclair \x80\0", 13);
+    EXPECT_EQ(table.entries[1].data, Bytes(label.begin(), label.end()));
+    // Laid out as Palm OS does: two zero bytes after the directory.
+    EXPECT_EQ(table.layout, prc::palmLayout());
+    EXPECT_EQ(table.entries[0].offset, prc::directoryEntryOffset(4) + 2);
 
     struct Expected {
         std::uint16_t id;
@@ -836,6 +973,7 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
     }
     testsupport::writeFile(in / "huge.png", huge);
     testsupport::writeFile(in / "t.bin", Bytes(5, 't'));
+    testsupport::writeFile(in / "empty.bin", {});
     // Outside the folder, and links to it, to a device, and in a subfolder.
     testsupport::writeFile(folder / "secret", Bytes(6, 's'));
     writePng(folder / "secret.png", image);
@@ -865,8 +1003,11 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
                "\n" + (density == 72 ? "" : "density = " + std::to_string(density) + "\n");
     };
     // A resource of its own bytes, named at line 8.
-    const auto named = [&head](const std::string& name) {
-        return head + "[[resource]]\ntype = \"tSTR\"\nid = 1\nfile = \"" + name + "\"\n";
+    const auto resourceOf = [](const std::string& name) {
+        return "[[resource]]\ntype = \"tSTR\"\nid = 1\nfile = \"" + name + "\"\n";
+    };
+    const auto named = [&head, &resourceOf](const std::string& name) {
+        return head + resourceOf(name);
     };
     const std::string absolute = "must be relative to the manifest's folder";
     const std::string device = "names a device on Windows";
@@ -1003,6 +1144,53 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
         {"not TOML", head + "[[resource]\n",
          "skin.toml:5: a table's name is not written right; write [database], [[resource]] or "
          "[[resource.member]] alone on its line"},
+        {"a character outside Windows-1252 in a text",
+         head + "[[resource]]\ntype = \"tSTR\"\nid = 1\ntext = \"\xC5\x81\xC3\xB3"
+                "d\xC5\xBA\"\n",
+         "skin.toml:8: resource.text: holds \"\xC5\x81\" (U+0141), which the handheld's "
+         "character set (Windows-1252) does not have"},
+        {"a character that would turn the line in a text",
+         head + "[[resource]]\ntype = \"tSTR\"\nid = 1\ntext = \"a\xE2\x80\xAE"
+                "b\"\n",
+         "skin.toml:8: resource.text: holds U+202E, which"},
+        {"a NUL in a text", head + "[[resource]]\ntype = \"tSTR\"\nid = 1\ntext = \"a\\u0000b\"\n",
+         "skin.toml:8: resource.text: holds a NUL (\\u0000); build closes the text with one"},
+        {"a control character in a text",
+         head + "[[resource]]\ntype = \"tSTR\"\nid = 1\ntext = \"\\u0007\"\n",
+         "resource.text: holds the control character U+0007; of those a text may hold a tab, a "
+         "newline or a carriage return only"},
+        {"a byte Windows-1252 leaves empty, in a text",
+         head + "[[resource]]\ntype = \"tSTR\"\nid = 1\ntext = \"\\u0081\"\n",
+         "resource.text: holds the control character U+0081"},
+        {"a text and a file",
+         head + "[[resource]]\ntype = \"tSTR\"\nid = 1\ntext = \"a\"\nfile = \"t.bin\"\n",
+         "skin.toml:5: resource.file: a resource takes one of a file, a text or "
+         "[[resource.member]] images"},
+        {"a data order that leaves a resource out",
+         head + "dataOrder = [2]\n" + resourceOf("t.bin") +
+             "[[resource]]\ntype = \"tSTR\"\nid = 2\n"
+             "text = \"\"\n",
+         "skin.toml:5: database.dataOrder: must name each of the 2 resources once, by its place "
+         "among the [[resource]] tables (1 to 2)"},
+        {"a data order that names one twice",
+         head + "dataOrder = [1, 1]\n" + resourceOf("t.bin") +
+             "[[resource]]\ntype = \"tSTR\"\nid = "
+             "2\ntext = \"\"\n",
+         "database.dataOrder: must name each of the 2 resources once"},
+        {"an empty resource before the data of one earlier in the directory",
+         head + "dataOrder = [2, 1]\n" + resourceOf("t.bin") +
+             "[[resource]]\ntype = \"tSTR\"\nid = 2\nfile = \"empty.bin\"\n",
+         "skin.toml:5: database.dataOrder: the empty resource \"tSTR\" 2 would stand where the "
+         "data of \"tSTR\" 1 begin"},
+        {"a gap of a negative length", head + "gap = -2\n",
+         "skin.toml:5: database.gap: gap is a number of zero bytes from 0 to 65535, or the name of "
+         "a file that holds the gap, in quotes, not -2"},
+        {"a gap file outside the folder", head + "gap = \"../secret\"\n",
+         "skin.toml:5: database.gap: ../secret: must stay inside"},
+        {"a missing appInfo file", head + "appInfo = \"app.bin\"\n",
+         "skin.toml:5: " + (in / "app.bin").string() + ": cannot open"},
+        {"an appInfo block and its number", head + "sortInfo = \"t.bin\"\nsortInfoId = 0x100\n",
+         "skin.toml:6: database.sortInfoId: give either sortInfo"},
         {"no database", "[[resource]]\ntype = \"tSTR\"\nid = 5\nfile = \"a.png\"\n",
          "skin.toml:1: database:"},
         {"a character outside quotes", head + "\xC3\xA9 = 1\n",
@@ -1362,8 +1550,9 @@ TEST(Lumen, ExportReplacesLinksAndOtherFilesOfItsNamesWithoutFollowingThem) {
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(exported / name))) << name;
     }
     EXPECT_TRUE(fs::is_symlink(folder / "link-to-folder"));
-    // 10 images, index.html, skin.toml and the bytes of the 13 resources.
-    EXPECT_EQ(testsupport::folderContents(exported).size(), 25u);
+    // 10 images, index.html, skin.toml and the bytes of the 13 resources but
+    // the two of text, which the manifest holds.
+    EXPECT_EQ(testsupport::folderContents(exported).size(), 23u);
 }
 
 // A skin dropped on Lumen goes to the folder of its name beside it unless

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <numeric>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,12 +47,38 @@ DatabaseLayout threeResources() {
     return layout;
 }
 
+// Three resources after a gap of `gap` bytes 0x01, 0x02, ..., whose bytes
+// from `app` and from `sort` on (when not 0) the header's IDs point to.
+Bytes withBlocks(std::size_t gap, std::size_t app, std::size_t sort) {
+    DatabaseLayout layout = threeResources();
+    layout.gapBytes = gap;
+    Bytes file = skinbuilder::buildDatabase(layout);
+    const std::size_t directoryEnd = skinbuilder::directoryEntryAt(3);
+    for (std::size_t k = 0; k < gap; ++k) {
+        file[directoryEnd + k] = static_cast<std::uint8_t>(k + 1);
+    }
+    patch32(file, 52, static_cast<std::uint32_t>(app == 0 ? 0 : directoryEnd + app));
+    patch32(file, 56, static_cast<std::uint32_t>(sort == 0 ? 0 : directoryEnd + sort));
+    return file;
+}
+
+prc::FileLayout layoutWith(Bytes gap, std::optional<Bytes> app, std::optional<Bytes> sort,
+                           std::vector<std::size_t> order = {}) {
+    return {std::move(gap), std::move(app), std::move(sort), std::move(order)};
+}
+
+// Each table read gives back its file byte for byte when written in the
+// layout read with it, unless its data begin inside the directory.
 TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
     struct Case {
         const char* name;
         std::function<Bytes()> file;
         std::vector<ExpectedResource> resources;
+        prc::FileLayout layout = prc::palmLayout();
+        bool exact = true;
     };
+    const std::vector<ExpectedResource> three = {
+        {"abmp", 1, Bytes(5, 0xA1)}, {"tSTR", 2, Bytes(3, 0xB2)}, {"PlRC", 0, Bytes(4, 0xC3)}};
     const std::vector<Case> cases = {
         {"no resources",
          [] {
@@ -57,6 +86,7 @@ TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
              empty.gapBytes = 0;
              return skinbuilder::buildDatabase(empty);
          },
+         {},
          {}},
         {"gap bytes belong to no entry",
          [] { return skinbuilder::buildDatabase(threeResources()); },
@@ -79,7 +109,51 @@ TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
                               file.begin() + skinbuilder::directoryEntryAt(1));
              return file;
          },
-         {{"tSTR", 2, Bytes(3, 0xB2)}, {"abmp", 1, Bytes(5, 0xA1)}, {"PlRC", 0, Bytes(4, 0xC3)}}},
+         {{"tSTR", 2, Bytes(3, 0xB2)}, {"abmp", 1, Bytes(5, 0xA1)}, {"PlRC", 0, Bytes(4, 0xC3)}},
+         layoutWith({0, 0}, {}, {}, {1, 0, 2})},
+        {"a gap of other bytes", [] { return withBlocks(5, 0, 0); }, three,
+         layoutWith({1, 2, 3, 4, 5}, {}, {})},
+        {"appInfo and sortInfo blocks after the gap", [] { return withBlocks(9, 2, 6); }, three,
+         layoutWith({1, 2}, Bytes{3, 4, 5, 6}, Bytes{7, 8, 9})},
+        {"a sortInfo block alone", [] { return withBlocks(3, 0, 1); }, three,
+         layoutWith({1}, {}, Bytes{2, 3})},
+        {"an empty appInfo block where the data begin", [] { return withBlocks(2, 2, 0); }, three,
+         layoutWith({1, 2}, Bytes{}, {})},
+        {"IDs pointing into the header and the data stay numbers",
+         [] {
+             Bytes file = withBlocks(4, 0, 0);
+             patch32(file, 52, 10);
+             patch32(file, 56, static_cast<std::uint32_t>(skinbuilder::directoryEntryAt(3) + 6));
+             return file;
+         },
+         three, layoutWith({1, 2, 3, 4}, {}, {})},
+        {"data in another order after blocks",
+         [] {
+             Bytes file = withBlocks(4, 1, 3);
+             std::swap_ranges(file.begin() + skinbuilder::directoryEntryAt(1),
+                              file.begin() + skinbuilder::directoryEntryAt(2),
+                              file.begin() + skinbuilder::directoryEntryAt(2));
+             return file;
+         },
+         {{"abmp", 1, Bytes(5, 0xA1)}, {"PlRC", 0, Bytes(4, 0xC3)}, {"tSTR", 2, Bytes(3, 0xB2)}},
+         layoutWith({1}, Bytes{2, 3}, Bytes{4}, {0, 2, 1})},
+        {"data that begin inside the directory",
+         [] {
+             Bytes file = skinbuilder::buildDatabase(threeResources());
+             patch32(file, skinbuilder::offsetFieldAt(0),
+                     static_cast<std::uint32_t>(skinbuilder::directoryEntryAt(2)));
+             return file;
+         },
+         {{"abmp", 1,
+           [] {
+               Bytes data = skinbuilder::buildDatabase(threeResources());
+               return Bytes(data.begin() + skinbuilder::directoryEntryAt(2),
+                            data.begin() + skinbuilder::directoryEntryAt(3) + 2 + 5);
+           }()},
+          {"tSTR", 2, Bytes(3, 0xB2)},
+          {"PlRC", 0, Bytes(4, 0xC3)}},
+         prc::palmLayout(),
+         false},
         {"shared offsets: the last in directory order owns the bytes",
          [] {
              Bytes file = skinbuilder::buildDatabase(threeResources());
@@ -87,7 +161,9 @@ TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
                      byteorder::loadBigEndian32(&file[skinbuilder::offsetFieldAt(1)]));
              return file;
          },
-         {{"abmp", 1, {}}, {"tSTR", 2, Bytes(3, 0xB2)}, {"PlRC", 0, Bytes(4, 0xC3)}}},
+         {{"abmp", 1, {}}, {"tSTR", 2, Bytes(3, 0xB2)}, {"PlRC", 0, Bytes(4, 0xC3)}},
+         // The first data, now no resource's, lie between the directory and the rest.
+         layoutWith({0, 0, 0xA1, 0xA1, 0xA1, 0xA1, 0xA1}, {}, {})},
         {"offsets at the end of the file are empty",
          [] {
              Bytes file = skinbuilder::buildDatabase(threeResources());
@@ -108,6 +184,16 @@ TEST(ParseResourceDatabase, DerivesSizesFromOffsets) {
         ASSERT_TRUE(parse.table);
         EXPECT_EQ(parse.announcedCount, c.resources.size());
         expectResources(*parse.table, c.resources);
+        EXPECT_EQ(parse.table->layout, c.layout);
+        const Bytes written =
+            prc::serializeDatabase(parse.table->header, parse.table->entries, parse.table->layout);
+        if (c.exact) {
+            EXPECT_EQ(written, file);
+        } else {
+            const prc::DatabaseParse again = prc::parseResourceDatabase(written);
+            ASSERT_TRUE(again.table);
+            expectResources(*again.table, c.resources);
+        }
     }
 }
 
@@ -248,9 +334,12 @@ TEST(SerializeResourceDatabase, AnEmptyTableIsJustAHeader) {
 
 // Whatever the table (empty resources included, anywhere), the written file
 // reads back to the same resources: the writer's layout and the reader's size
-// rule agree.
+// rule agree. So does a file written in a layout of any gap, blocks and data
+// order that keeps no empty resource out of place, and it is written again
+// byte for byte in the layout read with it.
 TEST(SerializeResourceDatabase, ReadsBackToTheSameTable) {
     std::mt19937 random(42);
+    int outOfPlace = 0;
     for (int trial = 0; trial < 200; ++trial) {
         prc::ResourceTable table;
         table.header.name = skinbuilder::databaseName("Trial " + std::to_string(trial));
@@ -276,7 +365,45 @@ TEST(SerializeResourceDatabase, ReadsBackToTheSameTable) {
             EXPECT_EQ(parse.table->entries[i].data, table.entries[i].data) << trial << "/" << i;
         }
         EXPECT_EQ(prc::serializeResourceDatabase(*parse.table), file);
+
+        const auto someBytes = [&random] {
+            Bytes bytes(random() % 4);
+            for (std::uint8_t& b : bytes) {
+                b = static_cast<std::uint8_t>(random());
+            }
+            return bytes;
+        };
+        prc::FileLayout layout{someBytes(), {}, {}, {}};
+        if (random() % 2 == 0) {
+            layout.appInfo = someBytes();
+        }
+        if (random() % 2 == 0) {
+            layout.sortInfo = someBytes();
+        }
+        layout.dataOrder.resize(table.entries.size());
+        std::iota(layout.dataOrder.begin(), layout.dataOrder.end(), std::size_t{0});
+        std::shuffle(layout.dataOrder.begin(), layout.dataOrder.end(), random);
+        if (prc::emptyResourceOutOfPlace(table.entries, layout)) {
+            ++outOfPlace;
+            continue;
+        }
+        const Bytes laidOut = prc::serializeDatabase(table.header, table.entries, layout);
+        EXPECT_EQ(laidOut.size(), prc::databaseFileSize(table.entries, layout));
+        const prc::DatabaseParse laidOutParse = prc::parseResourceDatabase(laidOut);
+        ASSERT_TRUE(laidOutParse.table) << trial;
+        const prc::ResourceTable& read = *laidOutParse.table;
+        ASSERT_EQ(read.entries.size(), table.entries.size());
+        for (std::size_t i = 0; i < table.entries.size(); ++i) {
+            EXPECT_EQ(read.entries[i].data, table.entries[i].data) << trial << "/" << i;
+        }
+        EXPECT_EQ(read.layout.gap, layout.gap) << trial;
+        EXPECT_EQ(read.layout.appInfo, layout.appInfo) << trial;
+        EXPECT_EQ(read.layout.sortInfo, layout.sortInfo) << trial;
+        EXPECT_EQ(prc::serializeDatabase(read.header, read.entries, read.layout), laidOut) << trial;
     }
+    // Both kinds of order were tried.
+    EXPECT_GT(outOfPlace, 10);
+    EXPECT_LT(outOfPlace, 150);
 }
 
 }  // namespace
