@@ -78,6 +78,21 @@ std::uint8_t clamped(int channel) {
     return static_cast<std::uint8_t>(std::clamp(channel, 0, 255));
 }
 
+// A palette of greys alone (the default at 1, 2 and 4 bits) shows a colour as
+// its luminance: by distance in RGB pure red, green and blue would all be the
+// same grey. The weights are Rec. 601's in 256ths, rounded, exactly as
+// netpbm's ppmtopgm computes them; they sum to 256, so a grey stays itself.
+Color luminanceOf(int red, int green, int blue) {
+    const int grey = (77 * red + 150 * green + 29 * blue + 128) >> 8;
+    return {grey, grey, grey};
+}
+
+bool allGrey(std::span<const Rgb> palette) {
+    return !palette.empty() && std::all_of(palette.begin(), palette.end(), [](Rgb c) {
+        return c.red == c.green && c.green == c.blue;
+    });
+}
+
 }  // namespace
 
 std::uint16_t nearest565(Rgb color) {
@@ -96,6 +111,7 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
     const auto width = static_cast<std::size_t>(image.width);
     const auto height = static_cast<std::size_t>(image.height);
     const bool direct = choice.palette.empty();
+    const bool greys = allGrey(choice.palette);
     ReducedImage reduced;
     reduced.values.resize(width * height);
     // The error still to be spread: this row's and the next one's, per channel.
@@ -127,7 +143,8 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
                 anyTransparent = true;
                 continue;
             }
-            Color wanted{pixel[0], pixel[1], pixel[2]};
+            Color wanted = greys ? luminanceOf(pixel[0], pixel[1], pixel[2])
+                                 : Color{pixel[0], pixel[1], pixel[2]};
             if (choice.dither) {
                 // Sixteenths, rounded toward zero: no error, no change.
                 wanted = {clamped(wanted.red + here[x].red / 16),

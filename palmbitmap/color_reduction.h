@@ -37,8 +37,9 @@ struct ReductionChoice {
 };
 
 // Colours found in the palette (or exactly 5-6-5) come through exactly unless
-// dithering moves them. Ties go to the highest index, so that black is the
-// system palette's 255 rather than one of the unused entries before it.
+// dithering moves them. Into a palette of greys alone, colours go by their
+// luminance (Rec. 601, as netpbm's ppmtopgm weighs them), dithered or not. Ties go to the highest
+// index, so that black is the system palette's 255 rather than one of the unused entries before it.
 ReducedImage reduceColors(const Image& image, const ReductionChoice& choice);
 
 // The palette of an image's own opaque colours in the order they first

@@ -432,6 +432,19 @@ palmbitmap::Image testImage(bool offColours, bool clearCorner) {
     return image;
 }
 
+// The test image with rows of pure red, green, blue and #2080ff on top:
+// colours that an average of the channels makes wrong at 1, 2 and 4 bits.
+palmbitmap::Image primariesImage() {
+    palmbitmap::Image image = testImage(true, false);
+    const std::uint8_t rows[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {0x20, 0x80, 0xFF}};
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            std::copy_n(rows[y], 3, &image.rgba[4 * static_cast<std::size_t>(y * kWidth + x)]);
+        }
+    }
+    return image;
+}
+
 // What a member should show: each value's colour, alpha 0 where transparent.
 palmbitmap::Image expectedImage(const palmbitmap::ReducedImage& reduced,
                                 const std::vector<palmbitmap::Rgb>& palette) {
@@ -452,6 +465,10 @@ struct Written {
     bool dither;
     bool transparent;
     bool palmtopnmReads;  // no 16-bit PackBits, 5-6-5 transparent values or clear greys
+    // The primaries image, whose greys must be netpbm's (ppmtopgm, pamdepth).
+    bool greysOfNetpbm = false;
+    // Named rather than found: the image may leave no value free.
+    std::optional<std::uint16_t> transparentValue = {};
 };
 
 TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
@@ -468,8 +485,13 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         {"1 bit, version 1", f(1, 1, C::none), false, false, false, true},
         {"1 bit, version 1, scan line", f(1, 1, C::scanLine), false, true, false, true},
         {"2 bits, RLE", f(2, 2, C::rle), false, false, false, true},
-        {"4 bits, RLE, transparent", f(2, 4, C::rle), false, false, true, false},
+        // Its opaque pixels take all sixteen greys.
+        {"4 bits, RLE, transparent", f(2, 4, C::rle), false, false, true, false, false, 15},
         {"4 bits, PackBits, dithered", f(2, 4, C::packBits), false, true, false, true},
+        {"1 bit, colours by luminance", f(2, 1, C::none), false, false, false, true, true},
+        {"2 bits, colours by luminance, RLE", f(2, 2, C::rle), false, false, false, true, true},
+        {"4 bits, colours by luminance, PackBits", f(3, 4, C::packBits), false, false, false, true,
+         true},
         {"8 bits, system palette, scan line", f(2, 8, C::scanLine), false, false, true, true},
         {"8 bits, own colour table, RLE", f(2, 8, C::rle), true, false, true, true},
         {"8 bits, own colour table, PackBits", f(2, 8, C::packBits), true, false, false, true},
@@ -485,7 +507,8 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
     for (const Written& c : cases) {
         SCOPED_TRACE(c.name);
         palmbitmap::MemberFormat format = c.format;
-        const palmbitmap::Image image = testImage(true, c.transparent);
+        const palmbitmap::Image image =
+            c.greysOfNetpbm ? primariesImage() : testImage(true, c.transparent);
         std::vector<palmbitmap::Rgb> palette;
         if (c.colourTableOfImage) {
             palette = palmbitmap::imageColors(testImage(false, c.transparent), 256).value();
@@ -495,7 +518,7 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         }
         const palmbitmap::ReducedImage reduced =
             palmbitmap::reduceColors(c.colourTableOfImage ? testImage(false, c.transparent) : image,
-                                     {palette, c.dither, std::nullopt});
+                                     {palette, c.dither, c.transparentValue});
         ASSERT_EQ(reduced.error, "");
         EXPECT_EQ(reduced.transparentValue.has_value(), c.transparent);
         format.transparentValue = reduced.transparentValue;
@@ -521,6 +544,11 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
             ASSERT_TRUE(reference.has_value());
             EXPECT_EQ(
                 testsupport::imageDifference(*reference, asRgba(expected), toleranceFor(read)), "");
+        }
+        if (c.greysOfNetpbm && testsupport::netpbmAvailable()) {
+            const auto greys = testsupport::ppmtopgmGreys(asRgba(image), 1 << format.depth);
+            ASSERT_TRUE(greys.has_value());
+            EXPECT_EQ(testsupport::imageDifference(*greys, asRgba(read.image)), "");
         }
     }
 }
@@ -662,18 +690,33 @@ TEST(ColorReduction, KeepsExactColoursAndFindsTheNearestOthers) {
 }
 
 TEST(ColorReduction, DithersOnlyWhenAskedAndKeepsTransparencyApart) {
-    // A flat grey between two levels: plain reduction gives one level,
-    // dithering a mix of both whose average is close to the grey.
-    palmbitmap::Image flat{16, 16, {}};
-    for (int p = 0; p < 256; ++p) {
-        flat.rgba.insert(flat.rgba.end(), {0x60, 0x60, 0x60, 255});
-    }
+    // A flat colour between black and white: plain reduction gives the
+    // nearer to its luminance (ppmtopgm's), dithering a mix of both whose
+    // average is close to that luminance, not to the channels' average.
     const std::vector<palmbitmap::Rgb> twoGreys = palmbitmap::defaultPalette(1);
-    const auto plain = palmbitmap::reduceColors(flat, {twoGreys, false, {}});
-    EXPECT_EQ(std::count(plain.values.begin(), plain.values.end(), 1), 256);
-    const auto dithered = palmbitmap::reduceColors(flat, {twoGreys, true, {}});
-    const auto dark = std::count(dithered.values.begin(), dithered.values.end(), 1);
-    EXPECT_NEAR(static_cast<double>(dark) / 256, 1 - 0x60 / 255.0, 0.05);
+    struct Flat {
+        palmbitmap::Rgb color;
+        int luminance;  // as `ppmtopgm` gives it
+    };
+    for (const Flat& f : std::vector<Flat>{{{0x60, 0x60, 0x60}, 0x60},
+                                           {{255, 0, 0}, 77},
+                                           {{0, 255, 0}, 149},
+                                           {{0, 0, 255}, 29},
+                                           {{0x20, 0x80, 0xFF}, 114},
+                                           {{0x30, 0xA0, 0x20}, 112}}) {
+        SCOPED_TRACE(f.luminance);
+        constexpr int kSide = 64;
+        palmbitmap::Image flat{kSide, kSide, {}};
+        for (int p = 0; p < kSide * kSide; ++p) {
+            flat.rgba.insert(flat.rgba.end(), {f.color.red, f.color.green, f.color.blue, 255});
+        }
+        const auto plain = palmbitmap::reduceColors(flat, {twoGreys, false, {}});
+        EXPECT_EQ(std::count(plain.values.begin(), plain.values.end(), 1),
+                  f.luminance < 128 ? kSide * kSide : 0);
+        const auto dithered = palmbitmap::reduceColors(flat, {twoGreys, true, {}});
+        const auto dark = std::count(dithered.values.begin(), dithered.values.end(), 1);
+        EXPECT_NEAR(static_cast<double>(dark) / (kSide * kSide), 1 - f.luminance / 255.0, 0.01);
+    }
 
     // Both colours of one bit taken by opaque pixels: nothing left for a
     // transparent one, unless the manifest names it.

@@ -96,6 +96,18 @@ std::optional<RgbaImage> palmtopnmImage(const std::vector<std::uint8_t>& bitmap,
     return image;
 }
 
+std::optional<RgbaImage> ppmtopgmGreys(const RgbaImage& image, int levels) {
+    TempFolder folder;
+    std::string ppm =
+        "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+    for (std::size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
+        ppm.append(reinterpret_cast<const char*>(&image.rgba[p]), 3);
+    }
+    writeFile(folder / "colour.ppm", std::vector<std::uint8_t>(ppm.begin(), ppm.end()));
+    return pamOf("ppmtopgm " + shellQuoted(folder / "colour.ppm") + " | pamdepth " +
+                 std::to_string(levels - 1));
+}
+
 std::optional<RgbaImage> pngImage(const std::string& path) {
     // 16-bit files come down to 8 bits rounded, as editors show them.
     return pamOf("pngtopam -alphapam " + shellQuoted(path) + " | pamdepth 255");
