@@ -18,6 +18,7 @@
 #include "files.h"
 #include "netpbm_reference.h"
 #include "rgb565.h"
+#include "row_compression.h"
 
 namespace {
 
@@ -493,6 +494,8 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         {"4 bits, colours by luminance, PackBits", f(3, 4, C::packBits), false, false, false, true,
          true},
         {"8 bits, system palette, scan line", f(2, 8, C::scanLine), false, false, true, true},
+        {"8 bits, system palette, PackBits", f(2, 8, C::packBits), false, false, false, true},
+        {"8 bits, system palette, RLE, dithered", f(2, 8, C::rle), false, true, false, true},
         {"8 bits, own colour table, RLE", f(2, 8, C::rle), true, false, true, true},
         {"8 bits, own colour table, PackBits", f(2, 8, C::packBits), true, false, false, true},
         {"8 bits, smallest form", f(2, 8, std::nullopt), false, false, false, true},
@@ -544,6 +547,22 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
             ASSERT_TRUE(reference.has_value());
             EXPECT_EQ(
                 testsupport::imageDifference(*reference, asRgba(expected), toleranceFor(read)), "");
+        }
+        // No longer than pnmtopalm's rows of the same pixels, in the same form.
+        const bool netpbmWrites =
+            !c.transparent && !c.colourTableOfImage && format.version == 2 && format.depth <= 8 &&
+            (format.compression == C::packBits || format.compression == C::rle);
+        if (netpbmWrites && testsupport::netpbmAvailable()) {
+            const std::string levels = std::to_string((1 << format.depth) - 1);
+            const std::string greys =
+                format.depth < 8 ? "ppmtopgm | pamdepth " + levels + " | " : "";
+            const auto theirs = testsupport::netpbmOutput(
+                asRgba(expected), greys + "pnmtopalm -depth " + std::to_string(format.depth) +
+                                      (format.compression == C::rle ? " -rle_compression"
+                                                                    : " -packbits_compression"));
+            ASSERT_TRUE(theirs.has_value());
+            EXPECT_EQ(testsupport::palmtopnmImage(*theirs)->rgba, asRgba(expected).rgba);
+            EXPECT_LE(member.bytes.size(), theirs->size());
         }
         if (c.greysOfNetpbm && testsupport::netpbmAvailable()) {
             const auto greys = testsupport::ppmtopgmGreys(asRgba(image), 1 << format.depth);
@@ -597,6 +616,57 @@ TEST(PalmBitmapWriter, SmallestFormIsNoLargerThanAnyTheVersionAllows) {
                 }
             }
         }
+    }
+}
+
+// Rows whose shortest form a greedy choice misses, and their exact lengths;
+// each expands back to itself.
+TEST(RowCompression, PacksEachRowAsShortAsTheFormatAllows) {
+    using C = palmbitmap::Compression;
+    const auto repeated = [](std::initializer_list<std::pair<std::uint8_t, std::size_t>> runs) {
+        Bytes row;
+        for (const auto& [value, count] : runs) {
+            row.insert(row.end(), count, value);
+        }
+        return row;
+    };
+    Bytes distinct(130);
+    for (std::size_t k = 0; k < distinct.size(); ++k) {
+        distinct[k] = static_cast<std::uint8_t>(k);
+    }
+    Bytes distinctThenPair(distinct.begin(), distinct.begin() + 128);
+    distinctThenPair.insert(distinctThenPair.end(), {7, 7});
+    struct Case {
+        const char* name;
+        C compression;
+        std::size_t unitSize;
+        Bytes row;
+        std::size_t shortest;
+    };
+    const std::vector<Case> cases = {
+        {"a pair before a run: two repeats", C::packBits, 1, repeated({{1, 2}, {2, 3}}), 4},
+        {"runs of 130: two repeats each", C::packBits, 1, repeated({{1, 130}, {2, 130}}), 8},
+        {"a pair after a full literal", C::packBits, 1, distinctThenPair, 129 + 2},
+        {"130 unlike bytes: two literals", C::packBits, 1, distinct, 130 + 2},
+        {"a lone byte between runs", C::packBits, 1, repeated({{1, 5}, {2, 1}, {1, 5}}), 6},
+        {"16-bit pairs of units", C::packBits, 2, repeated({{1, 4}, {2, 2}, {3, 4}}), 9},
+        {"16-bit run of 129 units", C::packBits, 2, repeated({{9, 258}}), 6},
+        {"a run longer than a pair holds", C::rle, 1, repeated({{4, 300}, {5, 1}}), 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Twice, as two rows: no token crosses from one row to the next.
+        Bytes rows = c.row;
+        rows.insert(rows.end(), c.row.begin(), c.row.end());
+        const Bytes packed = c.compression == C::rle
+                                 ? palmbitmap::compressRle(rows, c.row.size())
+                                 : palmbitmap::compressPackBits(rows, c.unitSize, c.row.size());
+        EXPECT_EQ(packed.size(), 2 * c.shortest);
+        const auto back = c.compression == C::rle
+                              ? palmbitmap::expandRle(packed, c.row.size(), 2)
+                              : palmbitmap::expandPackBits(packed, c.unitSize, c.row.size(), 2);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(*back, rows);
     }
 }
 

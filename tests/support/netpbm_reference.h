@@ -32,6 +32,11 @@ std::optional<RgbaImage> palmtopnmImage(const std::vector<std::uint8_t>& bitmap,
 // pamdepth to `levels` greys, spelled again in 0..255.
 std::optional<RgbaImage> ppmtopgmGreys(const RgbaImage& image, int levels);
 
+// What a netpbm command writes given an opaque image as a PPM file on its
+// standard input; nothing if it fails.
+std::optional<std::vector<std::uint8_t>> netpbmOutput(const RgbaImage& image,
+                                                      const std::string& command);
+
 // A PNG file read by pngtopam, with its alpha channel.
 std::optional<RgbaImage> pngImage(const std::string& path);
 
