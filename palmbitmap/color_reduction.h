@@ -47,4 +47,15 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice);
 // when they are more than `limit`.
 std::optional<std::vector<Rgb>> imageColors(const Image& image, std::size_t limit);
 
+struct ImagePalette {
+    std::vector<Rgb> colors;  // empty when `limit` leaves no room for an opaque colour
+    // The last entry, kept for the transparent pixels when the image has any.
+    std::optional<std::uint16_t> transparentIndex;
+};
+
+// A colour table of at most `limit` entries for an image: its own colours as
+// imageColors gives them when they fit, else median cut's (median_cut.h)
+// with the transparent entry after them.
+ImagePalette imagePalette(const Image& image, std::size_t limit);
+
 }  // namespace palmbitmap

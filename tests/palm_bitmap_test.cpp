@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -470,6 +472,9 @@ struct Written {
     bool greysOfNetpbm = false;
     // Named rather than found: the image may leave no value free.
     std::optional<std::uint16_t> transparentValue = {};
+    // A colour table of at most this many entries by imagePalette, which
+    // must cut the image's colours down: close to them, never drawn through.
+    std::size_t imagePaletteOf = 0;
 };
 
 TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
@@ -499,6 +504,42 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         {"8 bits, own colour table, RLE", f(2, 8, C::rle), true, false, true, true},
         {"8 bits, own colour table, PackBits", f(2, 8, C::packBits), true, false, false, true},
         {"8 bits, smallest form", f(2, 8, std::nullopt), false, false, false, true},
+        {"8 bits, 16 colours by median cut, PackBits",
+         f(2, 8, C::packBits),
+         false,
+         false,
+         false,
+         true,
+         false,
+         {},
+         16},
+        {"8 bits, 6 by median cut, dithered, transparent",
+         f(2, 8, C::rle),
+         false,
+         true,
+         true,
+         true,
+         false,
+         {},
+         6},
+        {"4 bits, 16 colours by median cut",
+         f(3, 4, C::none),
+         false,
+         false,
+         false,
+         true,
+         false,
+         {},
+         16},
+        {"2 bits, 3 by median cut and a transparent entry",
+         f(2, 2, C::scanLine),
+         false,
+         false,
+         true,
+         true,
+         false,
+         {},
+         4},
         {"8 bits, version 3, density 144", f(3, 8, C::rle, 144), false, false, true, true},
         {"16 bits, plain", f(2, 16, C::none), false, false, false, true},
         {"16 bits, transparent, scan line", f(2, 16, C::scanLine), false, false, true, true},
@@ -519,9 +560,23 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         } else if (format.depth < 16) {
             palette = palmbitmap::defaultPalette(format.depth);
         }
+        std::span<const palmbitmap::Rgb> opaque = palette;
+        std::optional<std::uint16_t> transparentValue = c.transparentValue;
+        if (c.imagePaletteOf != 0) {
+            ASSERT_FALSE(palmbitmap::imageColors(image, c.imagePaletteOf).has_value());
+            const palmbitmap::ImagePalette own = palmbitmap::imagePalette(image, c.imagePaletteOf);
+            EXPECT_EQ(own.colors.size(), c.imagePaletteOf);
+            EXPECT_EQ(own.transparentIndex.has_value(), c.transparent);
+            palette = own.colors;
+            format.colorTable = palette;
+            // Only transparent pixels take the transparent entry.
+            opaque = std::span<const palmbitmap::Rgb>(palette).first(
+                own.transparentIndex.value_or(palette.size()));
+            transparentValue = own.transparentIndex;
+        }
         const palmbitmap::ReducedImage reduced =
             palmbitmap::reduceColors(c.colourTableOfImage ? testImage(false, c.transparent) : image,
-                                     {palette, c.dither, c.transparentValue});
+                                     {opaque, c.dither, transparentValue});
         ASSERT_EQ(reduced.error, "");
         EXPECT_EQ(reduced.transparentValue.has_value(), c.transparent);
         format.transparentValue = reduced.transparentValue;
@@ -530,6 +585,17 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         ASSERT_EQ(member.error, "");
         const palmbitmap::Image expected = expectedImage(reduced, palette);
 
+        if (c.imagePaletteOf != 0) {
+            // Close on average: each of n entries spans about a cube root of
+            // n-th of each channel (what an index mixed up or a wrong mean
+            // would be far beyond).
+            double difference = 0;
+            for (std::size_t k = 0; k < image.rgba.size(); ++k) {
+                difference += std::abs(image.rgba[k] - expected.rgba[k]);
+            }
+            EXPECT_LT(difference / static_cast<double>(image.rgba.size()),
+                      96 / std::cbrt(static_cast<double>(opaque.size())));
+        }
         const palmbitmap::BitmapFamily family = palmbitmap::decodePalmBitmap(member.bytes);
         ASSERT_TRUE(palmbitmap::isIntact(family)) << family.error;
         const palmbitmap::BitmapMember& read = family.members.at(0);
@@ -550,7 +616,8 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         }
         // No longer than pnmtopalm's rows of the same pixels, in the same form.
         const bool netpbmWrites =
-            !c.transparent && !c.colourTableOfImage && format.version == 2 && format.depth <= 8 &&
+            !c.transparent && !c.colourTableOfImage && c.imagePaletteOf == 0 &&
+            format.version == 2 && format.depth <= 8 &&
             (format.compression == C::packBits || format.compression == C::rle);
         if (netpbmWrites && testsupport::netpbmAvailable()) {
             const std::string levels = std::to_string((1 << format.depth) - 1);
