@@ -9,11 +9,18 @@
 namespace palmbitmap {
 namespace {
 
-// One colour of the image and how many opaque pixels have it.
-struct Counted {
-    std::array<std::uint8_t, 3> channels;
-    std::uint32_t pixels;
-};
+// One colour of the image and how many opaque pixels have it, in one word:
+// the colour in the low 24 bits (red highest), the count above. A 4096x4096
+// image of as many colours takes 8 bytes a pixel here, and nothing beside.
+using Counted = std::uint64_t;
+
+constexpr int channelOf(Counted c, std::size_t channel) {
+    return static_cast<int>((c >> (16 - 8 * channel)) & 0xFF);
+}
+
+constexpr std::uint64_t pixelsOf(Counted c) {
+    return c >> 24;
+}
 
 // A run of the colours that one palette entry stands for.
 struct Box {
@@ -29,10 +36,10 @@ Box boxOf(const std::vector<Counted>& colors, std::size_t begin, std::size_t end
     std::array<int, 3> low{255, 255, 255};
     std::array<int, 3> high{0, 0, 0};
     for (std::size_t k = begin; k < end; ++k) {
-        box.pixels += colors[k].pixels;
+        box.pixels += pixelsOf(colors[k]);
         for (std::size_t c = 0; c < 3; ++c) {
-            low[c] = std::min<int>(low[c], colors[k].channels[c]);
-            high[c] = std::max<int>(high[c], colors[k].channels[c]);
+            low[c] = std::min(low[c], channelOf(colors[k], c));
+            high[c] = std::max(high[c], channelOf(colors[k], c));
         }
     }
     // Green first on a tie: the eye tells its shades apart best, then red.
@@ -48,29 +55,27 @@ Box boxOf(const std::vector<Counted>& colors, std::size_t begin, std::size_t end
 }  // namespace
 
 std::vector<Rgb> medianCutPalette(const Image& image, std::size_t count) {
-    // The image's colours with their pixel counts, in the order of their
-    // 24-bit values: the order decides nothing but ties, and it is fixed.
-    std::vector<std::uint32_t> keys;
-    keys.reserve(image.rgba.size() / 4);
+    // The image's colours with their pixel counts: sorted, to count them.
+    // Nothing below depends on the order of a box's colours.
+    std::vector<Counted> colors;
+    colors.reserve(image.rgba.size() / 4);
     for (std::size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
         if (image.rgba[p + 3] >= kTransparentBelowAlpha) {
-            keys.push_back((std::uint32_t{image.rgba[p]} << 16) |
-                           (std::uint32_t{image.rgba[p + 1]} << 8) | image.rgba[p + 2]);
+            colors.push_back((Counted{image.rgba[p]} << 16) | (Counted{image.rgba[p + 1]} << 8) |
+                             image.rgba[p + 2]);
         }
     }
-    std::sort(keys.begin(), keys.end());
-    std::vector<Counted> colors;
-    for (std::size_t k = 0; k < keys.size();) {
+    std::sort(colors.begin(), colors.end());
+    std::size_t distinct = 0;
+    for (std::size_t k = 0; k < colors.size();) {
         std::size_t same = k;
-        while (same < keys.size() && keys[same] == keys[k]) {
+        while (same < colors.size() && colors[same] == colors[k]) {
             ++same;
         }
-        colors.push_back(
-            {{static_cast<std::uint8_t>(keys[k] >> 16), static_cast<std::uint8_t>(keys[k] >> 8),
-              static_cast<std::uint8_t>(keys[k])},
-             static_cast<std::uint32_t>(same - k)});
+        colors[distinct++] = colors[k] | (Counted{same - k} << 24);
         k = same;
     }
+    colors.resize(distinct);
     std::vector<Box> boxes;
     if (!colors.empty() && count > 0) {
         boxes.push_back(boxOf(colors, 0, colors.size()));
@@ -95,18 +100,30 @@ std::vector<Rgb> medianCutPalette(const Image& image, std::size_t count) {
         const auto first = colors.begin() + static_cast<std::ptrdiff_t>(box.begin);
         const auto last = colors.begin() + static_cast<std::ptrdiff_t>(box.end);
         const auto c = static_cast<std::size_t>(box.widestChannel);
-        std::sort(first, last, [c](const Counted& a, const Counted& b) {
-            return a.channels[c] != b.channels[c] ? a.channels[c] < b.channels[c]
-                                                  : a.channels < b.channels;
-        });
-        // Cut where half the box's pixels lie below: at the median pixel, not
-        // the median colour; each side keeps at least one colour.
-        std::size_t cut = box.begin + 1;
-        std::uint64_t below = colors[box.begin].pixels;
-        while (cut + 1 < box.end && 2 * (below + colors[cut].pixels) <= box.pixels) {
-            below += colors[cut].pixels;
-            ++cut;
+        // Cut where half the box's pixels lie at or below a level of its
+        // widest channel: the median pixel, not the median colour. A cut
+        // between levels leaves the same colours on each side in whatever
+        // order the partition puts them, and neither side empty.
+        std::array<std::uint64_t, 256> levels{};
+        for (std::size_t k = box.begin; k < box.end; ++k) {
+            levels[static_cast<std::size_t>(channelOf(colors[k], c))] += pixelsOf(colors[k]);
         }
+        std::size_t level = 0;
+        while (levels[level] == 0) {
+            ++level;
+        }
+        for (std::uint64_t below = levels[level]; 2 * below < box.pixels;) {
+            below += levels[++level];
+        }
+        std::size_t highest = 255;
+        while (levels[highest] == 0) {
+            --highest;
+        }
+        level = std::min(level, highest - 1);
+        const auto middle = std::partition(first, last, [c, level](Counted color) {
+            return static_cast<std::size_t>(channelOf(color, c)) <= level;
+        });
+        const auto cut = static_cast<std::size_t>(middle - colors.begin());
         boxes[chosen] = boxOf(colors, box.begin, cut);
         boxes.push_back(boxOf(colors, cut, box.end));
     }
@@ -116,7 +133,8 @@ std::vector<Rgb> medianCutPalette(const Image& image, std::size_t count) {
         std::array<std::uint64_t, 3> sums{};
         for (std::size_t k = box.begin; k < box.end; ++k) {
             for (std::size_t c = 0; c < 3; ++c) {
-                sums[c] += std::uint64_t{colors[k].channels[c]} * colors[k].pixels;
+                sums[c] +=
+                    static_cast<std::uint64_t>(channelOf(colors[k], c)) * pixelsOf(colors[k]);
             }
         }
         const auto mean = [&](std::size_t c) {
