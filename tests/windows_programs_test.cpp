@@ -785,7 +785,7 @@ TEST(WindowsLumen, ReadsEveryKindOfPngAsTheNativeBuildDoes) {
             EXPECT_EQ(run.exitStatus, 0) << run.err;
             written[windows] = readFile(folder / "out.prc");
             fs::remove(folder / "out.prc");
-            const RunResult build = lumen(windows, "build", {folder, folder / "built.prc"});
+            const RunResult build = lumen(windows, "build", {folder.path, folder / "built.prc"});
             EXPECT_EQ(build.exitStatus, 0) << build.err;
             built[windows] = readFile(folder / "built.prc");
             fs::remove(folder / "built.prc");
