@@ -162,73 +162,75 @@ namespace {
 
 constexpr std::size_t kLongestPackBitsToken = 128;  // units in a literal or a repeat
 
-// The shortest PackBits of one row, by a dynamic programme over where each
-// token begins: shortest[k] is the fewest bytes for units k to the end. A
-// greedy choice misses repeats of two (two bytes where they begin a token,
-// three as part of a literal) and splits long runs badly at 128.
-class PackBitsRow {
-  public:
-    explicit PackBitsRow(std::size_t unitSize) : unitSize_(unitSize) {}
-
-    std::uint8_t* write(const std::uint8_t* row, std::size_t units, std::uint8_t* to) {
-        shortest_.assign(units + 1, 0);
-        token_.assign(units, 0);
-        runs_.assign(units + 1, 0);
-        window_.clear();
-        const auto same = [&](std::size_t a, std::size_t b) {
-            const std::uint8_t* x = row + a * unitSize_;
-            const std::uint8_t* y = row + b * unitSize_;
-            return x[0] == y[0] && (unitSize_ == 1 || x[1] == y[1]);
-        };
-        // A literal from k to j costs 1 + (j - k) × unit + shortest[j]: the
-        // window keeps the ends j within reach whose j × unit + shortest[j]
-        // increase, so that its front is the best end.
-        const auto viaEnd = [&](std::size_t j) { return j * unitSize_ + shortest_[j]; };
-        for (std::size_t k = units; k-- > 0;) {
-            runs_[k] = k + 1 < units && same(k, k + 1) ? runs_[k + 1] + 1 : 1;
-            const std::size_t end = k + 1;
-            while (!window_.empty() && viaEnd(window_.back()) >= viaEnd(end)) {
-                window_.pop_back();
-            }
-            window_.push_back(end);
-            if (window_.front() > k + kLongestPackBitsToken) {
-                window_.pop_front();
-            }
-            const std::size_t literalEnd = window_.front();
-            std::size_t best = 1 + viaEnd(literalEnd) - k * unitSize_;
-            std::size_t chosen = literalEnd - k;
-            // The fewest bytes from k on never grow with k, so a repeat is
-            // best at its longest.
-            const std::size_t run = std::min(runs_[k], kLongestPackBitsToken);
-            if (run >= 2 && 1 + unitSize_ + shortest_[k + run] <= best) {
-                best = 1 + unitSize_ + shortest_[k + run];
-                chosen = kRepeat | run;
-            }
-            shortest_[k] = best;
-            token_[k] = chosen;
-        }
-        for (std::size_t k = 0; k < units;) {
-            const std::size_t length = token_[k] & ~kRepeat;
-            if ((token_[k] & kRepeat) != 0) {
-                *to++ = static_cast<std::uint8_t>(1 - static_cast<int>(length));
-                to = std::copy_n(row + k * unitSize_, unitSize_, to);
-            } else {
-                *to++ = static_cast<std::uint8_t>(length - 1);
-                to = std::copy_n(row + k * unitSize_, length * unitSize_, to);
-            }
-            k += length;
-        }
-        return to;
-    }
-
-  private:
-    static constexpr std::size_t kRepeat = std::size_t{1} << 16;
-    std::size_t unitSize_;
-    std::vector<std::size_t> shortest_;
-    std::vector<std::size_t> token_;  // its length, kRepeat set for a repeat
-    std::vector<std::size_t> runs_;   // equal units from k on
-    std::deque<std::size_t> window_;
+// Where a row's tokens go, kept from row to row so that only the first row
+// allocates: shortest[k] is the fewest bytes for units k to the end, token[k]
+// the token that begins there (its length, kRepeatToken set for a repeat),
+// runs[k] how many equal units begin at k.
+struct PackBitsScratch {
+    std::vector<std::size_t> shortest;
+    std::vector<std::size_t> token;
+    std::vector<std::size_t> runs;
+    std::deque<std::size_t> window;
 };
+
+constexpr std::size_t kRepeatToken = std::size_t{1} << 16;
+
+// The shortest PackBits of one row, by a dynamic programme over where each
+// token begins, from the row's end back. A greedy choice misses repeats of
+// two (two bytes where they begin a token, three inside a literal) and cuts
+// long runs badly at 128.
+std::uint8_t* packBitsRow(PackBitsScratch& s, const std::uint8_t* row, std::size_t units,
+                          std::size_t unitSize, std::uint8_t* to) {
+    s.shortest.assign(units + 1, 0);
+    s.token.assign(units, 0);
+    s.runs.assign(units + 1, 0);
+    s.window.clear();
+    // Units are one or two bytes: compared in place, not through memcmp.
+    const auto same = [&](std::size_t a, std::size_t b) {
+        const std::uint8_t* x = row + a * unitSize;
+        const std::uint8_t* y = row + b * unitSize;
+        return x[0] == y[0] && (unitSize == 1 || x[1] == y[1]);
+    };
+    // A literal from k to j costs 1 + (j - k) × unit + shortest[j]: the
+    // window keeps the ends j within reach whose j × unit + shortest[j]
+    // increase, so that its front is the best end.
+    const auto viaEnd = [&](std::size_t j) { return j * unitSize + s.shortest[j]; };
+    for (std::size_t k = units; k-- > 0;) {
+        s.runs[k] = k + 1 < units && same(k, k + 1) ? s.runs[k + 1] + 1 : 1;
+        const std::size_t end = k + 1;
+        while (!s.window.empty() && viaEnd(s.window.back()) >= viaEnd(end)) {
+            s.window.pop_back();
+        }
+        s.window.push_back(end);
+        if (s.window.front() > k + kLongestPackBitsToken) {
+            s.window.pop_front();
+        }
+        const std::size_t literalEnd = s.window.front();
+        std::size_t best = 1 + viaEnd(literalEnd) - k * unitSize;
+        std::size_t chosen = literalEnd - k;
+        // The fewest bytes from k on never grow as k does, so a repeat is
+        // best at its longest.
+        const std::size_t run = std::min(s.runs[k], kLongestPackBitsToken);
+        if (run >= 2 && 1 + unitSize + s.shortest[k + run] <= best) {
+            best = 1 + unitSize + s.shortest[k + run];
+            chosen = kRepeatToken | run;
+        }
+        s.shortest[k] = best;
+        s.token[k] = chosen;
+    }
+    for (std::size_t k = 0; k < units;) {
+        const std::size_t length = s.token[k] & ~kRepeatToken;
+        if ((s.token[k] & kRepeatToken) != 0) {
+            *to++ = static_cast<std::uint8_t>(1 - static_cast<int>(length));
+            to = std::copy_n(row + k * unitSize, unitSize, to);
+        } else {
+            *to++ = static_cast<std::uint8_t>(length - 1);
+            to = std::copy_n(row + k * unitSize, length * unitSize, to);
+        }
+        k += length;
+    }
+    return to;
+}
 
 }  // namespace
 
@@ -236,10 +238,11 @@ std::vector<std::uint8_t> compressPackBits(std::span<const std::uint8_t> rows, s
                                            std::size_t rowBytes) {
     std::vector<std::uint8_t> out = reserved(Compression::packBits, rows, rowBytes);
     std::vector<std::uint8_t> buffer = rowBuffer(rowBytes);
-    PackBitsRow packer(unitSize);
+    PackBitsScratch scratch;
     const std::size_t units = rowBytes / unitSize;
     for (std::size_t rowStart = 0; rowStart < rows.size(); rowStart += rowBytes) {
-        std::uint8_t* to = packer.write(rows.data() + rowStart, units, buffer.data());
+        std::uint8_t* to =
+            packBitsRow(scratch, rows.data() + rowStart, units, unitSize, buffer.data());
         out.insert(out.end(), buffer.data(), to);
     }
     return out;
