@@ -89,6 +89,7 @@ struct Build {
         if (member.colorsGiven) {
             settings.format.colorTable.clear();
             settings.imageColors = member.settings.imageColors;
+            settings.colorLimit = member.settings.colorLimit;
         }
         settings.dither = member.settings.dither;
         settings.transparentColor = member.settings.transparentColor;

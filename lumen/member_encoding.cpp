@@ -1,6 +1,8 @@
 #include "member_encoding.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "color_reduction.h"
@@ -32,28 +34,41 @@ palmbitmap::EncodedMember encodeMember(const palmbitmap::Image& image,
     if (!failed.error.empty()) {
         return failed;
     }
+    std::optional<std::uint16_t> transparentValue = format.transparentValue;
+    // The colours opaque pixels may take: all but a transparent entry of the
+    // image's own palette, which only its transparent pixels get.
+    std::size_t opaqueColors = format.colorTable.size();
     if (settings.imageColors) {
-        const std::size_t limit = std::size_t{1} << format.depth;
-        const auto colors = palmbitmap::imageColors(image, format.depth == 16 ? 0 : limit);
-        if (!colors || format.depth == 16) {
-            failed.error = "the image has more colours than " + std::to_string(limit) +
-                           " (with one for transparency)";
+        const std::size_t most = format.depth == 16 ? 0 : std::size_t{1} << format.depth;
+        const std::size_t limit = settings.colorLimit == 0 ? most : settings.colorLimit;
+        palmbitmap::ImagePalette own = palmbitmap::imagePalette(image, std::min(limit, most));
+        if (own.colors.empty() || limit > most) {
+            failed.error = format.depth == 16 ? "a colour table at depth 16"
+                                              : "a colour table of " + std::to_string(limit) +
+                                                    " at depth " + std::to_string(format.depth);
             return failed;
         }
-        format.colorTable = *colors;
+        format.colorTable = std::move(own.colors);
+        opaqueColors = format.colorTable.size();
+        if (own.transparentIndex && !settings.transparentColor) {
+            transparentValue = own.transparentIndex;
+            opaqueColors = *own.transparentIndex;
+        }
     }
     const std::vector<palmbitmap::Rgb> palette = format.depth == 16 ? std::vector<palmbitmap::Rgb>{}
                                                  : !format.colorTable.empty()
                                                      ? format.colorTable
                                                      : palmbitmap::defaultPalette(format.depth);
-    std::optional<std::uint16_t> transparentValue = format.transparentValue;
+    const std::span<const palmbitmap::Rgb> opaque =
+        format.colorTable.empty() ? std::span<const palmbitmap::Rgb>(palette)
+                                  : std::span<const palmbitmap::Rgb>(palette).first(opaqueColors);
     if (settings.transparentColor) {
         const palmbitmap::Rgb c = *settings.transparentColor;
         const palmbitmap::Image key{1, 1, {c.red, c.green, c.blue, 255}};
         transparentValue = palmbitmap::reduceColors(key, {palette, false, {}}).values.at(0);
     }
     const palmbitmap::ReducedImage reduced =
-        palmbitmap::reduceColors(image, {palette, settings.dither, transparentValue});
+        palmbitmap::reduceColors(image, {opaque, settings.dither, transparentValue});
     if (!reduced.error.empty()) {
         failed.error = reduced.error;
         return failed;

@@ -13,7 +13,10 @@ namespace lumen {
 
 struct MemberSettings {
     palmbitmap::MemberFormat format;  // its colour table and transparent value included
-    bool imageColors = false;         // a colour table of the image's own colours
+    // A colour table of the image's own colours, or of median cut's when they
+    // are more than colorLimit (0: as many as the depth has).
+    bool imageColors = false;
+    std::size_t colorLimit = 0;
     bool dither = false;
     // Transparent pixels get the value nearest to this colour; without it,
     // the format's transparent value, or one that the image leaves free.

@@ -467,19 +467,25 @@ Problem readMember(const toml::node& node, ManifestMember& member) {
         }
         member.compressionGiven = true;
     }
-    text.reset();
-    if (Problem p = readText(table, key("colours"), text)) {
-        return p;
-    }
-    if (text) {
-        if (*text != "system" && *text != "image") {
-            return wrong(*table.get("colours"), key("colours"));
+    if (const toml::node* colours = table.get("colours")) {
+        // The system's colours, the image's own, or as many as the author
+        // gives of them: a table of at most 2 to 2^depth entries.
+        const std::int64_t most = format.depth >= 1 && format.depth <= 8 ? 1 << format.depth : 0;
+        const std::optional<std::string> word = colours->value_exact<std::string>();
+        const std::optional<std::int64_t> count = colours->value_exact<std::int64_t>();
+        if ((!word || (*word != "system" && *word != "image")) && !count) {
+            return wrong(*colours, key("colours"));
         }
-        if (format.depth != 8) {
-            return problem(*table.get("colours"), "resource.member.colours",
-                           "applies to depth 8 only");
+        if (most == 0) {
+            return problem(*colours, "resource.member.colours", "applies to depths 1 to 8");
         }
-        member.settings.imageColors = *text == "image";
+        if (count && (*count < 2 || *count > most)) {
+            return problem(*colours, "resource.member.colours",
+                           "must be a number from 2 to " + std::to_string(most) + " at depth " +
+                               std::to_string(format.depth));
+        }
+        member.settings.imageColors = count || *word == "image";
+        member.settings.colorLimit = count ? static_cast<std::size_t>(*count) : 0;
         member.colorsGiven = true;
     }
     if (const toml::node* dither = table.get("dither")) {

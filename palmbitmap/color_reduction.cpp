@@ -4,6 +4,7 @@
 #include <array>
 #include <limits>
 
+#include "median_cut.h"
 #include "rgb565.h"
 #include "system_palette.h"
 
@@ -78,6 +79,21 @@ std::uint8_t clamped(int channel) {
     return static_cast<std::uint8_t>(std::clamp(channel, 0, 255));
 }
 
+// A palette of greys alone (the default at 1, 2 and 4 bits) shows a colour as
+// its luminance: by distance in RGB pure red, green and blue would all be the
+// same grey. The weights are Rec. 601's in 256ths, rounded, exactly as
+// netpbm's ppmtopgm computes them; they sum to 256, so a grey stays itself.
+Color luminanceOf(int red, int green, int blue) {
+    const int grey = (77 * red + 150 * green + 29 * blue + 128) >> 8;
+    return {grey, grey, grey};
+}
+
+bool allGrey(std::span<const Rgb> palette) {
+    return !palette.empty() && std::all_of(palette.begin(), palette.end(), [](Rgb c) {
+        return c.red == c.green && c.green == c.blue;
+    });
+}
+
 }  // namespace
 
 std::uint16_t nearest565(Rgb color) {
@@ -96,6 +112,7 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
     const auto width = static_cast<std::size_t>(image.width);
     const auto height = static_cast<std::size_t>(image.height);
     const bool direct = choice.palette.empty();
+    const bool greys = allGrey(choice.palette);
     ReducedImage reduced;
     reduced.values.resize(width * height);
     // The error still to be spread: this row's and the next one's, per channel.
@@ -127,7 +144,8 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
                 anyTransparent = true;
                 continue;
             }
-            Color wanted{pixel[0], pixel[1], pixel[2]};
+            Color wanted = greys ? luminanceOf(pixel[0], pixel[1], pixel[2])
+                                 : Color{pixel[0], pixel[1], pixel[2]};
             if (choice.dither) {
                 // Sixteenths, rounded toward zero: no error, no change.
                 wanted = {clamped(wanted.red + here[x].red / 16),
@@ -194,10 +212,37 @@ ReducedImage reduceColors(const Image& image, const ReductionChoice& choice) {
     return reduced;
 }
 
+namespace {
+
+std::size_t keyOf(Rgb c) {
+    return (std::size_t{c.red} << 16) | (std::size_t{c.green} << 8) | c.blue;
+}
+
+// An entry for transparent pixels in a colour that none of `seen` has, so
+// that no opaque pixel is drawn through: magenta, or the next free one.
+Rgb freeColor(const std::vector<bool>& seen) {
+    std::size_t free = keyOf({255, 0, 255});
+    while (seen[free]) {
+        free = (free + 1) % seen.size();
+    }
+    return {static_cast<std::uint8_t>(free >> 16), static_cast<std::uint8_t>(free >> 8),
+            static_cast<std::uint8_t>(free)};
+}
+
+bool hasTransparentPixels(const Image& image) {
+    for (std::size_t p = 3; p < image.rgba.size(); p += 4) {
+        if (image.rgba[p] < kTransparentBelowAlpha) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 std::optional<std::vector<Rgb>> imageColors(const Image& image, std::size_t limit) {
     std::vector<Rgb> colors;
     std::vector<bool> seen(1u << 24);
-    const auto key = [](Rgb c) { return (std::size_t{c.red} << 16) | (c.green << 8) | c.blue; };
     bool anyTransparent = false;
     for (std::size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
         if (image.rgba[p + 3] < kTransparentBelowAlpha) {
@@ -205,25 +250,45 @@ std::optional<std::vector<Rgb>> imageColors(const Image& image, std::size_t limi
             continue;
         }
         const Rgb color{image.rgba[p], image.rgba[p + 1], image.rgba[p + 2]};
-        if (!seen[key(color)]) {
-            seen[key(color)] = true;
+        if (!seen[keyOf(color)]) {
+            seen[keyOf(color)] = true;
             colors.push_back(color);
+        }
+        if (colors.size() > limit) {
+            return std::nullopt;
         }
     }
     if (anyTransparent) {
-        // An entry of its own, in a colour no opaque pixel has, so that
-        // none of them is drawn through.
-        std::size_t free = key({255, 0, 255});
-        while (seen[free]) {
-            free = (free + 1) % seen.size();
-        }
-        colors.push_back({static_cast<std::uint8_t>(free >> 16),
-                          static_cast<std::uint8_t>(free >> 8), static_cast<std::uint8_t>(free)});
+        colors.push_back(freeColor(seen));
     }
     if (colors.size() > limit) {
         return std::nullopt;
     }
     return colors;
+}
+
+ImagePalette imagePalette(const Image& image, std::size_t limit) {
+    ImagePalette palette;
+    const bool transparent = hasTransparentPixels(image);
+    if (limit < (transparent ? 2u : 1u)) {
+        return palette;
+    }
+    if (std::optional<std::vector<Rgb>> own = imageColors(image, limit)) {
+        palette.colors = std::move(*own);
+    } else {
+        palette.colors = medianCutPalette(image, transparent ? limit - 1 : limit);
+        if (transparent) {
+            std::vector<bool> seen(1u << 24);
+            for (const Rgb c : palette.colors) {
+                seen[keyOf(c)] = true;
+            }
+            palette.colors.push_back(freeColor(seen));
+        }
+    }
+    if (transparent) {
+        palette.transparentIndex = static_cast<std::uint16_t>(palette.colors.size() - 1);
+    }
+    return palette;
 }
 
 }  // namespace palmbitmap

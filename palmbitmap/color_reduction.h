@@ -37,13 +37,25 @@ struct ReductionChoice {
 };
 
 // Colours found in the palette (or exactly 5-6-5) come through exactly unless
-// dithering moves them. Ties go to the highest index, so that black is the
-// system palette's 255 rather than one of the unused entries before it.
+// dithering moves them. Into a palette of greys alone, colours go by their
+// luminance (Rec. 601, as netpbm's ppmtopgm weighs them), dithered or not. Ties go to the highest
+// index, so that black is the system palette's 255 rather than one of the unused entries before it.
 ReducedImage reduceColors(const Image& image, const ReductionChoice& choice);
 
 // The palette of an image's own opaque colours in the order they first
 // appear, with room for a transparent entry when the image needs one; empty
 // when they are more than `limit`.
 std::optional<std::vector<Rgb>> imageColors(const Image& image, std::size_t limit);
+
+struct ImagePalette {
+    std::vector<Rgb> colors;  // empty when `limit` leaves no room for an opaque colour
+    // The last entry, kept for the transparent pixels when the image has any.
+    std::optional<std::uint16_t> transparentIndex;
+};
+
+// A colour table of at most `limit` entries for an image: its own colours as
+// imageColors gives them when they fit, else median cut's (median_cut.h)
+// with the transparent entry after them.
+ImagePalette imagePalette(const Image& image, std::size_t limit);
 
 }  // namespace palmbitmap

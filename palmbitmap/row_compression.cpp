@@ -1,6 +1,7 @@
 #include "row_compression.h"
 
 #include <algorithm>
+#include <deque>
 
 namespace palmbitmap {
 
@@ -132,6 +133,9 @@ std::vector<std::uint8_t> compressScanLine(std::span<const std::uint8_t> rows,
     return out;
 }
 
+// Greedy runs are already the shortest RLE: a pair holds one value, so a
+// stretch of n equal bytes needs at least ceil(n / 255) pairs, which is what
+// taking 255 at a time gives.
 std::vector<std::uint8_t> compressRle(std::span<const std::uint8_t> rows, std::size_t rowBytes) {
     std::vector<std::uint8_t> out = reserved(Compression::rle, rows, rowBytes);
     std::vector<std::uint8_t> buffer = rowBuffer(rowBytes);
@@ -154,48 +158,91 @@ std::vector<std::uint8_t> compressRle(std::span<const std::uint8_t> rows, std::s
     return out;
 }
 
+namespace {
+
+constexpr std::size_t kLongestPackBitsToken = 128;  // units in a literal or a repeat
+
+// Where a row's tokens go, kept from row to row so that only the first row
+// allocates: shortest[k] is the fewest bytes for units k to the end, token[k]
+// the token that begins there (its length, kRepeatToken set for a repeat),
+// runs[k] how many equal units begin at k.
+struct PackBitsScratch {
+    std::vector<std::size_t> shortest;
+    std::vector<std::size_t> token;
+    std::vector<std::size_t> runs;
+    std::deque<std::size_t> window;
+};
+
+constexpr std::size_t kRepeatToken = std::size_t{1} << 16;
+
+// The shortest PackBits of one row, by a dynamic programme over where each
+// token begins, from the row's end back. A greedy choice misses repeats of
+// two (two bytes where they begin a token, three inside a literal) and cuts
+// long runs badly at 128.
+std::uint8_t* packBitsRow(PackBitsScratch& s, const std::uint8_t* row, std::size_t units,
+                          std::size_t unitSize, std::uint8_t* to) {
+    s.shortest.assign(units + 1, 0);
+    s.token.assign(units, 0);
+    s.runs.assign(units + 1, 0);
+    s.window.clear();
+    // Units are one or two bytes: compared in place, not through memcmp.
+    const auto same = [&](std::size_t a, std::size_t b) {
+        const std::uint8_t* x = row + a * unitSize;
+        const std::uint8_t* y = row + b * unitSize;
+        return x[0] == y[0] && (unitSize == 1 || x[1] == y[1]);
+    };
+    // A literal from k to j costs 1 + (j - k) × unit + shortest[j]: the
+    // window keeps the ends j within reach whose j × unit + shortest[j]
+    // increase, so that its front is the best end.
+    const auto viaEnd = [&](std::size_t j) { return j * unitSize + s.shortest[j]; };
+    for (std::size_t k = units; k-- > 0;) {
+        s.runs[k] = k + 1 < units && same(k, k + 1) ? s.runs[k + 1] + 1 : 1;
+        const std::size_t end = k + 1;
+        while (!s.window.empty() && viaEnd(s.window.back()) >= viaEnd(end)) {
+            s.window.pop_back();
+        }
+        s.window.push_back(end);
+        if (s.window.front() > k + kLongestPackBitsToken) {
+            s.window.pop_front();
+        }
+        const std::size_t literalEnd = s.window.front();
+        std::size_t best = 1 + viaEnd(literalEnd) - k * unitSize;
+        std::size_t chosen = literalEnd - k;
+        // The fewest bytes from k on never grow as k does, so a repeat is
+        // best at its longest.
+        const std::size_t run = std::min(s.runs[k], kLongestPackBitsToken);
+        if (run >= 2 && 1 + unitSize + s.shortest[k + run] <= best) {
+            best = 1 + unitSize + s.shortest[k + run];
+            chosen = kRepeatToken | run;
+        }
+        s.shortest[k] = best;
+        s.token[k] = chosen;
+    }
+    for (std::size_t k = 0; k < units;) {
+        const std::size_t length = s.token[k] & ~kRepeatToken;
+        if ((s.token[k] & kRepeatToken) != 0) {
+            *to++ = static_cast<std::uint8_t>(1 - static_cast<int>(length));
+            to = std::copy_n(row + k * unitSize, unitSize, to);
+        } else {
+            *to++ = static_cast<std::uint8_t>(length - 1);
+            to = std::copy_n(row + k * unitSize, length * unitSize, to);
+        }
+        k += length;
+    }
+    return to;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> compressPackBits(std::span<const std::uint8_t> rows, std::size_t unitSize,
                                            std::size_t rowBytes) {
     std::vector<std::uint8_t> out = reserved(Compression::packBits, rows, rowBytes);
     std::vector<std::uint8_t> buffer = rowBuffer(rowBytes);
-    // A repeat of two single bytes costs as much as a literal of them and
-    // breaks the literal that surrounds it; two 16-bit units it does not.
-    const std::size_t shortestRepeat = unitSize == 1 ? 3 : 2;
+    PackBitsScratch scratch;
     const std::size_t units = rowBytes / unitSize;
     for (std::size_t rowStart = 0; rowStart < rows.size(); rowStart += rowBytes) {
-        const std::uint8_t* row = rows.data() + rowStart;
-        // Units are one or two bytes: compared in place, not through memcmp.
-        const auto same = [&](std::size_t a, std::size_t b) {
-            const std::uint8_t* x = row + a * unitSize;
-            const std::uint8_t* y = row + b * unitSize;
-            return x[0] == y[0] && (unitSize == 1 || x[1] == y[1]);
-        };
-        const auto repeatAt = [&](std::size_t k) {
-            std::size_t run = 1;
-            while (run < 128 && k + run < units && same(k, k + run)) {
-                ++run;
-            }
-            return run;
-        };
-        std::uint8_t* to = buffer.data();
-        std::size_t k = 0;
-        while (k < units) {
-            const std::size_t run = repeatAt(k);
-            if (run >= shortestRepeat) {
-                *to++ = static_cast<std::uint8_t>(1 - static_cast<int>(run));
-                to = std::copy_n(row + k * unitSize, unitSize, to);
-                k += run;
-                continue;
-            }
-            std::size_t literal = 0;
-            while (literal < 128 && k + literal < units &&
-                   (literal == 0 || repeatAt(k + literal) < shortestRepeat)) {
-                ++literal;
-            }
-            *to++ = static_cast<std::uint8_t>(literal - 1);
-            to = std::copy_n(row + k * unitSize, literal * unitSize, to);
-            k += literal;
-        }
+        std::uint8_t* to =
+            packBitsRow(scratch, rows.data() + rowStart, units, unitSize, buffer.data());
         out.insert(out.end(), buffer.data(), to);
     }
     return out;

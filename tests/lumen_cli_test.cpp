@@ -833,8 +833,17 @@ TEST(Lumen, BuildsANewSkinFromPngFilesAndAHandWrittenManifest) {
     for (int copy = 1; copy < 4; ++copy) {
         dense.rgba.insert(dense.rgba.end(), image.rgba.begin(), image.rgba.end());
     }
+    // 300 colours and a clear corner: more than a colour table holds.
+    palmbitmap::Image many{20, 15, {}};
+    for (int p = 0; p < 300; ++p) {
+        many.rgba.insert(many.rgba.end(), {static_cast<std::uint8_t>(p * 255 / 299),
+                                           static_cast<std::uint8_t>(255 - p * 97 % 256),
+                                           static_cast<std::uint8_t>(p * 91 % 256),
+                                           static_cast<std::uint8_t>(p < 3 ? 0 : 255)});
+    }
     writePng(in / "small.png", image);
     writePng(in / "dense.png", dense);
+    writePng(in / "many.png", many);
     writeText(in / "title.bin", "Blue");
     // A link that stays inside the folder, named from a subfolder with
     // Windows' separator.
@@ -881,6 +890,23 @@ image = 'pictures\small.png'
 depth = 8
 colours = "image"
 compression = "rle"
+
+[[resource]]
+type = "abmp"
+id = 31102
+[[resource.member]]
+image = "many.png"
+depth = 8
+colours = "image"
+[[resource.member]]
+image = "many.png"
+depth = 4
+colours = 16
+dither = true
+[[resource.member]]
+image = "many.png"
+depth = 2
+colours = 3
 )");
     const RunResult build = lumen({"build", in, folder / "blue.prc"});
     ASSERT_EQ(build.exitStatus, 0) << build.err;
@@ -895,14 +921,14 @@ compression = "rle"
     EXPECT_EQ(header.modificationDate, 0xC0000001u);
     EXPECT_EQ(header.modificationNumber, 1u);
     const prc::ResourceTable table = tableOf(folder / "blue.prc");
-    ASSERT_EQ(table.entries.size(), 4u);
+    ASSERT_EQ(table.entries.size(), 5u);
     EXPECT_EQ(table.entries[0].data, (Bytes{'B', 'l', 'u', 'e'}));
     // A text in Windows-1252, closed by a NUL.
     const std::string label("Bleu\tclair \x80\0", 13);
     EXPECT_EQ(table.entries[1].data, Bytes(label.begin(), label.end()));
     // Laid out as Palm OS does: two zero bytes after the directory.
     EXPECT_EQ(table.layout, prc::palmLayout());
-    EXPECT_EQ(table.entries[0].offset, prc::directoryEntryOffset(4) + 2);
+    EXPECT_EQ(table.entries[0].offset, prc::directoryEntryOffset(5) + 2);
 
     struct Expected {
         std::uint16_t id;
@@ -911,12 +937,20 @@ compression = "rle"
         palmbitmap::Compression compression;
         int colorTableEntries;
         const palmbitmap::Image& image;
+        // Median cut's colours: the most any channel may differ, and on average.
+        int tolerance = 0;
+        double meanTolerance = 0;
     };
     using C = palmbitmap::Compression;
     const std::vector<Expected> members = {
         {31100, 0, 2, 8, 72, C::none, 0, image},  // the smallest form: plain for so few pixels
         {31100, 1, 3, 16, 144, C::packBits, 0, dense},
         {31101, 0, 2, 8, 72, C::rle, 4, image},  // three colours and a transparent entry
+        // 255 of the 297 opaque colours by median cut, and the transparent entry;
+        // then 15 dithered, and 2.
+        {31102, 0, 2, 8, 72, C::none, 256, many, 24, 3},
+        {31102, 1, 2, 4, 72, C::none, 16, many, 255, 24},
+        {31102, 2, 2, 2, 72, C::none, 3, many, 255, 42},
     };
     for (const Expected& e : members) {
         SCOPED_TRACE(std::to_string(e.id) + " member " + std::to_string(e.member));
@@ -937,7 +971,18 @@ compression = "rle"
                             expected.rgba.begin() + static_cast<std::ptrdiff_t>(p));
             }
         }
-        EXPECT_EQ(m.image.rgba, expected.rgba);
+        if (e.tolerance == 0) {
+            EXPECT_EQ(m.image.rgba, expected.rgba);
+        }
+        EXPECT_EQ(testsupport::imageDifference({expected.width, expected.height, expected.rgba},
+                                               {m.image.width, m.image.height, m.image.rgba},
+                                               e.tolerance),
+                  "");
+        double difference = 0;
+        for (std::size_t k = 0; k < expected.rgba.size(); ++k) {
+            difference += std::abs(expected.rgba[k] - m.image.rgba[k]);
+        }
+        EXPECT_LE(difference / static_cast<double>(expected.rgba.size()), e.meanTolerance);
     }
 }
 
@@ -1097,6 +1142,15 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
         {"an unknown value", head + bitmap("image = \"a.png\"\ndepth = 8\ncompression = \"zip\"\n"),
          "skin.toml:11: resource.member.compression: compression is one of \"none\", "
          "\"scanline\", \"rle\", \"packbits\", \"best\", not the text \"zip\""},
+        {"more colours than the depth has",
+         head + bitmap("image = \"a.png\"\ndepth = 4\ncolours = 17\n"),
+         "skin.toml:11: resource.member.colours: must be a number from 2 to 16 at depth 4"},
+        {"colours at 16 bits", head + bitmap("image = \"a.png\"\ndepth = 16\ncolours = 4\n"),
+         "skin.toml:11: resource.member.colours: applies to depths 1 to 8"},
+        {"colours in other words",
+         head + bitmap("image = \"a.png\"\ndepth = 8\ncolours = \"all\"\n"),
+         "skin.toml:11: resource.member.colours: colours is \"system\", \"image\" or a number "
+         "of colours from 2 to 256, not the text \"all\""},
         {"a depth no member can have", head + bitmap("image = \"a.png\"\ndepth = 3\n"),
          "skin.toml:10: resource.member.depth: depth is one of 1, 2, 4, 8, 16, not 3"},
         {"a density that needs version 3",
@@ -1279,7 +1333,8 @@ TEST(Lumen, RefusesBadManifestsAndImagesWithALineNamingTheFile) {
         {"a colour by name", head + bitmap("image = \"a.png\"\ndepth = 8\ntransparent = \"red\"\n"),
          "resource.member.transparent: transparent is a colour in quotes, \"#rrggbb\", not"},
         {"colours as a number", head + bitmap("image = \"a.png\"\ndepth = 8\ncolours = true\n"),
-         "resource.member.colours: colours is \"system\" or \"image\", not true"},
+         "resource.member.colours: colours is \"system\", \"image\" or a number of colours "
+         "from 2 to 256, not true"},
         {"a name as a number", "[database]\nname = 5\n",
          "skin.toml:2: database.name: name is 1 to 31 characters that the handheld shows"},
         {"a missing depth", head + bitmap("image = \"a.png\"\n"),

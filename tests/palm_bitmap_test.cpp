@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "files.h"
 #include "netpbm_reference.h"
 #include "rgb565.h"
+#include "row_compression.h"
 
 namespace {
 
@@ -432,6 +435,19 @@ palmbitmap::Image testImage(bool offColours, bool clearCorner) {
     return image;
 }
 
+// The test image with rows of pure red, green, blue and #2080ff on top:
+// colours that an average of the channels makes wrong at 1, 2 and 4 bits.
+palmbitmap::Image primariesImage() {
+    palmbitmap::Image image = testImage(true, false);
+    const std::uint8_t rows[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {0x20, 0x80, 0xFF}};
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            std::copy_n(rows[y], 3, &image.rgba[4 * static_cast<std::size_t>(y * kWidth + x)]);
+        }
+    }
+    return image;
+}
+
 // What a member should show: each value's colour, alpha 0 where transparent.
 palmbitmap::Image expectedImage(const palmbitmap::ReducedImage& reduced,
                                 const std::vector<palmbitmap::Rgb>& palette) {
@@ -452,6 +468,13 @@ struct Written {
     bool dither;
     bool transparent;
     bool palmtopnmReads;  // no 16-bit PackBits, 5-6-5 transparent values or clear greys
+    // The primaries image, whose greys must be netpbm's (ppmtopgm, pamdepth).
+    bool greysOfNetpbm = false;
+    // Named rather than found: the image may leave no value free.
+    std::optional<std::uint16_t> transparentValue = {};
+    // A colour table of at most this many entries by imagePalette, which
+    // must cut the image's colours down: close to them, never drawn through.
+    std::size_t imagePaletteOf = 0;
 };
 
 TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
@@ -468,12 +491,55 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         {"1 bit, version 1", f(1, 1, C::none), false, false, false, true},
         {"1 bit, version 1, scan line", f(1, 1, C::scanLine), false, true, false, true},
         {"2 bits, RLE", f(2, 2, C::rle), false, false, false, true},
-        {"4 bits, RLE, transparent", f(2, 4, C::rle), false, false, true, false},
+        // Its opaque pixels take all sixteen greys.
+        {"4 bits, RLE, transparent", f(2, 4, C::rle), false, false, true, false, false, 15},
         {"4 bits, PackBits, dithered", f(2, 4, C::packBits), false, true, false, true},
+        {"1 bit, colours by luminance", f(2, 1, C::none), false, false, false, true, true},
+        {"2 bits, colours by luminance, RLE", f(2, 2, C::rle), false, false, false, true, true},
+        {"4 bits, colours by luminance, PackBits", f(3, 4, C::packBits), false, false, false, true,
+         true},
         {"8 bits, system palette, scan line", f(2, 8, C::scanLine), false, false, true, true},
+        {"8 bits, system palette, PackBits", f(2, 8, C::packBits), false, false, false, true},
+        {"8 bits, system palette, RLE, dithered", f(2, 8, C::rle), false, true, false, true},
         {"8 bits, own colour table, RLE", f(2, 8, C::rle), true, false, true, true},
         {"8 bits, own colour table, PackBits", f(2, 8, C::packBits), true, false, false, true},
         {"8 bits, smallest form", f(2, 8, std::nullopt), false, false, false, true},
+        {"8 bits, 16 colours by median cut, PackBits",
+         f(2, 8, C::packBits),
+         false,
+         false,
+         false,
+         true,
+         false,
+         {},
+         16},
+        {"8 bits, 6 by median cut, dithered, transparent",
+         f(2, 8, C::rle),
+         false,
+         true,
+         true,
+         true,
+         false,
+         {},
+         6},
+        {"4 bits, 16 colours by median cut",
+         f(3, 4, C::none),
+         false,
+         false,
+         false,
+         true,
+         false,
+         {},
+         16},
+        {"2 bits, 3 by median cut and a transparent entry",
+         f(2, 2, C::scanLine),
+         false,
+         false,
+         true,
+         true,
+         false,
+         {},
+         4},
         {"8 bits, version 3, density 144", f(3, 8, C::rle, 144), false, false, true, true},
         {"16 bits, plain", f(2, 16, C::none), false, false, false, true},
         {"16 bits, transparent, scan line", f(2, 16, C::scanLine), false, false, true, true},
@@ -485,7 +551,8 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
     for (const Written& c : cases) {
         SCOPED_TRACE(c.name);
         palmbitmap::MemberFormat format = c.format;
-        const palmbitmap::Image image = testImage(true, c.transparent);
+        const palmbitmap::Image image =
+            c.greysOfNetpbm ? primariesImage() : testImage(true, c.transparent);
         std::vector<palmbitmap::Rgb> palette;
         if (c.colourTableOfImage) {
             palette = palmbitmap::imageColors(testImage(false, c.transparent), 256).value();
@@ -493,9 +560,23 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         } else if (format.depth < 16) {
             palette = palmbitmap::defaultPalette(format.depth);
         }
+        std::span<const palmbitmap::Rgb> opaque = palette;
+        std::optional<std::uint16_t> transparentValue = c.transparentValue;
+        if (c.imagePaletteOf != 0) {
+            ASSERT_FALSE(palmbitmap::imageColors(image, c.imagePaletteOf).has_value());
+            const palmbitmap::ImagePalette own = palmbitmap::imagePalette(image, c.imagePaletteOf);
+            EXPECT_EQ(own.colors.size(), c.imagePaletteOf);
+            EXPECT_EQ(own.transparentIndex.has_value(), c.transparent);
+            palette = own.colors;
+            format.colorTable = palette;
+            // Only transparent pixels take the transparent entry.
+            opaque = std::span<const palmbitmap::Rgb>(palette).first(
+                own.transparentIndex.value_or(palette.size()));
+            transparentValue = own.transparentIndex;
+        }
         const palmbitmap::ReducedImage reduced =
             palmbitmap::reduceColors(c.colourTableOfImage ? testImage(false, c.transparent) : image,
-                                     {palette, c.dither, std::nullopt});
+                                     {opaque, c.dither, transparentValue});
         ASSERT_EQ(reduced.error, "");
         EXPECT_EQ(reduced.transparentValue.has_value(), c.transparent);
         format.transparentValue = reduced.transparentValue;
@@ -504,6 +585,17 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
         ASSERT_EQ(member.error, "");
         const palmbitmap::Image expected = expectedImage(reduced, palette);
 
+        if (c.imagePaletteOf != 0) {
+            // Close on average: each of n entries spans about a cube root of
+            // n-th of each channel (what an index mixed up or a wrong mean
+            // would be far beyond).
+            double difference = 0;
+            for (std::size_t k = 0; k < image.rgba.size(); ++k) {
+                difference += std::abs(image.rgba[k] - expected.rgba[k]);
+            }
+            EXPECT_LT(difference / static_cast<double>(image.rgba.size()),
+                      96 / std::cbrt(static_cast<double>(opaque.size())));
+        }
         const palmbitmap::BitmapFamily family = palmbitmap::decodePalmBitmap(member.bytes);
         ASSERT_TRUE(palmbitmap::isIntact(family)) << family.error;
         const palmbitmap::BitmapMember& read = family.members.at(0);
@@ -521,6 +613,28 @@ TEST(PalmBitmapWriter, WritesWhatBothReadersReadAsTheReducedImage) {
             ASSERT_TRUE(reference.has_value());
             EXPECT_EQ(
                 testsupport::imageDifference(*reference, asRgba(expected), toleranceFor(read)), "");
+        }
+        // No longer than pnmtopalm's rows of the same pixels, in the same form.
+        const bool netpbmWrites =
+            !c.transparent && !c.colourTableOfImage && c.imagePaletteOf == 0 &&
+            format.version == 2 && format.depth <= 8 &&
+            (format.compression == C::packBits || format.compression == C::rle);
+        if (netpbmWrites && testsupport::netpbmAvailable()) {
+            const std::string levels = std::to_string((1 << format.depth) - 1);
+            const std::string greys =
+                format.depth < 8 ? "ppmtopgm | pamdepth " + levels + " | " : "";
+            const auto theirs = testsupport::netpbmOutput(
+                asRgba(expected), greys + "pnmtopalm -depth " + std::to_string(format.depth) +
+                                      (format.compression == C::rle ? " -rle_compression"
+                                                                    : " -packbits_compression"));
+            ASSERT_TRUE(theirs.has_value());
+            EXPECT_EQ(testsupport::palmtopnmImage(*theirs)->rgba, asRgba(expected).rgba);
+            EXPECT_LE(member.bytes.size(), theirs->size());
+        }
+        if (c.greysOfNetpbm && testsupport::netpbmAvailable()) {
+            const auto greys = testsupport::ppmtopgmGreys(asRgba(image), 1 << format.depth);
+            ASSERT_TRUE(greys.has_value());
+            EXPECT_EQ(testsupport::imageDifference(*greys, asRgba(read.image)), "");
         }
     }
 }
@@ -569,6 +683,57 @@ TEST(PalmBitmapWriter, SmallestFormIsNoLargerThanAnyTheVersionAllows) {
                 }
             }
         }
+    }
+}
+
+// Rows whose shortest form a greedy choice misses, and their exact lengths;
+// each expands back to itself.
+TEST(RowCompression, PacksEachRowAsShortAsTheFormatAllows) {
+    using C = palmbitmap::Compression;
+    const auto repeated = [](std::initializer_list<std::pair<std::uint8_t, std::size_t>> runs) {
+        Bytes row;
+        for (const auto& [value, count] : runs) {
+            row.insert(row.end(), count, value);
+        }
+        return row;
+    };
+    Bytes distinct(130);
+    for (std::size_t k = 0; k < distinct.size(); ++k) {
+        distinct[k] = static_cast<std::uint8_t>(k);
+    }
+    Bytes distinctThenPair(distinct.begin(), distinct.begin() + 128);
+    distinctThenPair.insert(distinctThenPair.end(), {7, 7});
+    struct Case {
+        const char* name;
+        C compression;
+        std::size_t unitSize;
+        Bytes row;
+        std::size_t shortest;
+    };
+    const std::vector<Case> cases = {
+        {"a pair before a run: two repeats", C::packBits, 1, repeated({{1, 2}, {2, 3}}), 4},
+        {"runs of 130: two repeats each", C::packBits, 1, repeated({{1, 130}, {2, 130}}), 8},
+        {"a pair after a full literal", C::packBits, 1, distinctThenPair, 129 + 2},
+        {"130 unlike bytes: two literals", C::packBits, 1, distinct, 130 + 2},
+        {"a lone byte between runs", C::packBits, 1, repeated({{1, 5}, {2, 1}, {1, 5}}), 6},
+        {"16-bit pairs of units", C::packBits, 2, repeated({{1, 4}, {2, 2}, {3, 4}}), 9},
+        {"16-bit run of 129 units", C::packBits, 2, repeated({{9, 258}}), 6},
+        {"a run longer than a pair holds", C::rle, 1, repeated({{4, 300}, {5, 1}}), 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Twice, as two rows: no token crosses from one row to the next.
+        Bytes rows = c.row;
+        rows.insert(rows.end(), c.row.begin(), c.row.end());
+        const Bytes packed = c.compression == C::rle
+                                 ? palmbitmap::compressRle(rows, c.row.size())
+                                 : palmbitmap::compressPackBits(rows, c.unitSize, c.row.size());
+        EXPECT_EQ(packed.size(), 2 * c.shortest);
+        const auto back = c.compression == C::rle
+                              ? palmbitmap::expandRle(packed, c.row.size(), 2)
+                              : palmbitmap::expandPackBits(packed, c.unitSize, c.row.size(), 2);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(*back, rows);
     }
 }
 
@@ -662,18 +827,33 @@ TEST(ColorReduction, KeepsExactColoursAndFindsTheNearestOthers) {
 }
 
 TEST(ColorReduction, DithersOnlyWhenAskedAndKeepsTransparencyApart) {
-    // A flat grey between two levels: plain reduction gives one level,
-    // dithering a mix of both whose average is close to the grey.
-    palmbitmap::Image flat{16, 16, {}};
-    for (int p = 0; p < 256; ++p) {
-        flat.rgba.insert(flat.rgba.end(), {0x60, 0x60, 0x60, 255});
-    }
+    // A flat colour between black and white: plain reduction gives the
+    // nearer to its luminance (ppmtopgm's), dithering a mix of both whose
+    // average is close to that luminance, not to the channels' average.
     const std::vector<palmbitmap::Rgb> twoGreys = palmbitmap::defaultPalette(1);
-    const auto plain = palmbitmap::reduceColors(flat, {twoGreys, false, {}});
-    EXPECT_EQ(std::count(plain.values.begin(), plain.values.end(), 1), 256);
-    const auto dithered = palmbitmap::reduceColors(flat, {twoGreys, true, {}});
-    const auto dark = std::count(dithered.values.begin(), dithered.values.end(), 1);
-    EXPECT_NEAR(static_cast<double>(dark) / 256, 1 - 0x60 / 255.0, 0.05);
+    struct Flat {
+        palmbitmap::Rgb color;
+        int luminance;  // as `ppmtopgm` gives it
+    };
+    for (const Flat& f : std::vector<Flat>{{{0x60, 0x60, 0x60}, 0x60},
+                                           {{255, 0, 0}, 77},
+                                           {{0, 255, 0}, 149},
+                                           {{0, 0, 255}, 29},
+                                           {{0x20, 0x80, 0xFF}, 114},
+                                           {{0x30, 0xA0, 0x20}, 112}}) {
+        SCOPED_TRACE(f.luminance);
+        constexpr int kSide = 64;
+        palmbitmap::Image flat{kSide, kSide, {}};
+        for (int p = 0; p < kSide * kSide; ++p) {
+            flat.rgba.insert(flat.rgba.end(), {f.color.red, f.color.green, f.color.blue, 255});
+        }
+        const auto plain = palmbitmap::reduceColors(flat, {twoGreys, false, {}});
+        EXPECT_EQ(std::count(plain.values.begin(), plain.values.end(), 1),
+                  f.luminance < 128 ? kSide * kSide : 0);
+        const auto dithered = palmbitmap::reduceColors(flat, {twoGreys, true, {}});
+        const auto dark = std::count(dithered.values.begin(), dithered.values.end(), 1);
+        EXPECT_NEAR(static_cast<double>(dark) / (kSide * kSide), 1 - f.luminance / 255.0, 0.01);
+    }
 
     // Both colours of one bit taken by opaque pixels: nothing left for a
     // transparent one, unless the manifest names it.

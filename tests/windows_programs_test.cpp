@@ -764,10 +764,20 @@ TEST(WindowsLumen, ReadsEveryKindOfPngAsTheNativeBuildDoes) {
         {"IDAT checksum wrong", damaged(rgba.size() - 13)},
     };
     TempFolder folder;
+    // Built anew with colour tables of the image's own, too: median cut must
+    // choose the same colours in both, dithered or not.
+    const std::string manifest =
+        "[database]\nname = \"X\"\ntype = \"rsrc\"\ncreator = \"sBar\"\ncreated = 1\n"
+        "modified = 1\n[[resource]]\ntype = \"abmp\"\nid = 1\n[[resource.member]]\n"
+        "image = \"image.png\"\ndepth = 8\ncolours = 16\ndither = true\n[[resource]]\n"
+        "type = \"abmp\"\nid = 2\n[[resource.member]]\nimage = \"image.png\"\ndepth = 8\n"
+        "colours = \"image\"\n";
+    writeFile(folder / "skin.toml", Bytes(manifest.begin(), manifest.end()));
     for (const auto& [name, png] : kinds) {
         SCOPED_TRACE(name);
         writeFile(folder / "image.png", png);
         std::map<bool, Bytes> written;
+        std::map<bool, Bytes> built;
         for (const bool windows : {false, true}) {
             const RunResult run =
                 lumen(windows, "replace",
@@ -775,9 +785,14 @@ TEST(WindowsLumen, ReadsEveryKindOfPngAsTheNativeBuildDoes) {
             EXPECT_EQ(run.exitStatus, 0) << run.err;
             written[windows] = readFile(folder / "out.prc");
             fs::remove(folder / "out.prc");
+            const RunResult build = lumen(windows, "build", {folder.path, folder / "built.prc"});
+            EXPECT_EQ(build.exitStatus, 0) << build.err;
+            built[windows] = readFile(folder / "built.prc");
+            fs::remove(folder / "built.prc");
         }
         EXPECT_EQ(written[true], written[false]);
         EXPECT_NE(written[false], readFile(SAMPLE_SKIN_PATH));
+        EXPECT_EQ(built[true], built[false]);
     }
     for (const auto& [name, png] : refused) {
         SCOPED_TRACE(name);

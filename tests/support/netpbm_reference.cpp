@@ -96,6 +96,35 @@ std::optional<RgbaImage> palmtopnmImage(const std::vector<std::uint8_t>& bitmap,
     return image;
 }
 
+namespace {
+
+std::string ppmOf(const RgbaImage& image) {
+    std::string ppm =
+        "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+    for (std::size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
+        ppm.append(reinterpret_cast<const char*>(&image.rgba[p]), 3);
+    }
+    return ppm;
+}
+
+}  // namespace
+
+std::optional<RgbaImage> ppmtopgmGreys(const RgbaImage& image, int levels) {
+    const RunResult run = runProgram(
+        {"/bin/sh", "-c", "ppmtopgm | pamdepth " + std::to_string(levels - 1) + " | pamtopam"},
+        ppmOf(image));
+    return run.exitStatus == 0 ? parsePam(run.out) : std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> netpbmOutput(const RgbaImage& image,
+                                                      const std::string& command) {
+    const RunResult run = runProgram({"/bin/sh", "-c", command}, ppmOf(image));
+    if (run.exitStatus != 0) {
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(run.out.begin(), run.out.end());
+}
+
 std::optional<RgbaImage> pngImage(const std::string& path) {
     // 16-bit files come down to 8 bits rounded, as editors show them.
     return pamOf("pngtopam -alphapam " + shellQuoted(path) + " | pamdepth 255");

@@ -28,6 +28,15 @@ bool netpbmAvailable();
 // alpha 0 wherever it reports the transparent colour; nothing if it refuses.
 std::optional<RgbaImage> palmtopnmImage(const std::vector<std::uint8_t>& bitmap, int rendition = 1);
 
+// An opaque image as netpbm makes it grey: ppmtopgm's luminance, rounded by
+// pamdepth to `levels` greys, spelled again in 0..255.
+std::optional<RgbaImage> ppmtopgmGreys(const RgbaImage& image, int levels);
+
+// What a netpbm command writes given an opaque image as a PPM file on its
+// standard input; nothing if it fails.
+std::optional<std::vector<std::uint8_t>> netpbmOutput(const RgbaImage& image,
+                                                      const std::string& command);
+
 // A PNG file read by pngtopam, with its alpha channel.
 std::optional<RgbaImage> pngImage(const std::string& path);
 
