@@ -95,7 +95,7 @@ int replaceBitmap(const std::string& skinPath, const std::string& idText,
     }
     skin.table.entries[found].data = std::move(family.bytes);
     const std::optional<std::size_t> written =
-        writeSkin(outputPath, skin.table.header, skin.table.entries);
+        writeSkin(outputPath, skin.table.header, skin.table.entries, "skin", skin.table.layout);
     if (!written) {
         return 1;
     }

@@ -41,9 +41,10 @@ int unpackSkin(const std::string& path, const std::string& outputPath) {
         reportFailure(outputPath, "not written: a container cannot be unpacked");
         return 1;
     }
-    // The directory and data are laid out afresh under the skin's own header.
-    const std::optional<std::size_t> written =
-        writeSkin(outputPath, skin.table.header, skin.table.entries, "unpacked skin");
+    // Laid out as the skin was: an appInfo or sortInfo block its header points
+    // to stays, and so do its gap and its data's order.
+    const std::optional<std::size_t> written = writeSkin(
+        outputPath, skin.table.header, skin.table.entries, "unpacked skin", skin.table.layout);
     if (!written) {
         return 1;
     }

@@ -668,6 +668,21 @@ TEST(Lumen, BuildsAnUntouchedExportBackToTheSameDatabase) {
         EXPECT_EQ(headerOf(folder / "built.prc"), headerOf(skin));
         const prc::ResourceTable before = tableOf(skin);
         const prc::ResourceTable after = tableOf(folder / "built.prc");
+        // Unpack and replace keep the skin's layout too: its gap, the blocks
+        // its header points to and its data's order.
+        ASSERT_EQ(lumen({"unpack", skin, folder / "unpacked.prc"}).exitStatus, 0);
+        EXPECT_EQ(tableOf(folder / "unpacked.prc").layout, before.layout);
+        for (const fs::directory_entry& image : fs::directory_iterator(out)) {
+            const std::string id = image.path().stem().string();
+            if (image.path().extension() == ".png" &&
+                id.find_first_not_of("0123456789") == std::string::npos) {
+                const RunResult replaced =
+                    lumen({"replace", skin, id, image.path(), folder / "replaced.prc"});
+                ASSERT_EQ(replaced.exitStatus, 0) << replaced.err;
+                EXPECT_EQ(tableOf(folder / "replaced.prc").layout, before.layout);
+                break;
+            }
+        }
         ASSERT_EQ(after.entries.size(), before.entries.size());
         for (std::size_t k = 0; k < after.entries.size(); ++k) {
             EXPECT_EQ(after.entries[k].type, before.entries[k].type);
