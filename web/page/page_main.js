@@ -1,0 +1,366 @@
+// The page's state and its controls: skins open in tabs, one toolbar for
+// the current one, a history of changes per skin for Undo, and every call
+// into window.lumen reported on the page, its failures as error cards.
+
+const skins = [];
+let currentSkin = null;
+let nextSkinKey = 1;
+let workInFlight = 0;
+
+function $(id) {
+  return document.getElementById(id);
+}
+
+function errorText(error) {
+  if (error && typeof error.message === "string" && error.message !== "") {
+    return error.message;
+  }
+  return String(error);
+}
+
+function hasUnsavedChanges(skin) {
+  return skin.bytes !== skin.savedBytes;
+}
+
+// Runs one call into the core with the progress line shown; bitmaps done are
+// reported by lumen.onprogress while the Worker works.
+async function withProgress(what, work) {
+  workInFlight += 1;
+  $("progress").hidden = false;
+  $("progress-bar").removeAttribute("value");
+  $("progress-text").textContent = what + "\u2026";
+  updateToolbar();
+  try {
+    return await work();
+  } finally {
+    workInFlight -= 1;
+    if (workInFlight === 0) {
+      $("progress").hidden = true;
+    }
+    updateToolbar();
+  }
+}
+
+function showProgress(done, total, what) {
+  if (workInFlight === 0) {
+    return;
+  }
+  const bar = $("progress-bar");
+  bar.max = Math.max(total, 1);
+  bar.value = Math.min(done, bar.max);
+  $("progress-text").textContent =
+      "Bitmap " + done + " of " + total + (what ? ": " + what : "");
+}
+
+function addNotice(skin, notice) {
+  skin.notices.unshift(notice);
+  skin.notices.length = Math.min(skin.notices.length, 4);
+}
+
+function showSkin(skin) {
+  if (!skin.panel) {
+    return;
+  }
+  const scroll = window.scrollY;
+  skin.panel.replaceChildren(...skinContent(skin));
+  window.scrollTo(0, scroll);
+}
+
+function renderTabs() {
+  const tabs = $("tabs");
+  tabs.replaceChildren(...skins.map((skin) => {
+    const selected = skin === currentSkin;
+    const tab = el("button", {
+      type: "button", role: "tab", id: "tab-" + skin.key, "aria-selected": selected ? "true" : "false",
+      "aria-controls": "panel-" + skin.key, tabindex: selected ? "0" : "-1",
+      onclick: () => selectSkin(skin), onkeydown: (event) => moveBetweenTabs(event, skin)
+    }, skin.fileName, hasUnsavedChanges(skin)
+                          ? el("span", {class: "unsaved", title: "Changes not downloaded"}, " \u2022")
+                          : null);
+    if (hasUnsavedChanges(skin)) {
+      tab.setAttribute("aria-description", "changes not downloaded");
+    }
+    const close = el("button", {type: "button", class: "close", "aria-label": "Close " + skin.fileName,
+                                title: "Close " + skin.fileName, onclick: () => closeSkin(skin)}, "\u00d7");
+    return el("div", {class: selected ? "tab-item current" : "tab-item", role: "presentation"}, tab, close);
+  }));
+}
+
+function moveBetweenTabs(event, skin) {
+  const step = {ArrowRight: 1, ArrowLeft: -1}[event.key];
+  let target = null;
+  if (step) {
+    target = skins[(skins.indexOf(skin) + step + skins.length) % skins.length];
+  } else if (event.key === "Home") {
+    target = skins[0];
+  } else if (event.key === "End") {
+    target = skins[skins.length - 1];
+  }
+  if (target) {
+    event.preventDefault();
+    selectSkin(target);
+    $("tab-" + target.key).focus();
+  }
+}
+
+function updateToolbar() {
+  const skin = currentSkin;
+  $("toolbar").hidden = skin === null;
+  $("welcome").hidden = skins.length > 0;
+  const usable = skin !== null && skin.described !== null && workInFlight === 0;
+  for (const id of ["download-skin", "download-compressed", "download-unpacked", "convert-orvane"]) {
+    $(id).disabled = !usable;
+  }
+  $("undo").disabled = !usable || skin.history.length === 0;
+  renderTabs();
+}
+
+function selectSkin(skin) {
+  currentSkin = skin;
+  for (const other of skins) {
+    other.panel.hidden = other !== skin;
+  }
+  updateToolbar();
+}
+
+function closeSkin(skin) {
+  if (hasUnsavedChanges(skin) &&
+      !window.confirm(skin.fileName + " has changes that were not downloaded. Close it anyway?")) {
+    return;
+  }
+  const index = skins.indexOf(skin);
+  skins.splice(index, 1);
+  skin.panel.remove();
+  if (currentSkin === skin) {
+    currentSkin = skins[Math.min(index, skins.length - 1)] || null;
+  }
+  if (currentSkin) {
+    selectSkin(currentSkin);
+    $("tab-" + currentSkin.key).focus();
+  } else {
+    updateToolbar();
+    $("open-skin").focus();
+  }
+}
+
+async function describeInto(skin, bytes) {
+  skin.described = await withProgress("Reading " + skin.fileName, () => window.lumen.describe(bytes));
+}
+
+async function openSkinFile(file) {
+  const chosenAt = performance.now();
+  const skin = {
+    key: nextSkinKey++, fileName: file.name, original: null, bytes: null, savedBytes: null,
+    history: [], described: null, openError: "", notices: [], cardErrors: new Map(),
+    changed: new Set(), panel: null
+  };
+  skin.panel = el("section", {class: "skin", role: "tabpanel", id: "panel-" + skin.key,
+                              "aria-labelledby": "tab-" + skin.key});
+  $("skins").append(skin.panel);
+  skins.push(skin);
+  selectSkin(skin);
+  showSkin(skin);
+  try {
+    // The opened file is read once and never written: every change makes a
+    // new array and the original stays in skin.original.
+    skin.original = new Uint8Array(await file.arrayBuffer());
+    skin.bytes = skin.original;
+    skin.savedBytes = skin.original;
+    await describeInto(skin, skin.bytes);
+    skin.shownMs = Math.round(performance.now() - chosenAt);
+  } catch (error) {
+    skin.openError = errorText(error);
+  }
+  showSkin(skin);
+  updateToolbar();
+}
+
+function openSkinFiles(files) {
+  const rejected = files.filter((file) => !isSkinFile(file));
+  for (const file of files.filter(isSkinFile)) {
+    openSkinFile(file);
+  }
+  if (rejected.length > 0) {
+    pageError("Not opened: " + rejected.map((file) => file.name).join(", "),
+              "Lumen opens skins (.prc files). To replace a bitmap, drop the image on its card.");
+  }
+}
+
+async function replaceBitmap(skin, bitmap, file) {
+  const name = bitmapName(bitmap);
+  skin.cardErrors.delete(name);
+  try {
+    const image = new Uint8Array(await file.arrayBuffer());
+    const before = skin.bytes;
+    const after = await withProgress("Replacing " + name + " with " + file.name,
+                                     () => window.lumen.replace(before, String(bitmap.id), image));
+    const described = await withProgress("Reading the new skin", () => window.lumen.describe(after));
+    skin.history.push({bytes: before, described: skin.described, changed: new Set(skin.changed)});
+    skin.bytes = after;
+    skin.described = described;
+    skin.changed.add(name);
+    addNotice(skin, {title: "Replaced " + name, text: name + " was drawn anew from " + file.name +
+                     ", as the handheld will show it. Undo takes it back."});
+  } catch (error) {
+    skin.cardErrors.set(name, errorText(error));
+  }
+  showSkin(skin);
+  updateToolbar();
+  const card = skin.panel.querySelector('[data-resource="' + CSS.escape(name) + '"] input[type="file"]');
+  if (card && skin === currentSkin && document.activeElement === document.body) {
+    card.focus();
+  }
+}
+
+function undo() {
+  const skin = currentSkin;
+  if (!skin || skin.history.length === 0 || workInFlight > 0) {
+    return;
+  }
+  const last = skin.history.pop();
+  skin.bytes = last.bytes;
+  skin.described = last.described;
+  skin.changed = last.changed;
+  skin.cardErrors.clear();
+  addNotice(skin, {title: "Undone", text: "The last change was taken back."});
+  showSkin(skin);
+  updateToolbar();
+}
+
+// Each save runs on the current skin as it is now (with its changes); a
+// failure becomes an error card in that skin's tab, never a dead page.
+async function save(what, work) {
+  const skin = currentSkin;
+  if (!skin || !skin.described) {
+    return;
+  }
+  const bytes = skin.bytes;
+  try {
+    const notice = await withProgress(what + " " + skin.fileName, () => work(skin, bytes));
+    if (notice) {
+      addNotice(skin, notice);
+    }
+    skin.savedBytes = bytes;
+  } catch (error) {
+    addNotice(skin, {title: what + " failed", text: errorText(error), error: true});
+  }
+  showSkin(skin);
+  updateToolbar();
+}
+
+async function downloadPng(skin, bitmap, member, familySize) {
+  const name = bitmapName(bitmap);
+  skin.cardErrors.delete(name);
+  try {
+    const png = await withProgress("Writing PNG of " + name,
+                                   () => window.lumen.pngOf(skin.bytes, String(bitmap.id), member.index));
+    downloadBytes(png, baseNameOf(skin.fileName) + "-" + memberFileName(bitmap, member, familySize) + ".png",
+                  "image/png");
+  } catch (error) {
+    skin.cardErrors.set(name, errorText(error));
+    showSkin(skin);
+  }
+}
+
+function pageError(title, text) {
+  if (currentSkin) {
+    addNotice(currentSkin, {title, text, error: true});
+    showSkin(currentSkin);
+    return;
+  }
+  const card = el("section", {class: "card error-card", role: "alert"}, el("h2", {text: title}),
+                  el("p", {text: text}));
+  $("skins").before(card);
+}
+
+function connectControls() {
+  $("open-skin").addEventListener("change", (event) => {
+    const files = Array.from(event.target.files);
+    event.target.value = "";
+    openSkinFiles(files);
+  });
+  $("download-skin").addEventListener("click", () => save("Saving", async (skin, bytes) => {
+    const base = baseNameOf(skin.fileName);
+    downloadBytes(bytes, bytes === skin.original ? base + ".prc" : base + "-edited.prc");
+  }));
+  $("download-compressed").addEventListener("click", () => save("Compressing", async (skin, bytes) => {
+    const result = await window.lumen.tessel(bytes);
+    downloadBytes(result.skin, baseNameOf(skin.fileName) + "-compressed.prc");
+    return {title: "Tessel", lines: result.report};
+  }));
+  $("download-unpacked").addEventListener("click", () => save("Unpacking", async (skin, bytes) => {
+    downloadBytes(await window.lumen.unpack(bytes), baseNameOf(skin.fileName) + "-unpacked.prc");
+  }));
+  $("convert-orvane").addEventListener("click", () => save("Converting", async (skin, bytes) => {
+    const result = await window.lumen.convertNamed(bytes, skin.fileName);
+    downloadBytes(result.skin, result.name + ".prc");
+    return {title: "Converted to Orvane as \u201c" + result.name + "\u201d",
+            lines: result.report || "Conversion to Orvane format successful."};
+  }));
+  $("undo").addEventListener("click", undo);
+  for (const radio of document.querySelectorAll('input[name="zoom"]')) {
+    radio.addEventListener("change", () => $("skins").style.setProperty("--z", radio.value));
+  }
+  document.addEventListener("keydown", (event) => {
+    if ((event.ctrlKey || event.metaKey) && !event.shiftKey && !event.altKey &&
+        event.key.toLowerCase() === "z") {
+      event.preventDefault();
+      undo();
+    }
+  });
+}
+
+// Skins dropped anywhere open in new tabs; a drop on a bitmap card is the
+// card's own (it replaces that bitmap) and never reaches here.
+function connectDropping() {
+  let depth = 0;
+  document.addEventListener("dragenter", (event) => {
+    if (carriesFiles(event)) {
+      depth += 1;
+      document.body.classList.add("drag-over");
+    }
+  });
+  document.addEventListener("dragleave", () => {
+    depth = Math.max(depth - 1, 0);
+    if (depth === 0) {
+      document.body.classList.remove("drag-over");
+    }
+  });
+  document.addEventListener("dragover", (event) => {
+    if (carriesFiles(event)) {
+      event.preventDefault();
+      event.dataTransfer.dropEffect = "copy";
+    }
+  });
+  document.addEventListener("drop", (event) => {
+    depth = 0;
+    document.body.classList.remove("drag-over");
+    if (carriesFiles(event)) {
+      event.preventDefault();
+      openSkinFiles(filesOf(event.dataTransfer));
+    }
+  });
+}
+
+function startPage() {
+  connectControls();
+  connectDropping();
+  window.lumen.onprogress = showProgress;
+  window.addEventListener("beforeunload", (event) => {
+    if (skins.some(hasUnsavedChanges)) {
+      event.preventDefault();
+      event.returnValue = "";
+    }
+  });
+  window.addEventListener("unhandledrejection", (event) => pageError("Something failed", errorText(event.reason)));
+  window.addEventListener("error", (event) => pageError("Something failed", event.message));
+  updateToolbar();
+}
+
+// Every page script is in, and window.lumen defined, by the time the
+// document has been read.
+if (document.readyState === "loading") {
+  document.addEventListener("DOMContentLoaded", startPage);
+} else {
+  startPage();
+}
