@@ -54,7 +54,7 @@ function showProgress(done, total, what) {
 
 function addNotice(skin, notice) {
   skin.notices.unshift(notice);
-  skin.notices.length = Math.min(skin.notices.length, 4);
+  skin.notices.length = Math.min(skin.notices.length, 3);
 }
 
 function showSkin(skin) {
@@ -144,7 +144,7 @@ function closeSkin(skin) {
 }
 
 async function describeInto(skin, bytes) {
-  skin.described = await withProgress("Reading " + skin.fileName, () => window.lumen.describe(bytes));
+  skin.described = await withProgress("Reading " + skin.fileName, () => window.lumen.describe(bytes, skin.fileName));
 }
 
 async function openSkinFile(file) {
@@ -188,13 +188,15 @@ function openSkinFiles(files) {
 
 async function replaceBitmap(skin, bitmap, file) {
   const name = bitmapName(bitmap);
-  skin.cardErrors.delete(name);
+  if (skin.cardErrors.delete(name)) {
+    showSkin(skin);
+  }
   try {
     const image = new Uint8Array(await file.arrayBuffer());
     const before = skin.bytes;
     const after = await withProgress("Replacing " + name + " with " + file.name,
-                                     () => window.lumen.replace(before, String(bitmap.id), image));
-    const described = await withProgress("Reading the new skin", () => window.lumen.describe(after));
+                                     () => window.lumen.replace(before, String(bitmap.id), image, skin.fileName, file.name));
+    const described = await withProgress("Reading the new skin", () => window.lumen.describe(after, skin.fileName));
     skin.history.push({bytes: before, described: skin.described, changed: new Set(skin.changed)});
     skin.bytes = after;
     skin.described = described;
@@ -253,7 +255,7 @@ async function downloadPng(skin, bitmap, member, familySize) {
   skin.cardErrors.delete(name);
   try {
     const png = await withProgress("Writing PNG of " + name,
-                                   () => window.lumen.pngOf(skin.bytes, String(bitmap.id), member.index));
+                                   () => window.lumen.pngOf(skin.bytes, String(bitmap.id), member.index, skin.fileName));
     downloadBytes(png, baseNameOf(skin.fileName) + "-" + memberFileName(bitmap, member, familySize) + ".png",
                   "image/png");
   } catch (error) {
@@ -284,17 +286,20 @@ function connectControls() {
     downloadBytes(bytes, bytes === skin.original ? base + ".prc" : base + "-edited.prc");
   }));
   $("download-compressed").addEventListener("click", () => save("Compressing", async (skin, bytes) => {
-    const result = await window.lumen.tessel(bytes);
+    const result = await window.lumen.tessel(bytes, skin.fileName);
     downloadBytes(result.skin, baseNameOf(skin.fileName) + "-compressed.prc");
     return {title: "Tessel", lines: result.report};
   }));
   $("download-unpacked").addEventListener("click", () => save("Unpacking", async (skin, bytes) => {
-    downloadBytes(await window.lumen.unpack(bytes), baseNameOf(skin.fileName) + "-unpacked.prc");
+    downloadBytes(await window.lumen.unpack(bytes, skin.fileName), baseNameOf(skin.fileName) + "-unpacked.prc");
   }));
   $("convert-orvane").addEventListener("click", () => save("Converting", async (skin, bytes) => {
+    // Recast converts in place and names the database anew; the download
+    // carries that name, so that it does not pass for the file it came from.
     const result = await window.lumen.convertNamed(bytes, skin.fileName);
-    downloadBytes(result.skin, result.name + ".prc");
-    return {title: "Converted to Orvane as \u201c" + result.name + "\u201d",
+    const derived = result.databaseName !== undefined ? result.databaseName : result.name;
+    downloadBytes(result.skin, /\.(prc|pdb)$/i.test(derived) ? derived : derived + ".prc");
+    return {title: "Converted to Orvane as \u201c" + derived + "\u201d",
             lines: result.report || "Conversion to Orvane format successful."};
   }));
   $("undo").addEventListener("click", undo);
