@@ -4,41 +4,45 @@
 // with native Lumen replace, a damaged skin's card holding Lumen check's
 // words, and not one network request or console error on the way.
 //
-// node page_test.mjs LUMEN_HTML NATIVE_BIN_DIR CORPUS_DIR WORK_DIR
-// Exits 77 (skipped) without Chromium or playwright-core, unless
-// REQUIRE_CHROMIUM is set, as CI sets it.
+// Usage: node page_test.mjs PAGE NATIVE_BIN SKIN...   (exit 77: skipped)
+// The screenshot is kept beside PAGE, as lumen-page.png.
 import assert from "node:assert/strict";
 import {execFileSync} from "node:child_process";
-import {copyFileSync, existsSync, mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync} from "node:fs";
-import {basename, join, resolve} from "node:path";
+import {copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync} from "node:fs";
+import {tmpdir} from "node:os";
+import {basename, dirname, join, resolve} from "node:path";
 import {pathToFileURL} from "node:url";
 
-const [pagePath, nativeBin, corpusDir, workDir] = process.argv.slice(2).map((path) => resolve(path));
+const [pagePath, nativeBin, ...skins] = process.argv.slice(2).map((path) => resolve(path));
 const chromiumPath = "/usr/bin/chromium";
 
 function skip(reason) {
-  console.log("skipped: " + reason);
-  process.exit(process.env.REQUIRE_CHROMIUM ? 1 : 77);
+  if (process.env.REQUIRE_CHROMIUM === "1") {
+    console.error("FAILED (REQUIRE_CHROMIUM=1): " + reason);
+    process.exit(1);
+  }
+  console.log("SKIPPED: " + reason);
+  process.exit(77);
 }
 
-if (!existsSync(chromiumPath)) {
-  skip("no " + chromiumPath + " (Debian's chromium)");
-}
 let chromium;
 try {
   ({chromium} = await import("playwright-core"));
 } catch {
-  skip("no playwright-core (npm ci in tests/web)");
+  skip("playwright-core is not installed: run `npm ci` in tests/web");
+}
+if (!existsSync(chromiumPath)) {
+  skip("chromium is not installed (Debian package chromium)");
 }
 for (const program of ["Tessel", "Recast", "Lumen"]) {
   if (!existsSync(join(nativeBin, program))) {
-    skip("no native " + program + " in " + nativeBin + " (build the test preset first)");
+    skip("no native " + program + " in " + nativeBin + ": build the test preset first");
   }
 }
+assert.ok(skins.length > 0, "no skins given");
 
-const scratch = join(workDir, "page-test");
-rmSync(scratch, {recursive: true, force: true});
-mkdirSync(scratch, {recursive: true});
+const scratch = mkdtempSync(join(tmpdir(), "lumen-page-ui-"));
+process.on("exit", () => rmSync(scratch, {recursive: true, force: true}));
 
 function native(program, args) {
   return execFileSync(join(nativeBin, program), args, {cwd: scratch, encoding: "latin1", stdio: "pipe"});
@@ -119,10 +123,8 @@ function nativeReplace(skin, id, image, output) {
   }
 }
 
-const skins = readdirSync(corpusDir).filter((name) => name.endsWith(".prc")).sort();
-assert.ok(skins.length > 0, "no skins in " + corpusDir);
-for (const name of skins) {
-  const skin = join(corpusDir, name);
+for (const skin of skins) {
+  const name = basename(skin);
   const base = basename(name, ".prc");
   await openSkin(skin);
   // The listing as Lumen list prints it, but for the line naming the file.
@@ -133,9 +135,7 @@ for (const name of skins) {
   for (const save of saves) {
     const got = await download(() => page.getByRole("button", {name: save.button, exact: true}).click());
     assert.equal(got.name, save.name(base), name + ": " + save.button + ": file name");
-    const dir = join(scratch, save.button.replace(/ /g, "-"));
-    mkdirSync(dir, {recursive: true});
-    const expected = join(dir, name);
+    const expected = join(mkdtempSync(join(scratch, "save-")), name);
     const report = save.native(skin, expected);
     sameBytes(got.bytes, expected, name + ": " + save.button);
     if (save.button === "Download compressed skin") {
@@ -170,6 +170,11 @@ for (const name of skins) {
     const edited = await download(() => page.getByRole("button", {name: "Download skin", exact: true}).click());
     assert.equal(edited.name, base + "-edited.prc", name + ": edited skin's file name");
     assert.ok(Buffer.compare(edited.bytes, expected.skin) === 0, name + ": " + image + " replaced unlike Lumen replace");
+    // Ctrl+Z takes the change back: the skin is the opened file again.
+    await page.keyboard.press("Control+z");
+    const undone = await download(() => page.getByRole("button", {name: "Download skin", exact: true}).click());
+    assert.equal(undone.name, name, name + ": undone skin's file name");
+    sameBytes(undone.bytes, skin, name + ": undone skin");
   }
 }
 
@@ -177,7 +182,7 @@ for (const name of skins) {
 // rows run out. Its card must name the resource with Lumen check's words.
 const damaged = join(scratch, "damaged-skin.prc");
 {
-  const bytes = readFileSync(join(corpusDir, skins[0]));
+  const bytes = readFileSync(skins[0]);
   const count = bytes.readUInt16BE(76);
   for (let entry = 78; entry < 78 + 10 * count; entry += 10) {
     if (bytes.toString("latin1", entry, entry + 4) === "abmp") {
@@ -203,8 +208,8 @@ for (const line of damageLines) {
             "no card for " + words);
 }
 
-await page.getByRole("tab", {name: skins[0]}).click();
-await page.screenshot({path: join(workDir, "lumen-page.png")});
+await page.getByRole("tab", {name: basename(skins[0])}).click();
+await page.screenshot({path: join(dirname(pagePath), "lumen-page.png")});
 await browser.close();
 assert.deepEqual(requests, [], "network requests");
 assert.deepEqual(consoleErrors, [], "console errors");
