@@ -127,6 +127,7 @@ for (const skin of skins) {
   const name = basename(skin);
   const base = basename(name, ".prc");
   await openSkin(skin);
+  console.log(name + ": " + (await current().locator(".shown-time").textContent()));
   // The listing as Lumen list prints it, but for the line naming the file.
   const withoutFile = (text) => text.split("\n").filter((line) => !line.startsWith("file ")).join("\n").trim();
   assert.equal(withoutFile(await current().locator(".listing").textContent()),

@@ -167,12 +167,17 @@ async function openSkinFile(file) {
     skin.bytes = skin.original;
     skin.savedBytes = skin.original;
     await describeInto(skin, skin.bytes);
-    skin.shownMs = Math.round(performance.now() - chosenAt);
   } catch (error) {
     skin.openError = errorText(error);
   }
   showSkin(skin);
   updateToolbar();
+  // From the choice to every card drawn: what opening a skin costs a person.
+  skin.shownMs = Math.round(performance.now() - chosenAt);
+  const shown = skin.panel.querySelector(".shown-time");
+  if (shown) {
+    shown.textContent = shownTimeText(skin);
+  }
 }
 
 function openSkinFiles(files) {
@@ -197,7 +202,8 @@ async function replaceBitmap(skin, bitmap, file) {
     const after = await withProgress("Replacing " + name + " with " + file.name,
                                      () => window.lumen.replace(before, String(bitmap.id), image, skin.fileName, file.name));
     const described = await withProgress("Reading the new skin", () => window.lumen.describe(after, skin.fileName));
-    skin.history.push({bytes: before, described: skin.described, changed: new Set(skin.changed)});
+    skin.history.push({bytes: before, described: skin.described, changed: new Set(skin.changed),
+                       notices: skin.notices.slice(), undone: name + " is as it was before " + file.name + "."});
     skin.bytes = after;
     skin.described = described;
     skin.changed.add(name);
@@ -223,8 +229,9 @@ function undo() {
   skin.bytes = last.bytes;
   skin.described = last.described;
   skin.changed = last.changed;
+  skin.notices = last.notices;
   skin.cardErrors.clear();
-  addNotice(skin, {title: "Undone", text: "The last change was taken back."});
+  addNotice(skin, {title: "Undone", text: last.undone});
   showSkin(skin);
   updateToolbar();
 }

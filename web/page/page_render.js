@@ -65,6 +65,10 @@ function headerRows(header) {
   ].filter(([, value]) => value !== undefined);
 }
 
+function shownTimeText(skin) {
+  return skin.shownMs === undefined ? "" : "Shown " + skin.shownMs + " ms after it was chosen";
+}
+
 function headerCard(skin) {
   const fields = el("dl", {class: "header-fields"});
   fields.append(el("dt", {text: "file"}), el("dd", {text: skin.fileName}));
@@ -75,9 +79,7 @@ function headerCard(skin) {
   return el("section", {class: "card", "aria-label": "Header of " + skin.fileName},
             el("h2", {text: "Header"}), fields,
             el("p", {class: "status-line", text: summary}),
-            skin.shownMs !== undefined
-                ? el("p", {class: "status-line", text: "Shown " + skin.shownMs + " ms after it was chosen"})
-                : null);
+            el("p", {class: "status-line shown-time", text: shownTimeText(skin)}));
 }
 
 function listingCard(skin) {
