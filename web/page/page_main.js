@@ -105,6 +105,8 @@ function moveBetweenTabs(event, skin) {
 
 function updateToolbar() {
   const skin = currentSkin;
+  document.title = skin ? (hasUnsavedChanges(skin) ? "\u2022 " : "") + skin.fileName + " \u2013 Lumen"
+                        : "Lumen: Palm OS skin workbench";
   $("toolbar").hidden = skin === null;
   $("welcome").hidden = skins.length > 0;
   const usable = skin !== null && skin.described !== null && workInFlight === 0;
