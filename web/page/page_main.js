@@ -57,21 +57,36 @@ function addNotice(skin, notice) {
   skin.notices.length = Math.min(skin.notices.length, 3);
 }
 
+// Redraws what is inside container; the control that had the keyboard's
+// focus (known by its data-key) has it again afterwards, so that a keyboard
+// user keeps their place however often the page redraws.
+function redraw(container, children) {
+  const active = document.activeElement;
+  const key = active && container.contains(active) ? active.dataset.key : undefined;
+  container.replaceChildren(...children);
+  if (key !== undefined) {
+    const again = container.querySelector('[data-key="' + CSS.escape(key) + '"]');
+    if (again) {
+      again.focus({preventScroll: true});
+    }
+  }
+}
+
 function showSkin(skin) {
   if (!skin.panel) {
     return;
   }
   const scroll = window.scrollY;
-  skin.panel.replaceChildren(...skinContent(skin));
+  redraw(skin.panel, skinContent(skin));
   window.scrollTo(0, scroll);
 }
 
 function renderTabs() {
-  const tabs = $("tabs");
-  tabs.replaceChildren(...skins.map((skin) => {
+  redraw($("tabs"), skins.map((skin) => {
     const selected = skin === currentSkin;
     const tab = el("button", {
-      type: "button", role: "tab", id: "tab-" + skin.key, "aria-selected": selected ? "true" : "false",
+      type: "button", role: "tab", id: "tab-" + skin.key, "data-key": "tab-" + skin.key,
+      "aria-selected": selected ? "true" : "false",
       "aria-controls": "panel-" + skin.key, tabindex: selected ? "0" : "-1",
       onclick: () => selectSkin(skin), onkeydown: (event) => moveBetweenTabs(event, skin)
     }, skin.fileName, hasUnsavedChanges(skin)
@@ -80,7 +95,8 @@ function renderTabs() {
     if (hasUnsavedChanges(skin)) {
       tab.setAttribute("aria-description", "changes not downloaded");
     }
-    const close = el("button", {type: "button", class: "close", "aria-label": "Close " + skin.fileName,
+    const close = el("button", {type: "button", class: "close", "data-key": "close-" + skin.key,
+                                "aria-label": "Close " + skin.fileName,
                                 title: "Close " + skin.fileName, onclick: () => closeSkin(skin)}, "\u00d7");
     return el("div", {class: selected ? "tab-item current" : "tab-item", role: "presentation"}, tab, close);
   }));
@@ -109,11 +125,15 @@ function updateToolbar() {
                         : "Lumen: Palm OS skin workbench";
   $("toolbar").hidden = skin === null;
   $("welcome").hidden = skins.length > 0;
-  const usable = skin !== null && skin.described !== null && workInFlight === 0;
-  for (const id of ["download-skin", "download-compressed", "download-unpacked", "convert-orvane"]) {
-    $(id).disabled = !usable;
+  // Busy buttons stay focusable (aria-disabled): a disabled one would drop
+  // the keyboard's focus each time the core works.
+  const ready = skin !== null && skin.described !== null;
+  const busy = workInFlight > 0 ? "true" : "false";
+  for (const id of ["download-skin", "download-compressed", "download-unpacked", "convert-orvane", "undo"]) {
+    $(id).disabled = !ready;
+    $(id).setAttribute("aria-disabled", busy);
   }
-  $("undo").disabled = !usable || skin.history.length === 0;
+  $("undo").disabled = !ready || skin.history.length === 0;
   renderTabs();
 }
 
@@ -216,10 +236,6 @@ async function replaceBitmap(skin, bitmap, file) {
   }
   showSkin(skin);
   updateToolbar();
-  const card = skin.panel.querySelector('[data-resource="' + CSS.escape(name) + '"] input[type="file"]');
-  if (card && skin === currentSkin && document.activeElement === document.body) {
-    card.focus();
-  }
 }
 
 function undo() {
@@ -242,7 +258,7 @@ function undo() {
 // failure becomes an error card in that skin's tab, never a dead page.
 async function save(what, work) {
   const skin = currentSkin;
-  if (!skin || !skin.described) {
+  if (!skin || !skin.described || workInFlight > 0) {
     return;
   }
   const bytes = skin.bytes;

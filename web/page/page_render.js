@@ -85,12 +85,12 @@ function headerCard(skin) {
 function listingCard(skin) {
   return el("section", {class: "card", "aria-label": "Resources of " + skin.fileName},
             el("h2", {text: "Resources (Lumen list)"}),
-            el("pre", {class: "listing", tabindex: "0", text: skin.described.list}));
+            el("pre", {class: "listing", tabindex: "0", "data-key": "listing", text: skin.described.list}));
 }
 
 function noticeCard(skin, notice, index) {
   const dismiss = el("button", {
-    class: "dismiss", type: "button", "aria-label": "Dismiss: " + notice.title,
+    class: "dismiss", type: "button", "data-key": "dismiss-" + index, "aria-label": "Dismiss: " + notice.title,
     onclick: () => { skin.notices.splice(index, 1); showSkin(skin); }
   }, "\u00d7");
   return el("section", {class: notice.error ? "card notice error-card" : "card notice",
@@ -159,7 +159,7 @@ function memberFigure(skin, bitmap, member, position) {
   light.setAttribute("aria-label", label + " on a light ground");
   paint([dark, light], member.pixels);
   const png = el("button", {
-    type: "button", "aria-label": "Download PNG of " + label,
+    type: "button", "data-key": "png-" + name + "-" + position, "aria-label": "Download PNG of " + label,
     onclick: () => downloadPng(skin, bitmap, member, count)
   }, "Download PNG");
   return el("figure", {class: "member"},
@@ -171,7 +171,7 @@ function memberFigure(skin, bitmap, member, position) {
 function bitmapCard(skin, bitmap, damage) {
   const name = bitmapName(bitmap);
   const input = el("input", {type: "file", accept: "image/*,.png,.bmp,.gif,.jpg,.jpeg,.webp",
-                             "aria-label": "Replace " + name + " with an image"});
+                             "data-key": "replace-" + name, "aria-label": "Replace " + name + " with an image"});
   input.addEventListener("change", () => {
     const file = input.files[0];
     input.value = "";
