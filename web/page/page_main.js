@@ -6,6 +6,7 @@ const skins = [];
 let currentSkin = null;
 let nextSkinKey = 1;
 let workInFlight = 0;
+let workLabel = "";
 
 function $(id) {
   return document.getElementById(id);
@@ -28,6 +29,7 @@ async function withProgress(what, work) {
   workInFlight += 1;
   $("progress").hidden = false;
   $("progress-bar").removeAttribute("value");
+  workLabel = what;
   $("progress-text").textContent = what + "\u2026";
   updateToolbar();
   try {
@@ -49,7 +51,7 @@ function showProgress(done, total, what) {
   bar.max = Math.max(total, 1);
   bar.value = Math.min(done, bar.max);
   $("progress-text").textContent =
-      "Bitmap " + done + " of " + total + (what ? ": " + what : "");
+      workLabel + ": bitmap " + done + " of " + total + (what ? " (" + what + ")" : "");
 }
 
 function addNotice(skin, notice) {
