@@ -43,12 +43,15 @@ function damageOf(checkText) {
   return {damage, summary: summary.startsWith(prefix) ? summary.slice(prefix.length) : summary};
 }
 
-// Palm OS counts seconds from 1904; 0 is "never".
+// Palm OS counts seconds from 1904, which sets the top bit for any date
+// since 1972; a date without it was written by a tool counting from 1970.
+// 0 is "never".
 function palmDate(seconds) {
   if (!seconds) {
     return "never";
   }
-  const date = new Date(Date.UTC(1904, 0, 1) + seconds * 1000);
+  const epoch = seconds >= 0x80000000 ? Date.UTC(1904, 0, 1) : Date.UTC(1970, 0, 1);
+  const date = new Date(epoch + seconds * 1000);
   return date.toISOString().slice(0, 19).replace("T", " ");
 }
 
