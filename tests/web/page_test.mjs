@@ -154,6 +154,7 @@ for (const skin of skins) {
   const id = resource.split(" ")[1];
   const canvas = card.locator("canvas").first();
   const size = [Number(await canvas.getAttribute("width")), Number(await canvas.getAttribute("height"))];
+  let replaced = 0;
   for (const hole of [true, false]) {
     const image = base + "-" + id + (hole ? "-hole" : "") + ".png";
     await gradientPng(...size, hole, join(scratch, image));
@@ -176,7 +177,9 @@ for (const skin of skins) {
     const undone = await download(() => page.getByRole("button", {name: "Download skin", exact: true}).click());
     assert.equal(undone.name, name, name + ": undone skin's file name");
     sameBytes(undone.bytes, skin, name + ": undone skin");
+    replaced += 1;
   }
+  assert.ok(replaced > 0, name + ": Lumen replace took neither image for " + resource);
 }
 
 // A damaged skin: the first abmp's height raised past its bytes, so that its
