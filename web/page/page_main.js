@@ -6,6 +6,7 @@ const skins = [];
 let currentSkin = null;
 let nextSkinKey = 1;
 let workInFlight = 0;
+let workLabel = "";
 
 function $(id) {
   return document.getElementById(id);
@@ -28,6 +29,7 @@ async function withProgress(what, work) {
   workInFlight += 1;
   $("progress").hidden = false;
   $("progress-bar").removeAttribute("value");
+  workLabel = what;
   $("progress-text").textContent = what + "\u2026";
   updateToolbar();
   try {
@@ -49,12 +51,27 @@ function showProgress(done, total, what) {
   bar.max = Math.max(total, 1);
   bar.value = Math.min(done, bar.max);
   $("progress-text").textContent =
-      "Bitmap " + done + " of " + total + (what ? ": " + what : "");
+      workLabel + ": bitmap " + done + " of " + total + (what ? " (" + what + ")" : "");
 }
 
 function addNotice(skin, notice) {
   skin.notices.unshift(notice);
-  skin.notices.length = Math.min(skin.notices.length, 4);
+  skin.notices.length = Math.min(skin.notices.length, 3);
+}
+
+// Redraws what is inside container; the control that had the keyboard's
+// focus (known by its data-key) has it again afterwards, so that a keyboard
+// user keeps their place however often the page redraws.
+function redraw(container, children) {
+  const active = document.activeElement;
+  const key = active && container.contains(active) ? active.dataset.key : undefined;
+  container.replaceChildren(...children);
+  if (key !== undefined) {
+    const again = container.querySelector('[data-key="' + CSS.escape(key) + '"]');
+    if (again) {
+      again.focus({preventScroll: true});
+    }
+  }
 }
 
 function showSkin(skin) {
@@ -62,16 +79,16 @@ function showSkin(skin) {
     return;
   }
   const scroll = window.scrollY;
-  skin.panel.replaceChildren(...skinContent(skin));
+  redraw(skin.panel, skinContent(skin));
   window.scrollTo(0, scroll);
 }
 
 function renderTabs() {
-  const tabs = $("tabs");
-  tabs.replaceChildren(...skins.map((skin) => {
+  redraw($("tabs"), skins.map((skin) => {
     const selected = skin === currentSkin;
     const tab = el("button", {
-      type: "button", role: "tab", id: "tab-" + skin.key, "aria-selected": selected ? "true" : "false",
+      type: "button", role: "tab", id: "tab-" + skin.key, "data-key": "tab-" + skin.key,
+      "aria-selected": selected ? "true" : "false",
       "aria-controls": "panel-" + skin.key, tabindex: selected ? "0" : "-1",
       onclick: () => selectSkin(skin), onkeydown: (event) => moveBetweenTabs(event, skin)
     }, skin.fileName, hasUnsavedChanges(skin)
@@ -80,7 +97,8 @@ function renderTabs() {
     if (hasUnsavedChanges(skin)) {
       tab.setAttribute("aria-description", "changes not downloaded");
     }
-    const close = el("button", {type: "button", class: "close", "aria-label": "Close " + skin.fileName,
+    const close = el("button", {type: "button", class: "close", "data-key": "close-" + skin.key,
+                                "aria-label": "Close " + skin.fileName,
                                 title: "Close " + skin.fileName, onclick: () => closeSkin(skin)}, "\u00d7");
     return el("div", {class: selected ? "tab-item current" : "tab-item", role: "presentation"}, tab, close);
   }));
@@ -105,13 +123,19 @@ function moveBetweenTabs(event, skin) {
 
 function updateToolbar() {
   const skin = currentSkin;
+  document.title = skin ? (hasUnsavedChanges(skin) ? "\u2022 " : "") + skin.fileName + " \u2013 Lumen"
+                        : "Lumen: Palm OS skin workbench";
   $("toolbar").hidden = skin === null;
   $("welcome").hidden = skins.length > 0;
-  const usable = skin !== null && skin.described !== null && workInFlight === 0;
-  for (const id of ["download-skin", "download-compressed", "download-unpacked", "convert-orvane"]) {
-    $(id).disabled = !usable;
+  // Busy buttons stay focusable (aria-disabled): a disabled one would drop
+  // the keyboard's focus each time the core works.
+  const ready = skin !== null && skin.described !== null;
+  const busy = workInFlight > 0 ? "true" : "false";
+  for (const id of ["download-skin", "download-compressed", "download-unpacked", "convert-orvane", "undo"]) {
+    $(id).disabled = !ready;
+    $(id).setAttribute("aria-disabled", busy);
   }
-  $("undo").disabled = !usable || skin.history.length === 0;
+  $("undo").disabled = !ready || skin.history.length === 0;
   renderTabs();
 }
 
@@ -144,7 +168,7 @@ function closeSkin(skin) {
 }
 
 async function describeInto(skin, bytes) {
-  skin.described = await withProgress("Reading " + skin.fileName, () => window.lumen.describe(bytes));
+  skin.described = await withProgress("Reading " + skin.fileName, () => window.lumen.describe(bytes, skin.fileName));
 }
 
 async function openSkinFile(file) {
@@ -167,12 +191,17 @@ async function openSkinFile(file) {
     skin.bytes = skin.original;
     skin.savedBytes = skin.original;
     await describeInto(skin, skin.bytes);
-    skin.shownMs = Math.round(performance.now() - chosenAt);
   } catch (error) {
     skin.openError = errorText(error);
   }
   showSkin(skin);
   updateToolbar();
+  // From the choice to every card drawn: what opening a skin costs a person.
+  skin.shownMs = Math.round(performance.now() - chosenAt);
+  const shown = skin.panel.querySelector(".shown-time");
+  if (shown) {
+    shown.textContent = shownTimeText(skin);
+  }
 }
 
 function openSkinFiles(files) {
@@ -188,14 +217,17 @@ function openSkinFiles(files) {
 
 async function replaceBitmap(skin, bitmap, file) {
   const name = bitmapName(bitmap);
-  skin.cardErrors.delete(name);
+  if (skin.cardErrors.delete(name)) {
+    showSkin(skin);
+  }
   try {
     const image = new Uint8Array(await file.arrayBuffer());
     const before = skin.bytes;
     const after = await withProgress("Replacing " + name + " with " + file.name,
-                                     () => window.lumen.replace(before, String(bitmap.id), image));
-    const described = await withProgress("Reading the new skin", () => window.lumen.describe(after));
-    skin.history.push({bytes: before, described: skin.described, changed: new Set(skin.changed)});
+                                     () => window.lumen.replace(before, String(bitmap.id), image, skin.fileName, file.name));
+    const described = await withProgress("Reading the new skin", () => window.lumen.describe(after, skin.fileName));
+    skin.history.push({bytes: before, described: skin.described, changed: new Set(skin.changed),
+                       notices: skin.notices.slice(), undone: name + " is as it was before " + file.name + "."});
     skin.bytes = after;
     skin.described = described;
     skin.changed.add(name);
@@ -206,10 +238,6 @@ async function replaceBitmap(skin, bitmap, file) {
   }
   showSkin(skin);
   updateToolbar();
-  const card = skin.panel.querySelector('[data-resource="' + CSS.escape(name) + '"] input[type="file"]');
-  if (card && skin === currentSkin && document.activeElement === document.body) {
-    card.focus();
-  }
 }
 
 function undo() {
@@ -221,8 +249,9 @@ function undo() {
   skin.bytes = last.bytes;
   skin.described = last.described;
   skin.changed = last.changed;
+  skin.notices = last.notices;
   skin.cardErrors.clear();
-  addNotice(skin, {title: "Undone", text: "The last change was taken back."});
+  addNotice(skin, {title: "Undone", text: last.undone});
   showSkin(skin);
   updateToolbar();
 }
@@ -231,7 +260,7 @@ function undo() {
 // failure becomes an error card in that skin's tab, never a dead page.
 async function save(what, work) {
   const skin = currentSkin;
-  if (!skin || !skin.described) {
+  if (!skin || !skin.described || workInFlight > 0) {
     return;
   }
   const bytes = skin.bytes;
@@ -253,7 +282,7 @@ async function downloadPng(skin, bitmap, member, familySize) {
   skin.cardErrors.delete(name);
   try {
     const png = await withProgress("Writing PNG of " + name,
-                                   () => window.lumen.pngOf(skin.bytes, String(bitmap.id), member.index));
+                                   () => window.lumen.pngOf(skin.bytes, String(bitmap.id), member.index, skin.fileName));
     downloadBytes(png, baseNameOf(skin.fileName) + "-" + memberFileName(bitmap, member, familySize) + ".png",
                   "image/png");
   } catch (error) {
@@ -284,17 +313,20 @@ function connectControls() {
     downloadBytes(bytes, bytes === skin.original ? base + ".prc" : base + "-edited.prc");
   }));
   $("download-compressed").addEventListener("click", () => save("Compressing", async (skin, bytes) => {
-    const result = await window.lumen.tessel(bytes);
+    const result = await window.lumen.tessel(bytes, skin.fileName);
     downloadBytes(result.skin, baseNameOf(skin.fileName) + "-compressed.prc");
     return {title: "Tessel", lines: result.report};
   }));
   $("download-unpacked").addEventListener("click", () => save("Unpacking", async (skin, bytes) => {
-    downloadBytes(await window.lumen.unpack(bytes), baseNameOf(skin.fileName) + "-unpacked.prc");
+    downloadBytes(await window.lumen.unpack(bytes, skin.fileName), baseNameOf(skin.fileName) + "-unpacked.prc");
   }));
   $("convert-orvane").addEventListener("click", () => save("Converting", async (skin, bytes) => {
+    // Recast converts in place and names the database anew; the download
+    // carries that name, so that it does not pass for the file it came from.
     const result = await window.lumen.convertNamed(bytes, skin.fileName);
-    downloadBytes(result.skin, result.name + ".prc");
-    return {title: "Converted to Orvane as \u201c" + result.name + "\u201d",
+    const derived = result.databaseName !== undefined ? result.databaseName : result.name;
+    downloadBytes(result.skin, /\.(prc|pdb)$/i.test(derived) ? derived : derived + ".prc");
+    return {title: "Converted to Orvane as \u201c" + derived + "\u201d",
             lines: result.report || "Conversion to Orvane format successful."};
   }));
   $("undo").addEventListener("click", undo);

@@ -23,7 +23,7 @@ function el(tag, attributes, ...children) {
 }
 
 function bitmapName(bitmap) {
-  return bitmap.type + " " + bitmap.id;
+  return bitmap.name || bitmap.type + " " + bitmap.id;
 }
 
 // Lumen check prints "<file>: <type> <id>: <damage>" per damaged resource and
@@ -43,44 +43,57 @@ function damageOf(checkText) {
   return {damage, summary: summary.startsWith(prefix) ? summary.slice(prefix.length) : summary};
 }
 
-function headerValue(key, value) {
-  if (value instanceof Date) {
-    return value.toISOString().replace("T", " ").replace(/\.\d+Z$/, " UTC");
+// Palm OS counts seconds from 1904, which sets the top bit for any date
+// since 1972; a date without it was written by a tool counting from 1970.
+// 0 is "never".
+function palmDate(seconds) {
+  if (!seconds) {
+    return "never";
   }
-  if (typeof value === "number" && /attrib/i.test(key)) {
-    return "0x" + value.toString(16).padStart(4, "0");
-  }
-  if (value !== null && typeof value === "object") {
-    return JSON.stringify(value);
-  }
-  return String(value);
+  const epoch = seconds >= 0x80000000 ? Date.UTC(1904, 0, 1) : Date.UTC(1970, 0, 1);
+  const date = new Date(epoch + seconds * 1000);
+  return date.toISOString().slice(0, 19).replace("T", " ");
+}
+
+function headerRows(header) {
+  const hex = (value) => "0x" + value.toString(16).padStart(4, "0");
+  return [
+    ["name", header.name], ["type", header.type], ["creator", header.creator],
+    ["version", header.version], ["attributes", header.attributes === undefined ? undefined : hex(header.attributes)],
+    ["created", header.creationDate === undefined ? undefined : palmDate(header.creationDate)],
+    ["modified", header.modificationDate === undefined ? undefined : palmDate(header.modificationDate)],
+    ["backed up", header.lastBackupDate === undefined ? undefined : palmDate(header.lastBackupDate)],
+    ["resources", header.resources],
+    ["file size", header.fileSize === undefined ? undefined : header.fileSize.toLocaleString("en") + " bytes"],
+  ].filter(([, value]) => value !== undefined);
+}
+
+function shownTimeText(skin) {
+  return skin.shownMs === undefined ? "" : "Shown " + skin.shownMs + " ms after it was chosen";
 }
 
 function headerCard(skin) {
   const fields = el("dl", {class: "header-fields"});
   fields.append(el("dt", {text: "file"}), el("dd", {text: skin.fileName}));
-  for (const [key, value] of Object.entries(skin.described.header || {})) {
-    const label = key.replace(/([a-z])([A-Z])/g, "$1 $2").toLowerCase();
-    fields.append(el("dt", {text: label}), el("dd", {text: headerValue(key, value)}));
+  for (const [label, value] of headerRows(skin.described.header || {})) {
+    fields.append(el("dt", {text: label}), el("dd", {text: String(value)}));
   }
   const {summary} = damageOf(skin.described.check || "");
   return el("section", {class: "card", "aria-label": "Header of " + skin.fileName},
             el("h2", {text: "Header"}), fields,
             el("p", {class: "status-line", text: summary}),
-            skin.shownMs !== undefined
-                ? el("p", {class: "status-line", text: "Shown " + skin.shownMs + " ms after it was chosen"})
-                : null);
+            el("p", {class: "status-line shown-time", text: shownTimeText(skin)}));
 }
 
 function listingCard(skin) {
   return el("section", {class: "card", "aria-label": "Resources of " + skin.fileName},
             el("h2", {text: "Resources (Lumen list)"}),
-            el("pre", {class: "listing", tabindex: "0", text: skin.described.list}));
+            el("pre", {class: "listing", tabindex: "0", "data-key": "listing", text: skin.described.list}));
 }
 
 function noticeCard(skin, notice, index) {
   const dismiss = el("button", {
-    class: "dismiss", type: "button", "aria-label": "Dismiss: " + notice.title,
+    class: "dismiss", type: "button", "data-key": "dismiss-" + index, "aria-label": "Dismiss: " + notice.title,
     onclick: () => { skin.notices.splice(index, 1); showSkin(skin); }
   }, "\u00d7");
   return el("section", {class: notice.error ? "card notice error-card" : "card notice",
@@ -89,10 +102,16 @@ function noticeCard(skin, notice, index) {
             notice.lines ? el("pre", {text: notice.lines}) : el("p", {text: notice.text}));
 }
 
+// Damage in Lumen check's words, on the card of the resource it names.
+function damageLine(entry) {
+  return el("p", {class: "damage card-error", "data-resource": entry.resource, role: "alert",
+                  text: entry.resource === "" ? entry.words : entry.resource + ": " + entry.words});
+}
+
 function damageCard(entry) {
-  return el("section", {class: "card error-card damage", "data-resource": entry.resource},
+  return el("section", {class: "card error-card"},
             el("h3", {text: entry.resource === "" ? "Damage" : entry.resource + " is damaged"}),
-            el("p", {text: entry.resource === "" ? entry.words : entry.resource + ": " + entry.words}));
+            damageLine(entry));
 }
 
 function memberCanvas(pixels) {
@@ -116,21 +135,12 @@ function paint(canvases, pixels) {
 }
 
 function memberFacts(member) {
-  const facts = [member.width + "\u00d7" + member.height, member.depth + " bpp"];
-  if (member.density !== undefined) {
-    facts.push("density " + member.density);
+  const facts = [member.width + "\u00d7" + member.height, member.depth + " bpp", "density " + member.density,
+                 "version " + member.version, "compression " + member.compression];
+  if (member.colors) {
+    facts.push(member.colors);
   }
-  if (member.version !== undefined) {
-    facts.push("version " + member.version);
-  }
-  if (member.compression !== undefined) {
-    facts.push("compression " + member.compression);
-  }
-  const transparent = member.transparent;
-  facts.push(transparent === undefined || transparent === null || transparent === false ||
-                     transparent === "-" || transparent === ""
-                 ? "opaque"
-                 : "transparent " + (transparent === true ? "colour" : transparent));
+  facts.push(member.transparent ? "transparent " + member.transparency : "opaque");
   return facts.join(", ");
 }
 
@@ -138,6 +148,12 @@ function memberFigure(skin, bitmap, member, position) {
   const name = bitmapName(bitmap);
   const count = bitmap.members.length;
   const label = count > 1 ? name + ", member " + (position + 1) + " of " + count : name;
+  if (!member.pixels) {
+    // The card above says what is wrong in Lumen check's words.
+    return el("figure", {class: "member"},
+              el("p", {class: "not-shown", text: member.error ? "Not shown: " + member.error : "Not shown"}),
+              el("figcaption", {}, el("span", {class: "facts", text: memberFacts(member)})));
+  }
   const dark = memberCanvas(member.pixels);
   const light = memberCanvas(member.pixels);
   dark.setAttribute("role", "img");
@@ -146,7 +162,7 @@ function memberFigure(skin, bitmap, member, position) {
   light.setAttribute("aria-label", label + " on a light ground");
   paint([dark, light], member.pixels);
   const png = el("button", {
-    type: "button", "aria-label": "Download PNG of " + label,
+    type: "button", "data-key": "png-" + name + "-" + position, "aria-label": "Download PNG of " + label,
     onclick: () => downloadPng(skin, bitmap, member, count)
   }, "Download PNG");
   return el("figure", {class: "member"},
@@ -155,10 +171,10 @@ function memberFigure(skin, bitmap, member, position) {
             el("figcaption", {}, el("span", {class: "facts", text: memberFacts(member)}), png));
 }
 
-function bitmapCard(skin, bitmap) {
+function bitmapCard(skin, bitmap, damage) {
   const name = bitmapName(bitmap);
   const input = el("input", {type: "file", accept: "image/*,.png,.bmp,.gif,.jpg,.jpeg,.webp",
-                             "aria-label": "Replace " + name + " with an image"});
+                             "data-key": "replace-" + name, "aria-label": "Replace " + name + " with an image"});
   input.addEventListener("change", () => {
     const file = input.files[0];
     input.value = "";
@@ -168,10 +184,12 @@ function bitmapCard(skin, bitmap) {
   });
   const error = skin.cardErrors.get(name);
   const changed = skin.changed.has(name);
-  const card = el("article", {class: "card bitmap", "data-resource": name, "aria-label": name},
+  const card = el("article", {class: damage.length > 0 ? "card bitmap damaged" : "card bitmap",
+                              "data-resource": name, "aria-label": name},
       el("div", {class: "bitmap-head"}, el("h3", {text: name}),
          changed ? el("span", {class: "changed-badge", text: "replaced"}) : null,
          el("span", {class: "stored", text: bitmap.stored || ""})),
+      ...damage.map(damageLine),
       ...bitmap.members.map((member, position) => memberFigure(skin, bitmap, member, position)),
       el("div", {class: "replace"},
          el("label", {class: "button"}, "Replace with image\u2026", input),
@@ -217,10 +235,14 @@ function skinContent(skin) {
   }
   parts.push(el("div", {class: "summary"}, headerCard(skin), listingCard(skin)));
   const {damage} = damageOf(skin.described.check || "");
-  if (damage.length > 0) {
-    parts.push(el("div", {class: "bitmaps damages", "aria-label": "Damage"}, ...damage.map(damageCard)));
+  const bitmaps = skin.described.bitmaps || [];
+  const onCards = new Set(bitmaps.map(bitmapName));
+  const elsewhere = damage.filter((entry) => !onCards.has(entry.resource));
+  if (elsewhere.length > 0) {
+    parts.push(el("div", {class: "bitmaps damages", "aria-label": "Damage"}, ...elsewhere.map(damageCard)));
   }
   parts.push(el("div", {class: "bitmaps", "aria-label": "Bitmaps"},
-                ...(skin.described.bitmaps || []).map((bitmap) => bitmapCard(skin, bitmap))));
+                ...bitmaps.map((bitmap) => bitmapCard(skin, bitmap,
+                                                      damage.filter((entry) => entry.resource === bitmapName(bitmap))))));
   return parts;
 }
