@@ -112,18 +112,50 @@ function lumenOutOfMemory(name) {
 }
 
 // The browser's decoder, without colour management, as the issue asks: the
-// pixels are the file's own, as libspng gives them to Lumen replace.
+// pixels are the file's own, as libspng gives them to Lumen replace. They are
+// read back through WebGL, which keeps them as decoded; a 2D canvas stores
+// them premultiplied, which loses the colour of every pixel not wholly opaque
+// (an alpha of 200 already moves some channels by one), so it serves only
+// where WebGL is missing.
 async function decodeImage(imageBytes) {
   const bitmap = await createImageBitmap(new Blob([imageBytes]), {
     colorSpaceConversion: "none",
     premultiplyAlpha: "none",
   });
-  const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
-  const context = canvas.getContext("2d", { willReadFrequently: true });
+  try {
+    const rgba = pixelsThroughWebGL(bitmap) || pixelsThroughCanvas(bitmap);
+    return { width: bitmap.width, height: bitmap.height, rgba };
+  } finally {
+    bitmap.close();
+  }
+}
+
+function pixelsThroughWebGL(bitmap) {
+  const gl = new OffscreenCanvas(1, 1).getContext("webgl2");
+  if (!gl || Math.max(bitmap.width, bitmap.height) > gl.getParameter(gl.MAX_TEXTURE_SIZE)) return null;
+  try {
+    gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+    gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
+    gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
+    gl.pixelStorei(gl.UNPACK_FLIP_Y_WEBGL, false);
+    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
+    gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
+    gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D, gl.getParameter(gl.TEXTURE_BINDING_2D), 0);
+    if (gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE) return null;
+    // The texture's first row is the image's top one, and so is row 0 read.
+    const rgba = new Uint8Array(bitmap.width * bitmap.height * 4);
+    gl.readPixels(0, 0, bitmap.width, bitmap.height, gl.RGBA, gl.UNSIGNED_BYTE, rgba);
+    return gl.getError() === gl.NO_ERROR ? rgba : null;
+  } finally {
+    const lose = gl.getExtension("WEBGL_lose_context");
+    if (lose) lose.loseContext();
+  }
+}
+
+function pixelsThroughCanvas(bitmap) {
+  const context = new OffscreenCanvas(bitmap.width, bitmap.height).getContext("2d", { willReadFrequently: true });
   context.drawImage(bitmap, 0, 0);
-  const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
-  bitmap.close();
-  return { width: canvas.width, height: canvas.height, rgba: new Uint8Array(pixels.buffer) };
+  return new Uint8Array(context.getImageData(0, 0, bitmap.width, bitmap.height).data.buffer);
 }
 
 async function pngOfRgba(width, height, rgba) {
