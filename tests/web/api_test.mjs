@@ -205,15 +205,20 @@ cases.push(async () => {
   const id = png.replace(".png", "");
   const result = await page.evaluate(async ([skin, id]) => {
     const bytes = new Uint8Array(skin);
+    const progress = [];
+    window.lumen.onprogress = (done, total) => progress.push(done + "/" + total);
     const described = await window.lumen.describe(bytes);
+    window.lumen.onprogress = null;
     const member = described.bitmaps.find((b) => String(b.id) === id).members[0];
     const png = await window.lumen.pngOf(bytes, id, 0);
     const bitmap = await createImageBitmap(new Blob([png]), { colorSpaceConversion: "none", premultiplyAlpha: "none" });
     const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
     canvas.getContext("2d").drawImage(bitmap, 0, 0);
     const decoded = canvas.getContext("2d").getImageData(0, 0, bitmap.width, bitmap.height).data;
-    return { described: [...member.pixels.data], decoded: [...decoded] };
+    return { described: [...member.pixels.data], decoded: [...decoded], progress: progress.join(" "), bitmaps: described.bitmaps.length };
   }, [[...fs.readFileSync(skins[0])], id]);
+  const counted = Array.from({ length: result.bitmaps }, (_, k) => `${k + 1}/${result.bitmaps}`).join(" ");
+  sameText("describe's progress, bitmap by bitmap", result.progress, counted);
   const exported = fs.readFileSync(path.join(dir, "exported", png));
   const rows = zlib.inflateSync(exported.subarray(41, 41 + exported.readUInt32BE(33)));
   const stride = exported.readUInt32BE(16) * 4, pixels = [];
@@ -224,6 +229,17 @@ cases.push(async () => {
   const opaque = (a) => a.map((v, k) => (a[k - (k % 4) + 3] === 0 ? 0 : v));
   expect(`describe's pixels of ${png} are export's`, JSON.stringify(result.described) === JSON.stringify(pixels));
   expect(`pngOf's pixels of ${png} are export's`, JSON.stringify(opaque(result.decoded)) === JSON.stringify(opaque(pixels)));
+});
+
+// A name beyond ASCII: Recast takes the database name from it in the
+// handheld's character set, on the page as natively.
+cases.push(async () => {
+  const name = "Blåbær skin.prc", dir = path.join(work, "named");
+  copyInto(dir, skins[0], name);
+  native("Recast", [name], dir);
+  const converted = await call("convertNamed", fs.readFileSync(skins[0]), name);
+  sameBytes(`${name}: convert`, converted.value && bytesOf(converted.value), path.join(dir, name));
+  sameText(`${name}: the database name`, converted.value && converted.value.databaseName, "Blåbær skin");
 });
 
 // A bitmap whose search index would pass the page's memory cap: Tessel's
