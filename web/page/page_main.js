@@ -331,8 +331,11 @@ function connectControls() {
   }));
   $("undo").addEventListener("click", undo);
   for (const radio of document.querySelectorAll('input[name="zoom"]')) {
-    radio.addEventListener("change", () => $("skins").style.setProperty("--z", radio.value));
+    radio.addEventListener("change", applyZoom);
   }
+  // Browser zoom and moving to another screen change the device pixel ratio.
+  window.addEventListener("resize", applyZoom);
+  applyZoom();
   document.addEventListener("keydown", (event) => {
     if ((event.ctrlKey || event.metaKey) && !event.shiftKey && !event.altKey &&
         event.key.toLowerCase() === "z") {
@@ -340,6 +343,15 @@ function connectControls() {
       undo();
     }
   });
+}
+
+// Every skin pixel becomes a whole number of device pixels, as near the
+// chosen zoom as the screen allows, so that no pixel is drawn wider than
+// its neighbour on a screen that scales by 125 or 150 %.
+function applyZoom() {
+  const zoom = Number(document.querySelector('input[name="zoom"]:checked').value);
+  const ratio = window.devicePixelRatio || 1;
+  $("skins").style.setProperty("--z", Math.max(1, Math.round(zoom * ratio)) / ratio);
 }
 
 // Skins dropped anywhere open in new tabs; a drop on a bitmap card is the
