@@ -86,8 +86,12 @@ async function inFolder(skinBytes, skinName, outOfMemory, fn) {
     });
   } catch (e) {
     if (e instanceof ProgramFailure) throw e;
+    // The module goes either way: a C++ exception (a number here, as the
+    // build does not catch them: only a failed allocation throws) skipped
+    // every destructor on its way, and a trap leaves nothing to trust.
     modulePromise = null;
-    const lost = new ProgramFailure(outOfMemory, text(printed) + text(errors));
+    const words = typeof e === "number" ? outOfMemory : outOfMemory.replace(/out of memory.*/i, "the WebAssembly stopped: " + String((e && e.message) || e));
+    const lost = new ProgramFailure(words, text(printed) + text(errors));
     lost.cause = e;
     throw lost;
   } finally {
@@ -104,7 +108,7 @@ function failure(lines, fallback) {
 }
 
 function lumenOutOfMemory(name) {
-  return "Lumen: " + name + ": out of memory (the page's limit is " + MEMORY_MB + " MB)";
+  return "Lumen: " + name + ": out of memory";
 }
 
 // The browser's decoder, without colour management, as the issue asks: the

@@ -221,6 +221,28 @@ cases.push(async () => {
   expect(`pngOf's pixels of ${png} are export's`, JSON.stringify(opaque(result.decoded)) === JSON.stringify(opaque(pixels)));
 });
 
+// A bitmap whose search index would pass the page's memory cap: Tessel's
+// words for it, and the next call answered by a fresh module. The skin is
+// made inside the page (100 MB of one random megabyte repeated).
+cases.push(async () => {
+  const result = await page.evaluate(async () => {
+    const size = 100 << 20, bytes = new Uint8Array(90 + size), view = new DataView(bytes.buffer);
+    bytes.set([98, 105, 103, 0], 0);
+    bytes.set([114, 115, 114, 99, 115, 66, 97, 114], 60);
+    view.setUint16(76, 1);
+    bytes.set([97, 98, 109, 112], 78);
+    view.setUint16(82, 31000);
+    view.setUint32(84, 90);
+    for (let k = 0, x = 1; k < 1 << 20; ++k) bytes[90 + k] = (x = (x * 1103515245 + 12345) >>> 0) >>> 24;
+    for (let k = 1; k < 100; ++k) bytes.copyWithin(90 + (k << 20), 90, 90 + (1 << 20));
+    const failed = await window.lumen.compress(bytes, "big.prc").then(() => "", (e) => e.message);
+    return { failed, head: [...bytes.subarray(0, 90)], after: await window.lumen.check(bytes.subarray(0, 90), "big.prc") };
+  });
+  sameText("beyond the memory cap: compress", result.failed, "ERR: out of memory!");
+  fs.writeFileSync(path.join(work, "big.prc"), Buffer.from(result.head));
+  sameText("beyond the memory cap: the next call", result.after, native("Lumen", ["check", "big.prc"], work).stdout);
+});
+
 for (const run of cases) await run();
 expect("no network request", requests.length === 0, requests.join("\n"));
 expect("no console error", consoleErrors.length === 0, consoleErrors.join("\n"));
