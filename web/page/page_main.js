@@ -176,7 +176,7 @@ async function openSkinFile(file) {
   const skin = {
     key: nextSkinKey++, fileName: file.name, original: null, bytes: null, savedBytes: null,
     history: [], described: null, openError: "", notices: [], cardErrors: new Map(),
-    changed: new Set(), panel: null
+    changed: new Set(), panel: null, replacing: Promise.resolve()
   };
   skin.panel = el("section", {class: "skin", role: "tabpanel", id: "panel-" + skin.key,
                               "aria-labelledby": "tab-" + skin.key});
@@ -215,7 +215,13 @@ function openSkinFiles(files) {
   }
 }
 
-async function replaceBitmap(skin, bitmap, file) {
+// Replacements of one skin run one after another, each on the skin the one
+// before it left, so that two images dropped at once both count.
+function replaceBitmap(skin, bitmap, file) {
+  skin.replacing = skin.replacing.then(() => replaceNow(skin, bitmap, file));
+}
+
+async function replaceNow(skin, bitmap, file) {
   const name = bitmapName(bitmap);
   if (skin.cardErrors.delete(name)) {
     showSkin(skin);
