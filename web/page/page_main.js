@@ -176,7 +176,7 @@ async function openSkinFile(file) {
   const skin = {
     key: nextSkinKey++, fileName: file.name, original: null, bytes: null, savedBytes: null,
     history: [], described: null, openError: "", notices: [], cardErrors: new Map(),
-    changed: new Set(), panel: null
+    changed: new Set(), panel: null, replacing: Promise.resolve()
   };
   skin.panel = el("section", {class: "skin", role: "tabpanel", id: "panel-" + skin.key,
                               "aria-labelledby": "tab-" + skin.key});
@@ -215,7 +215,13 @@ function openSkinFiles(files) {
   }
 }
 
-async function replaceBitmap(skin, bitmap, file) {
+// Replacements of one skin run one after another, each on the skin the one
+// before it left, so that two images dropped at once both count.
+function replaceBitmap(skin, bitmap, file) {
+  skin.replacing = skin.replacing.then(() => replaceNow(skin, bitmap, file));
+}
+
+async function replaceNow(skin, bitmap, file) {
   const name = bitmapName(bitmap);
   if (skin.cardErrors.delete(name)) {
     showSkin(skin);
@@ -331,8 +337,11 @@ function connectControls() {
   }));
   $("undo").addEventListener("click", undo);
   for (const radio of document.querySelectorAll('input[name="zoom"]')) {
-    radio.addEventListener("change", () => $("skins").style.setProperty("--z", radio.value));
+    radio.addEventListener("change", applyZoom);
   }
+  // Browser zoom and moving to another screen change the device pixel ratio.
+  window.addEventListener("resize", applyZoom);
+  applyZoom();
   document.addEventListener("keydown", (event) => {
     if ((event.ctrlKey || event.metaKey) && !event.shiftKey && !event.altKey &&
         event.key.toLowerCase() === "z") {
@@ -340,6 +349,15 @@ function connectControls() {
       undo();
     }
   });
+}
+
+// Every skin pixel becomes a whole number of device pixels, as near the
+// chosen zoom as the screen allows, so that no pixel is drawn wider than
+// its neighbour on a screen that scales by 125 or 150 %.
+function applyZoom() {
+  const zoom = Number(document.querySelector('input[name="zoom"]:checked').value);
+  const ratio = window.devicePixelRatio || 1;
+  $("skins").style.setProperty("--z", Math.max(1, Math.round(zoom * ratio)) / ratio);
 }
 
 // Skins dropped anywhere open in new tabs; a drop on a bitmap card is the
