@@ -97,7 +97,9 @@ async function inFolder(skinBytes, skinName, outOfMemory, fn) {
   } finally {
     if (modulePromise) {
       FS.chdir("/");
-      removeTree(FS, folder);
+      for (const made of [folder, folder + "-pixels"]) {
+        if (FS.analyzePath(made).exists) removeTree(FS, made);
+      }
     }
   }
 }
@@ -165,14 +167,16 @@ async function pngOfRgba(width, height, rgba) {
   return new Uint8Array(await blob.arrayBuffer());
 }
 
+// The pixels go to a folder beside the skin's, whatever the skin is called.
 function describeIn(Module, FS, call, name) {
-  FS.mkdir("px");
-  const json = call("lumenWebDescribe", ["string", "string", "string"], [name, "px"]);
+  const pixels = FS.cwd() + "-pixels";
+  FS.mkdir(pixels);
+  const json = call("lumenWebDescribe", ["string", "string", "string"], [name, pixels]);
   if (json === "") throw new ProgramFailure(failure(errors, "Lumen: " + name + ": cannot read"), text(errors));
   const description = JSON.parse(json);
   for (const bitmap of description.bitmaps) {
     for (const member of bitmap.members) {
-      const file = "px/" + bitmap.resource + "-" + member.index + ".rgba";
+      const file = pixels + "/" + bitmap.resource + "-" + member.index + ".rgba";
       if (member.error === "" && FS.analyzePath(file).exists) {
         member.pixels = {
           width: member.width,
