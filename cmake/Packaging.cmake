@@ -43,6 +43,11 @@ install(CODE "if(NOT EXISTS \"${SKINTOOLS_WEB_PAGE}\")
                       \"build it first with: cmake --workflow --preset web\")
 endif()")
 install(FILES ${SKINTOOLS_WEB_PAGE} DESTINATION ${web_page_dir})
+# lintian takes any .html outside /usr/share/doc for documentation.
+if(NOT WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME palm-skin-tools)
+endif()
 
 set(CPACK_PACKAGE_NAME palm-skin-tools)
 set(CPACK_PACKAGE_VENDOR "Palm skin tools")
