@@ -196,6 +196,9 @@ cases.push(async () => {
   fs.writeFileSync(path.join(dir, "hostile.prc"), Buffer.from("not a skin"));
   const list = native("Lumen", ["list", "hostile.prc"], dir);
   sameText("hostile.prc: list refused", (await call("list", Buffer.from("not a skin"), "hostile.prc")).error + "\n", list.stderr);
+  const tessel = native("Tessel", ["hostile.prc", "out.prc"], dir);
+  const refused = await call("compress", Buffer.from("not a skin"), "hostile.prc");
+  sameText("hostile.prc: compress refused", refused.error + "\n", tessel.stdout.split("\n")[0] + "\n");
 });
 
 // describe and pngOf give the pixels Lumen export writes.
