@@ -24,6 +24,10 @@ function lumenModule() {
       lumenProgress: (done, total, what) =>
         postMessage({ id: currentId, progress: [done, total, what] }),
     });
+    // A module that could not start is tried again by the next call.
+    modulePromise.catch(() => {
+      modulePromise = null;
+    });
   }
   return modulePromise;
 }
