@@ -18,16 +18,17 @@ let folders = 0;
 
 function lumenModule() {
   if (!modulePromise) {
-    modulePromise = createLumenModule({
+    const starting = createLumenModule({
       print: (line) => printed.push(line),
       printErr: (line) => errors.push(line),
       lumenProgress: (done, total, what) =>
         postMessage({ id: currentId, progress: [done, total, what] }),
     });
     // A module that could not start is tried again by the next call.
-    modulePromise.catch(() => {
-      modulePromise = null;
+    starting.catch(() => {
+      if (modulePromise === starting) modulePromise = null;
     });
+    modulePromise = starting;
   }
   return modulePromise;
 }
