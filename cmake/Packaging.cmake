@@ -27,6 +27,28 @@ endif()
 
 include(cmake/Documents.cmake)
 
+# Lumen.html, the workbench as one web page, comes from the web preset's
+# build (cmake --workflow --preset web): beside the programs in the zip,
+# among the package's data on Linux. A package without it is refused when it
+# is made, not built quietly without it.
+set(SKINTOOLS_WEB_PAGE ${PROJECT_SOURCE_DIR}/build-web/Lumen.html CACHE FILEPATH
+    "Lumen.html as the web preset builds it, for the packages")
+if(WIN32)
+  set(web_page_dir .)
+else()
+  set(web_page_dir ${CMAKE_INSTALL_DATADIR}/palm-skin-tools)
+endif()
+install(CODE "if(NOT EXISTS \"${SKINTOOLS_WEB_PAGE}\")
+  message(FATAL_ERROR \"${SKINTOOLS_WEB_PAGE} is missing: the packages carry Lumen.html; \"
+                      \"build it first with: cmake --workflow --preset web\")
+endif()")
+install(FILES ${SKINTOOLS_WEB_PAGE} DESTINATION ${web_page_dir})
+# lintian takes any .html outside /usr/share/doc for documentation.
+if(NOT WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME palm-skin-tools)
+endif()
+
 set(CPACK_PACKAGE_NAME palm-skin-tools)
 set(CPACK_PACKAGE_VENDOR "Palm skin tools")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY

@@ -34,7 +34,8 @@ int asPrinted(std::uint32_t value) {
     return static_cast<std::int32_t>(value);
 }
 
-bool compressDatabase(const std::string& inputPath, const std::string& outputPath) {
+bool compressDatabase(const std::string& inputPath, const std::string& outputPath,
+                      const BitmapDone& bitmapDone) {
     std::uint32_t totalBefore = 0;
     std::uint32_t totalAfter = 0;
     std::optional<prc::ResourceTable> table = prc::readResourceDatabase(inputPath);
@@ -53,6 +54,12 @@ bool compressDatabase(const std::string& inputPath, const std::string& outputPat
     std::unique_ptr<std::uint8_t[]> scratch;
     std::size_t scratchSize = 0;
     bitmapcodec::EncoderWorkspace workspace;
+    const auto handled = [](const prc::ResourceEntry& e) {
+        return skinrules::tesselActionFor(e.type, e.id, e.data) != skinrules::TesselAction::none;
+    };
+    const auto bitmaps = static_cast<std::size_t>(
+        std::count_if(table->entries.begin(), table->entries.end(), handled));
+    std::size_t bitmapsDone = 0;
     for (prc::ResourceEntry& entry : table->entries) {
         const auto size = static_cast<std::uint32_t>(entry.data.size());
         totalBefore += size;
@@ -65,7 +72,9 @@ bool compressDatabase(const std::string& inputPath, const std::string& outputPat
         const std::size_t bound = bitmapcodec::compressedBitmapBound(size);
         if (scratchSize < bound) {
             scratch.reset();
-            scratch = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
+            // make_unique_for_overwrite, which the web build's C++ library
+            // lacks: left uninitialised.
+            scratch.reset(new std::uint8_t[bound]);
             scratchSize = bound;
         }
         const bool keepRaw = action == skinrules::TesselAction::keepRaw;
@@ -77,6 +86,9 @@ bool compressDatabase(const std::string& inputPath, const std::string& outputPat
             entry.data.assign(scratch.get(), scratch.get() + stored);
         }
         totalAfter += stored;
+        if (bitmapDone) {
+            bitmapDone(++bitmapsDone, bitmaps);
+        }
     }
 
     std::printf("\nTotal compression: %d->%d bytes\n", asPrinted(totalBefore),
@@ -90,13 +102,14 @@ bool compressDatabase(const std::string& inputPath, const std::string& outputPat
 
 }  // namespace
 
-bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath) {
+bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath,
+                          const BitmapDone& bitmapDone) {
     // Memory runs out on inputs of gigabytes or on a bitmap whose search
     // index does not fit; every allocation comes before the output is
     // opened, so the output (or the input, when it is also the output) stays
     // as it was.
     try {
-        return compressDatabase(inputPath, outputPath);
+        return compressDatabase(inputPath, outputPath, bitmapDone);
     } catch (const std::bad_alloc&) {
         std::printf("ERR: out of memory!\n");
         return false;

@@ -1,6 +1,8 @@
 // The compressor's single pass over one skin database.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace tessel {
@@ -10,6 +12,10 @@ namespace tessel {
 // writes the result to outputPath (which may be inputPath). Returns false when
 // the input could not be read, memory ran out or the output could not be
 // written; either way the lines printed say why.
-bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath);
+// bitmapDone, when given, hears of each bitmap the pass has handled (the web
+// page shows it as progress; a pass over a large skin takes seconds).
+using BitmapDone = std::function<void(std::size_t done, std::size_t total)>;
+bool compressSkinDatabase(const std::string& inputPath, const std::string& outputPath,
+                          const BitmapDone& bitmapDone = {});
 
 }  // namespace tessel

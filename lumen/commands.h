@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "image_file.h"
 #include "resource_database.h"
 
 namespace lumen {
@@ -19,6 +21,12 @@ int unpackSkin(const std::string& path, const std::string& outputPath);
 int buildSkin(const std::string& folder, const std::string& outputPath);
 int replaceBitmap(const std::string& skinPath, const std::string& id, const std::string& imagePath,
                   const std::string& outputPath);
+// The same with the image from elsewhere (the web page decodes it itself):
+// loadImage is called where the PNG file would be read, once every check of
+// the skin and the id has passed; imagePath names the image in messages.
+int replaceBitmapFrom(const std::string& skinPath, const std::string& id,
+                      const std::string& imagePath, const std::string& outputPath,
+                      const std::function<ImageLoad()>& loadImage);
 
 // True when the folder already holds, byte for byte, every file that
 // exporting the skin would write (other files may be there too): an earlier

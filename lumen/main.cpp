@@ -44,14 +44,6 @@ int usageError(const std::string& what) {
 
 }  // namespace
 
-namespace lumen {
-
-void reportFailure(const std::string& file, const std::string& what) {
-    std::fprintf(stderr, "Lumen: %s: %s\n", shownPath(file).c_str(), what.c_str());
-}
-
-}  // namespace lumen
-
 namespace {
 
 int runCommand(const std::string& command, const std::vector<std::string>& operands) {

@@ -1,9 +1,9 @@
 #include <charconv>
 #include <cstdio>
+#include <functional>
 
 #include "bitmap_text.h"
 #include "commands.h"
-#include "image_file.h"
 #include "member_encoding.h"
 #include "same_file.h"
 #include "shown_text.h"
@@ -12,8 +12,9 @@
 
 namespace lumen {
 
-int replaceBitmap(const std::string& skinPath, const std::string& idText,
-                  const std::string& imagePath, const std::string& outputPath) {
+int replaceBitmapFrom(const std::string& skinPath, const std::string& idText,
+                      const std::string& imagePath, const std::string& outputPath,
+                      const std::function<ImageLoad()>& loadImage) {
     unsigned id = 0;
     const auto [end, error] = std::from_chars(idText.data(), idText.data() + idText.size(), id);
     if (error != std::errc{} || end != idText.data() + idText.size() || id > 0xFFFF) {
@@ -54,7 +55,7 @@ int replaceBitmap(const std::string& skinPath, const std::string& idText,
         reportFailure(skinPath, resourceName(view) + ": " + damage);
         return 1;
     }
-    const ImageLoad image = loadPngImage(imagePath);
+    const ImageLoad image = loadImage();
     if (!image.image) {
         reportFailure(imagePath, image.error);
         return 1;
