@@ -22,13 +22,7 @@ recast::FileChoice chooseSkinFile(char (&path)[recast::kPathBufferSize]) {
 int convertChosenSkin(int argc, char** argv) {
     using namespace recast;
     const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
-    if (arguments.size() == 1) {
-        // A longer path could not have come from the dialog and would not fit.
-        if (utf16Length(arguments[0]) >= kPathCharacters) {
-            fatalError("Error reading input file.");
-        }
-        std::memcpy(skinPath, arguments[0].c_str(), arguments[0].size() + 1);
-    } else {
+    if (arguments.size() != 1) {
         switch (chooseSkinFile(skinPath)) {
             case FileChoice::chosen:
                 break;
@@ -39,23 +33,7 @@ int convertChosenSkin(int argc, char** argv) {
         }
     }
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-
-    skinFile = openForUpdate(skinPath);
-    if (skinFile == nullptr) {
-        fatalError("Error reading input file.");
-    }
-    convertSkinInPlace();
-
-    // Buffered writes reach the file only now: a failure here is a failure of
-    // the writing stage, not a success.
-    const bool flushed = std::fflush(skinFile) == 0;
-    const bool closed = std::fclose(skinFile) == 0;
-    skinFile = nullptr;
-    if (!flushed || !closed) {
-        fatalError(kWritingStageMessage);
-    }
-    showMessage("Success", "Conversion to Orvane format successful.");
-    return 0;
+    return convertSkinFile(arguments.size() == 1 ? arguments[0].c_str() : skinPath);
 }
 
 }  // namespace

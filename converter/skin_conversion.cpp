@@ -1,11 +1,13 @@
 #include "skin_conversion.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "byte_order.h"
 #include "checked_file.h"
 #include "database_layout.h"
+#include "recast_platform.h"
 #include "recast_rules.h"
 
 namespace recast {
@@ -107,6 +109,30 @@ void convertSkinInPlace() {
         readBigEndian16(skinFile);  // the data offset stays as it is
         readBigEndian16(skinFile);
     }
+}
+
+int convertSkinFile(const char* path) {
+    // A longer path could not have come from the dialog and would not fit.
+    if (utf16Length(path) >= kPathCharacters) {
+        fatalError("Error reading input file.");
+    }
+    std::memmove(skinPath, path, std::strlen(path) + 1);
+    skinFile = openForUpdate(skinPath);
+    if (skinFile == nullptr) {
+        fatalError("Error reading input file.");
+    }
+    convertSkinInPlace();
+
+    // Buffered writes reach the file only now: a failure here is a failure of
+    // the writing stage, not a success.
+    const bool flushed = std::fflush(skinFile) == 0;
+    const bool closed = std::fclose(skinFile) == 0;
+    skinFile = nullptr;
+    if (!flushed || !closed) {
+        fatalError(kWritingStageMessage);
+    }
+    showMessage("Success", "Conversion to Orvane format successful.");
+    return 0;
 }
 
 }  // namespace recast

@@ -7,4 +7,9 @@ namespace recast {
 // been handled, and fails through fatalError otherwise.
 void convertSkinInPlace();
 
+// The run after the file is named: the path taken into skinPath, the file
+// opened, converted and closed, and the success shown. Returns 0; every
+// failure ends through fatalError.
+int convertSkinFile(const char* path);
+
 }  // namespace recast

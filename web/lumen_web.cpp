@@ -142,25 +142,8 @@ EMSCRIPTEN_KEEPALIVE int lumenWebReplace(const char* skin, const char* id, const
 // fatalError's exit, which the Worker catches. Returns what the program
 // returns on success.
 EMSCRIPTEN_KEEPALIVE int lumenWebConvert(const char* skin) {
-    using namespace recast;
-    readFailureMessage = kFirstReadFailure;
-    if (utf16Length(skin) >= kPathCharacters) {
-        fatalError("Error reading input file.");
-    }
-    std::memcpy(skinPath, skin, std::strlen(skin) + 1);
-    skinFile = openForUpdate(skinPath);
-    if (skinFile == nullptr) {
-        fatalError("Error reading input file.");
-    }
-    convertSkinInPlace();
-    const bool flushed = std::fflush(skinFile) == 0;
-    const bool closed = std::fclose(skinFile) == 0;
-    skinFile = nullptr;
-    if (!flushed || !closed) {
-        fatalError(kWritingStageMessage);
-    }
-    showMessage("Success", "Conversion to Orvane format successful.");
-    return 0;
+    recast::readFailureMessage = kFirstReadFailure;
+    return recast::convertSkinFile(skin);
 }
 
 // The skin as the page shows it: its header, and each bitmap with its
