@@ -9,28 +9,11 @@ import os from "node:os";
 import path from "node:path";
 import zlib from "node:zlib";
 import { pathToFileURL } from "node:url";
+import { browserAndPrograms, chromiumPath } from "./browser_harness.mjs";
 
 const [pagePath, nativeBinGiven, ...skins] = process.argv.slice(2);
 const nativeBin = path.resolve(process.env.LUMEN_NATIVE_BIN || nativeBinGiven);
-const chromium = "/usr/bin/chromium";
-function skip(reason) {
-  if (process.env.REQUIRE_CHROMIUM === "1") {
-    console.error("FAILED (REQUIRE_CHROMIUM=1): " + reason);
-    process.exit(1);
-  }
-  console.log("SKIPPED: " + reason);
-  process.exit(77);
-}
-let playwright;
-try {
-  playwright = await import("playwright-core");
-} catch {
-  skip("playwright-core is not installed: run `npm ci` in tests/web");
-}
-if (!fs.existsSync(chromium)) skip("chromium is not installed (Debian package chromium)");
-for (const program of ["Tessel", "Lumen", "Recast"]) {
-  if (!fs.existsSync(path.join(nativeBin, program))) skip(`no native ${program} in ${nativeBin}: build the test preset first`);
-}
+const playwright = await browserAndPrograms(nativeBin);
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), "lumen-page-"));
 process.on("exit", () => fs.rmSync(work, { recursive: true, force: true }));
@@ -85,7 +68,7 @@ function editedPng(file) {
                         chunk("IDAT", zlib.deflateSync(out)), chunk("IEND", Buffer.alloc(0))]);
 }
 
-const browser = await playwright.chromium.launch({ executablePath: chromium, args: ["--no-sandbox"] });
+const browser = await playwright.chromium.launch({ executablePath: chromiumPath, args: ["--no-sandbox"] });
 const page = await browser.newPage();
 const requests = [], consoleErrors = [];
 const pageUrl = pathToFileURL(path.resolve(pagePath)).href;

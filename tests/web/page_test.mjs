@@ -8,37 +8,14 @@
 // The screenshot is kept beside PAGE, as lumen-page.png.
 import assert from "node:assert/strict";
 import {execFileSync} from "node:child_process";
-import {copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync} from "node:fs";
+import {copyFileSync, mkdtempSync, readFileSync, rmSync, writeFileSync} from "node:fs";
 import {tmpdir} from "node:os";
 import {basename, dirname, join, resolve} from "node:path";
 import {pathToFileURL} from "node:url";
+import {browserAndPrograms, chromiumPath} from "./browser_harness.mjs";
 
 const [pagePath, nativeBin, ...skins] = process.argv.slice(2).map((path) => resolve(path));
-const chromiumPath = "/usr/bin/chromium";
-
-function skip(reason) {
-  if (process.env.REQUIRE_CHROMIUM === "1") {
-    console.error("FAILED (REQUIRE_CHROMIUM=1): " + reason);
-    process.exit(1);
-  }
-  console.log("SKIPPED: " + reason);
-  process.exit(77);
-}
-
-let chromium;
-try {
-  ({chromium} = await import("playwright-core"));
-} catch {
-  skip("playwright-core is not installed: run `npm ci` in tests/web");
-}
-if (!existsSync(chromiumPath)) {
-  skip("chromium is not installed (Debian package chromium)");
-}
-for (const program of ["Tessel", "Recast", "Lumen"]) {
-  if (!existsSync(join(nativeBin, program))) {
-    skip("no native " + program + " in " + nativeBin + ": build the test preset first");
-  }
-}
+const {chromium} = await browserAndPrograms(nativeBin);
 assert.ok(skins.length > 0, "no skins given");
 
 const scratch = mkdtempSync(join(tmpdir(), "lumen-page-ui-"));
