@@ -24,6 +24,12 @@ foreach(line IN LISTS lines)
     set(test "${CMAKE_MATCH_1}")
   elseif(line MATCHES ": Skipped$")
     set(skipped_here TRUE)
+  elseif(line MATCHES "^[0-9]+/[0-9]+ Testing: (.*)$")
+    # A test that is no GoogleTest names itself in CTest's own header.
+    set(test "${CMAKE_MATCH_1}")
+  elseif(line MATCHES "^SKIPPED: (.*)$")
+    # Such a test, skipped whole, says why on a line of its own.
+    list(APPEND skips "${test}: ${CMAKE_MATCH_1}")
   elseif(line MATCHES "^skipped: (.*)$")
     # A test that leaves out one case prints this and still passes.
     list(APPEND skips "${test} (in part): ${CMAKE_MATCH_1}")
