@@ -151,31 +151,25 @@ struct Build {
     std::optional<prc::FileLayout> layoutOf(const Manifest& manifest,
                                             std::span<const prc::ResourceEntry> entries) {
         prc::FileLayout layout = manifest.layout;
-        const std::pair<const LayoutFile&, std::vector<std::uint8_t>*> files[] = {
-            {manifest.gapFile, &layout.gap},
-            {manifest.appInfo, &layout.appInfo.emplace()},
-            {manifest.sortInfo, &layout.sortInfo.emplace()},
-        };
-        for (const auto& [file, bytes] : files) {
-            if (file.name.empty()) {
-                continue;
-            }
+        // The bytes of a file the manifest names, within the build's budget.
+        const auto take = [this](const LayoutFile& file, std::vector<std::uint8_t>& bytes) {
             std::optional<std::vector<std::uint8_t>> read = readInput(file.name, file.line);
             if (!read) {
-                return std::nullopt;
+                return false;
             }
             const std::string over = addBytes(spent, read->size());
             if (!over.empty()) {
                 reportFailure(manifestPath + ":" + std::to_string(file.line), over);
-                return std::nullopt;
+                return false;
             }
-            *bytes = std::move(*read);
-        }
-        if (manifest.appInfo.name.empty()) {
-            layout.appInfo.reset();
-        }
-        if (manifest.sortInfo.name.empty()) {
-            layout.sortInfo.reset();
+            bytes = std::move(*read);
+            return true;
+        };
+        if ((!manifest.gapFile.name.empty() && !take(manifest.gapFile, layout.gap)) ||
+            (!manifest.appInfo.name.empty() && !take(manifest.appInfo, layout.appInfo.emplace())) ||
+            (!manifest.sortInfo.name.empty() &&
+             !take(manifest.sortInfo, layout.sortInfo.emplace()))) {
+            return std::nullopt;
         }
         if (const std::optional<std::size_t> empty =
                 prc::emptyResourceOutOfPlace(entries, layout)) {
