@@ -189,7 +189,52 @@ for (const line of damageLines) {
             "no card for " + words);
 }
 
+// Every control is labelled and reachable by keyboard: Tab from the top of
+// the page reaches each one that shows (a group of radio buttons once, and
+// a row of tabs through its current tab, as their keys move within them),
+// and each has a name.
 await page.getByRole("tab", {name: basename(skins[0])}).click();
+const controls = await page.evaluate(() => {
+  const named = (element) => (element.getAttribute("aria-label") ||
+    [...(element.labels || [])].map((label) => label.textContent).join(" ") ||
+    (element.getAttribute("aria-labelledby") || "").split(" ")
+      .map((id) => document.getElementById(id)?.textContent || "").join(" ") ||
+    element.textContent || element.title || "").trim();
+  const seen = new Set();
+  const found = [];
+  for (const element of document.querySelectorAll("button, input, select, textarea, a[href], [tabindex]")) {
+    if (element.disabled || element.getClientRects().length === 0 || element.closest("[hidden], [inert]")) continue;
+    const group = element.type === "radio" ? "radio " + element.name : element.getAttribute("role") === "tab" ? "tabs" : null;
+    // A control of the page's own with tabindex="-1" is one the keyboard
+    // cannot reach; another element with it is only focused by the page.
+    const native = element.matches("button, input, select, textarea, a[href]");
+    if (group ? seen.has(group) : !native && element.tabIndex < 0) continue;
+    if (group) seen.add(group);
+    element.dataset.keyboardCheck = String(found.length);
+    found.push({key: String(found.length), group, name: named(element), html: element.outerHTML.slice(0, 120)});
+  }
+  document.activeElement?.blur();
+  return found;
+});
+for (const control of controls) assert.ok(control.name, "a control without a name: " + control.html);
+const reached = new Set();
+for (let step = 0; step < controls.length * 2 + 10 && reached.size < controls.length; ++step) {
+  await page.keyboard.press("Tab");
+  const key = await page.evaluate(() => {
+    const element = document.activeElement;
+    const first = element?.type === "radio"
+      ? document.querySelector('input[type=radio][name="' + element.name + '"][data-keyboard-check]')
+      : element?.getAttribute("role") === "tab"
+        ? element.closest("[role=tablist]")?.querySelector("[data-keyboard-check]")
+        : null;
+    return element?.dataset.keyboardCheck ?? first?.dataset.keyboardCheck ?? null;
+  });
+  if (key !== null) reached.add(key);
+}
+const unreached = controls.filter((control) => !reached.has(control.key)).map((control) => control.name + ": " + control.html);
+assert.deepEqual(unreached, [], "controls Tab does not reach");
+console.log("keyboard: " + controls.length + " controls, each named and reached by Tab");
+
 await page.screenshot({path: join(dirname(pagePath), "lumen-page.png")});
 await browser.close();
 assert.deepEqual(requests, [], "network requests");
