@@ -189,6 +189,27 @@ for (const line of damageLines) {
             "no card for " + words);
 }
 
+// A skin past the page's memory cap, a bitmap of 100 MB (one random megabyte
+// repeated): compressing it ends in Tessel's words on an error card, and the
+// page goes on working.
+const big = join(scratch, "big-skin.prc");
+{
+  const size = 100 << 20;
+  const bytes = Buffer.alloc(90 + size);
+  bytes.write("big", 0, "latin1");
+  bytes.write("rsrcsBar", 60, "latin1");
+  bytes.writeUInt16BE(1, 76);
+  bytes.write("abmp", 78, "latin1");
+  bytes.writeUInt16BE(31000, 82);
+  bytes.writeUInt32BE(90, 84);
+  for (let k = 0, x = 1; k < 1 << 20; ++k) bytes[90 + k] = (x = (Math.imul(x, 1103515245) + 12345) >>> 0) >>> 24;
+  for (let k = 1; k < 100; ++k) bytes.copyWithin(90 + (k << 20), 90, 90 + (1 << 20));
+  writeFileSync(big, bytes);
+}
+await openSkin(big);
+await page.getByRole("button", {name: "Download compressed skin", exact: true}).click();
+await current().locator(".error-card").filter({hasText: "ERR: out of memory!"}).waitFor();
+
 // Every control is labelled and reachable by keyboard: Tab from the top of
 // the page reaches each one that shows (a group of radio buttons once, and
 // a row of tabs through its current tab, as their keys move within them),
